@@ -1,0 +1,262 @@
+#include "host/tags.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <stdexcept>
+
+namespace hmi::host {
+
+namespace {
+struct KindName {
+    Kind kind;
+    std::string_view name;
+    size_t width;
+};
+constexpr KindName kKinds[] = {
+    {Kind::U8, "u8", 1},
+    {Kind::U16, "u16", 2},
+    {Kind::I16, "i16", 2},
+    {Kind::U32, "u32", 4},
+    {Kind::I32, "i32", 4},
+    {Kind::F32, "f32", 4},
+    {Kind::Text, "text", kTextTagSize},
+};
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+template <class T>
+std::string parse_int(std::string_view text, unsigned char* out) {
+    int base = 10;
+    bool negative = !text.empty() && text.front() == '-';
+    std::string_view digits = negative ? text.substr(1) : text;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        base = 16;
+        digits.remove_prefix(2);
+    }
+    long long v = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v, base);
+    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size()) {
+        return "'" + std::string(text) + "' is not a whole number";
+    }
+    if (negative) v = -v;
+    if (v < static_cast<long long>(std::numeric_limits<T>::min()) ||
+        v > static_cast<long long>(std::numeric_limits<T>::max())) {
+        return std::string(text) + " does not fit (" +
+               std::to_string(static_cast<long long>(std::numeric_limits<T>::min())) + " to " +
+               std::to_string(static_cast<long long>(std::numeric_limits<T>::max())) + ")";
+    }
+    T t = static_cast<T>(v);
+    std::memcpy(out, &t, sizeof t);
+    return {};
+}
+}  // namespace
+
+std::optional<Kind> parse_kind(std::string_view name) {
+    for (const KindName& k : kKinds) {
+        if (k.name == name) return k.kind;
+    }
+    return std::nullopt;
+}
+
+std::string_view kind_name(Kind kind) {
+    return kKinds[static_cast<int>(kind)].name;
+}
+size_t width(Kind kind) {
+    return kKinds[static_cast<int>(kind)].width;
+}
+
+std::string parse_value(Kind kind, std::string_view text, unsigned char* out) {
+    text = trim(text);
+    switch (kind) {
+        case Kind::U8:
+            return parse_int<uint8_t>(text, out);
+        case Kind::U16:
+            return parse_int<uint16_t>(text, out);
+        case Kind::I16:
+            return parse_int<int16_t>(text, out);
+        case Kind::U32:
+            return parse_int<uint32_t>(text, out);
+        case Kind::I32:
+            return parse_int<int32_t>(text, out);
+        case Kind::F32: {
+            float f = 0;
+            auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f);
+            if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
+                return "'" + std::string(text) + "' is not a number";
+            }
+            std::memcpy(out, &f, sizeof f);
+            return {};
+        }
+        case Kind::Text: {
+            if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+                text = text.substr(1, text.size() - 2);
+            }
+            if (text.size() >= kTextTagSize) {
+                return "a text of " + std::to_string(text.size()) + " bytes does not fit (" +
+                       std::to_string(kTextTagSize - 1) + " at most)";
+            }
+            std::memset(out, 0, kTextTagSize);
+            std::memcpy(out, text.data(), text.size());
+            return {};
+        }
+    }
+    return "unknown kind";
+}
+
+std::string store_number(Kind kind, double number, unsigned char* out) {
+    if (kind == Kind::Text) return "a text tag takes no number";
+    if (kind == Kind::F32) {
+        float f = static_cast<float>(number);
+        std::memcpy(out, &f, sizeof f);
+        return {};
+    }
+    if (!(number == std::floor(number)) || std::fabs(number) > 1e10) {
+        return std::to_string(number) + " is not a whole number in range";
+    }
+    return parse_value(kind, std::to_string(static_cast<long long>(number)), out);
+}
+
+std::string format_value(Kind kind, const unsigned char* value) {
+    auto as = [value](auto v) {
+        std::memcpy(&v, value, sizeof v);
+        return v;
+    };
+    switch (kind) {
+        case Kind::U8:
+            return std::to_string(as(uint8_t{}));
+        case Kind::U16:
+            return std::to_string(as(uint16_t{}));
+        case Kind::I16:
+            return std::to_string(as(int16_t{}));
+        case Kind::U32:
+            return std::to_string(as(uint32_t{}));
+        case Kind::I32:
+            return std::to_string(as(int32_t{}));
+        case Kind::F32: {
+            char buffer[32];
+            auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, as(float{}));
+            return std::string(buffer, end);
+        }
+        case Kind::Text: {
+            const char* text = reinterpret_cast<const char*>(value);
+            return "\"" + std::string(text, strnlen(text, kTextTagSize)) + "\"";
+        }
+    }
+    return {};
+}
+
+Catalogue Catalogue::parse(std::string_view text, const std::string& origin) {
+    Catalogue catalogue;
+    std::unordered_map<std::string, int> seen;
+    int number = 0;
+    while (!text.empty()) {
+        size_t eol = text.find('\n');
+        std::string_view line = text.substr(0, eol);
+        text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
+        ++number;
+        auto fail = [&](const std::string& what) {
+            throw std::runtime_error(origin + ":" + std::to_string(number) + ": " + what);
+        };
+        // A '#' outside quotes starts a comment.
+        bool quoted = false;
+        for (size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '"') quoted = !quoted;
+            if (line[i] == '#' && !quoted) {
+                line = line.substr(0, i);
+                break;
+            }
+        }
+        line = trim(line);
+        if (line.empty()) continue;
+
+        std::vector<std::string_view> fields;
+        while (!line.empty()) {
+            size_t end;
+            if (line.front() == '"') {
+                end = line.find('"', 1);
+                if (end == std::string_view::npos) fail("unterminated text");
+                ++end;
+            } else {
+                end = line.find_first_of(" \t");
+                if (end == std::string_view::npos) end = line.size();
+            }
+            fields.push_back(line.substr(0, end));
+            line = trim(line.substr(end));
+        }
+        if (fields.size() < 3 || fields.size() > 4) fail("expected: name kind initial [param]");
+        TagDef def;
+        def.name = std::string(fields[0]);
+        def.line = number;
+        if (def.name.find('.') == std::string::npos) fail("tag '" + def.name + "' has no group");
+        auto kind = parse_kind(fields[1]);
+        if (!kind) fail("unknown kind '" + std::string(fields[1]) + "'");
+        def.kind = *kind;
+        unsigned char scratch[kTextTagSize];
+        std::string error = parse_value(def.kind, fields[2], scratch);
+        if (!error.empty()) fail(def.name + ": " + error);
+        def.initial = std::string(fields[2]);
+        if (fields.size() == 4) {
+            if (fields[3] != "param") fail("unknown flag '" + std::string(fields[3]) + "'");
+            def.param = true;
+        }
+        if (auto [it, fresh] = seen.emplace(def.name, number); !fresh) {
+            fail(def.name + " is already defined at line " + std::to_string(it->second));
+        }
+        catalogue.tags.push_back(std::move(def));
+    }
+    return catalogue;
+}
+
+Catalogue Catalogue::load(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error(path + ": cannot be read");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return parse(text.str(), path);
+}
+
+TagStore::TagStore(const Catalogue& catalogue) : defs_(catalogue.tags) {
+    size_t total = 0;
+    for (const TagDef& def : defs_) total += (width(def.kind) + 7) / 8 * 8;
+    storage_ = std::make_unique<unsigned char[]>(total);
+    unsigned char* next = storage_.get();
+    for (size_t i = 0; i < defs_.size(); ++i) {
+        tags_.push_back(Tag{&defs_[i], next});
+        next += (width(defs_[i].kind) + 7) / 8 * 8;
+        by_name_.emplace(defs_[i].name, i);
+        std::string bare = defs_[i].name.substr(defs_[i].name.find('.') + 1);
+        if (auto [it, fresh] = by_bare_name_.emplace(bare, i); !fresh) {
+            it->second = static_cast<size_t>(-1);  // two groups have it: no bare name
+        }
+    }
+    reset();
+}
+
+Tag* TagStore::find(std::string_view name) {
+    return const_cast<Tag*>(static_cast<const TagStore*>(this)->find(name));
+}
+
+const Tag* TagStore::find(std::string_view name) const {
+    const auto& index = name.find('.') == std::string_view::npos ? by_bare_name_ : by_name_;
+    auto it = index.find(std::string(name));
+    if (it == index.end() || it->second == static_cast<size_t>(-1)) return nullptr;
+    return &tags_[it->second];
+}
+
+void TagStore::reset() {
+    for (Tag& tag : tags_) parse_value(tag.def->kind, tag.def->initial, tag.value);
+}
+
+}  // namespace hmi::host
