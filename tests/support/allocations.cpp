@@ -19,7 +19,9 @@ void count_free(const volatile void* p) {
 }  // namespace
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+// Part of the sanitizer runtime's allocator interface (its header is not always shipped).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*));
 
 namespace {
 void malloc_hook(const volatile void*, size_t) {
