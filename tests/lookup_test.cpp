@@ -93,6 +93,7 @@ TEST(Lookup, KeysAreUniqueAcrossBothTablesAndFunctionsDistinct) {
 }
 
 TEST(Lookup, ReleasesItsKeyBufferOnEveryPath) {
+    if (!counting_works()) GTEST_SKIP() << "allocations cannot be counted here";
     std::string long_name(100000, 'x');
     lib();  // loaded before counting
     start_counting();

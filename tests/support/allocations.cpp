@@ -58,7 +58,20 @@ void free(void* p) {
 }
 #endif
 
+#include <cstdlib>
+
 namespace hmi::test {
+
+bool counting_works() {
+    static const bool works = [] {
+        void* (*volatile allocate)(size_t) = std::malloc;
+        void (*volatile release)(void*) = std::free;
+        start_counting();
+        release(allocate(16));
+        return stop_counting().allocated == 1;
+    }();
+    return works;
+}
 
 void start_counting() {
     g_counts = {};
