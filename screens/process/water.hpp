@@ -3,6 +3,8 @@
 // "Equipment", which only lead back home.
 #pragma once
 
+#include <stdint.h>
+
 #include "plugin/bind.hpp"
 #include "plugin/table.hpp"
 

@@ -33,16 +33,6 @@ TEST_F(Instruments, CountdownWrapsBelowTwoTakingTheValueAsSigned) {
     }
 }
 
-TEST_F(Instruments, CountdownRunsFrom90DownTo2AndStartsAgain) {
-    set<int16_t>("global.m1", 90);
-    for (int expected = 89; expected >= 2; --expected) {
-        fire("16_timer2_timer");
-        ASSERT_EQ(get<int16_t>("global.m1"), expected);
-    }
-    fire("16_timer2_timer");
-    EXPECT_EQ(get<int16_t>("global.m1"), 90);
-}
-
 TEST_F(Instruments, ScaleAndDigitalDisplayShowTheCountdownSigned) {
     struct Case {
         uint16_t count;
