@@ -72,6 +72,7 @@ TEST_F(Animation, HomeStopsAndResetsAfterTheWindowCalls) {
 }
 
 TEST_F(Animation, LinesFollowTheirFlags) {
+    const uint32_t kCopy[3] = {0, 1, 2}, kNot[3] = {1, 0, 0};
     struct Rule {
         const char* tag;
         bool negated;
@@ -92,13 +93,7 @@ TEST_F(Animation, LinesFollowTheirFlags) {
     };
     for (const Rule& rule : rules) {
         for (const char* key : rule.keys) {
-            for (uint8_t v : {0, 1, 2}) {
-                set<uint8_t>(rule.tag, v);
-                uint8_t value = 0xAA;
-                EXPECT_EQ(poll(key, value), 1);
-                EXPECT_EQ(value, rule.negated ? (v == 0) : v) << key << " at " << int{v};
-                EXPECT_EQ(poll(key, value), 0);
-            }
+            expect_byte_rule<uint8_t>(key, rule.tag, rule.negated ? kNot : kCopy);
         }
     }
 }

@@ -2,6 +2,7 @@
 // way home and the screen's properties.
 #include <charconv>
 #include <cmath>
+#include <numbers>
 
 #include "tests/support/panel.hpp"
 
@@ -52,7 +53,9 @@ TEST_F(Dish, CalculationKeepsTheStatedPrecisionAtEachStage) {
     EXPECT_EQ(calculation(0, 0, 2), 100.0f);
     EXPECT_EQ(calculation(0, 0, -1), 0.1f);
     EXPECT_NE(calculation(359, 271, 1),
-              static_cast<float>((std::sin(359 * M_PI / 180) + std::cos(271 * M_PI / 180)) * 10));
+              static_cast<float>((std::sin(359 * std::numbers::pi / 180) +
+                                  std::cos(271 * std::numbers::pi / 180)) *
+                                 10));
     fire("8_picture262_click");  // same inputs again: nothing changes
     EXPECT_EQ(trace(), "");
 }
@@ -145,33 +148,13 @@ TEST_F(Dish, HomeShowsMainBeforeWritingTheClearedFlags) {
     EXPECT_EQ(trace(), "show main\nhide 8\nset dish.put7 = \"kept\"\n");
 }
 
-struct ByteRule {
-    const char* key;
-    const char* tag;
-    uint32_t at[3];  // the property with the tag's byte at 0, 1 and 2
-};
-
 TEST_F(Dish, FlagAndColourProperties) {
-    for (const ByteRule& r : {ByteRule{"8_text278_visible", "dish.display_w", {0, 1, 2}},
-                              ByteRule{"8_text275_visible", "dish.display_w", {1, 0, 0}}}) {
-        for (uint8_t v = 0; v < 3; ++v) {
-            set<uint8_t>(r.tag, v);
-            uint8_t value = 0xAA;
-            EXPECT_EQ(poll(r.key, value), 1);
-            EXPECT_EQ(value, r.at[v]) << r.key << " at " << int{v};
-        }
-    }
-    for (const ByteRule& r :
-         {ByteRule{"8_light3277_fillcolor1", "dish.light", {0x0000FF, 0x00FF00, 0x00FF00}},
-          ByteRule{"8_gradellipse206_endcolor", "dish.return", {0x8CB4D2, 0x82004B, 0x82004B}}}) {
-        for (uint8_t v = 0; v < 3; ++v) {
-            set<uint8_t>(r.tag, v);
-            uint32_t value = 0xFFFFFFFF;
-            EXPECT_EQ(poll(r.key, value), 1);
-            EXPECT_EQ(value, r.at[v]) << r.key << " at " << int{v};
-            EXPECT_EQ(poll(r.key, value), 0);
-        }
-    }
+    expect_byte_rule<uint8_t>("8_text278_visible", "dish.display_w", {0, 1, 2});
+    expect_byte_rule<uint8_t>("8_text275_visible", "dish.display_w", {1, 0, 0});
+    expect_byte_rule<uint32_t>("8_light3277_fillcolor1", "dish.light",
+                               {0x0000FF, 0x00FF00, 0x00FF00});
+    expect_byte_rule<uint32_t>("8_gradellipse206_endcolor", "dish.return",
+                               {0x8CB4D2, 0x82004B, 0x82004B});
 }
 
 TEST_F(Dish, LampFlashesWhileOffWithTheDisplaySwitchOn) {
