@@ -48,6 +48,19 @@ class PanelTest : public ::testing::Test {
         return poll_raw(key, &value);
     }
     int poll_raw(const std::string& key, void* value);
+    // Polls a property that follows a 1-byte tag with the tag at 0, 1 and 2, each from a
+    // current value that differs (expects a store) and once more (expects none); `at`
+    // gives the property value, of type T, for each.
+    template <class T>
+    void expect_byte_rule(const char* key, const char* tag, const uint32_t (&at)[3]) {
+        for (uint8_t v = 0; v < 3; ++v) {
+            set<uint8_t>(tag, v);
+            T value = static_cast<T>(~at[v]);
+            EXPECT_EQ(poll(key, value), 1) << key << " at " << int{v};
+            EXPECT_EQ(value, static_cast<T>(at[v])) << key << " at " << int{v};
+            EXPECT_EQ(poll(key, value), 0) << key << " at " << int{v};
+        }
+    }
     hmi_event_func event(const std::string& key);
     hmi_prop_func property(const std::string& key);
 
