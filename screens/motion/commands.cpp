@@ -22,8 +22,6 @@ constexpr int kStyleNotice = 0;
 constexpr int kStyleQuestion = 2;
 constexpr int kYes = 6;
 
-constexpr uint8_t kPaused = 1;  // the only hold code in which start and origin act
-
 // What the home button leaves behind: the next visit starts with a circle around
 // (1000, 1000) of radius 500 from angle 0, in automatic mode, with the timer off.
 struct Default {
@@ -66,8 +64,8 @@ constexpr Default kDefaults[] = {
     as_u16("kelvor.x_star", 100),
     as_u16("kelvor.y_star", 100),
     as_u8("kelvor.direction", 0),
-    as_u8("kelvor.save_flag", 2),
-    as_u8("kelvor.state_flag", 3),
+    as_u8("kelvor.save_flag", kLeft),
+    as_u8("kelvor.state_flag", kCircle),  // the next run begins with the circle
     as_u8("kelvor.temp2", 0),
     as_f32("kelvor.circle_x", 0.0f),
     as_f32("kelvor.circle_y", 0.0f),

@@ -6,10 +6,24 @@
 // moves only while the hold code is 0.
 #pragma once
 
+#include <stdint.h>
+
 #include "plugin/bind.hpp"
 #include "plugin/table.hpp"
 
 namespace hmi::motion {
+
+// The hold code `kelvor.save_flag`: the tool moves only while it is kFree.
+enum Hold : uint8_t {
+    kFree = 0,
+    kPaused = 1,   // paused, or a manual cycle has ended: start and origin act only now
+    kLeft = 2,     // the screen was left through its home button
+    kStarted = 3,  // a start was taken, or an automatic cycle has ended
+    kAtOriginOrStopped = 4,
+};
+
+// The path phase `kelvor.state_flag`; any other value stands still.
+enum Phase : uint8_t { kColumns = 1, kRows = 2, kCircle = 3 };
 
 // the tick (tick.cpp)
 void motion_tick();

@@ -29,10 +29,8 @@ constexpr float kRadiansPerDegree = 0.017453292f;
 constexpr float kRestX = 100.0f, kRestY = 100.0f;  // where a cycle ends and the rows begin
 constexpr float kStartX = 200.0f, kStartY = 0.0f;
 
-constexpr uint8_t kTemp119 = 119;  // the run-time sub-counter runs 0..120
-
-enum Hold : uint8_t { kFree = 0, kPaused = 1, kStarted = 3, kAtOriginOrStopped = 4 };
-enum Phase : uint8_t { kColumns = 1, kRows = 2, kCircle = 3 };
+constexpr uint8_t kLastSubTick = 120;  // the run-time sub-counter runs 0..120
+constexpr uint32_t kLongestRunTime = 60000;
 
 // One step of a sweep: direction 0 increases, 1 decreases, anything else stays.
 void sweep(float& coordinate, uint8_t direction, float step) {
@@ -80,13 +78,13 @@ void motion_tick() {
     if (allow == 0) return;  // the gate: nothing is written
 
     run_flag = 1;
-    if (temp > kTemp119) {
+    if (temp >= kLastSubTick) {
         temp = 0;
         run_time += 1;
     } else {
         temp += 1;
     }
-    if (run_time > 60000) run_time = 0;
+    if (run_time > kLongestRunTime) run_time = 0;
 
     // The requests, each written as soon as it is taken.
     if (origin_request == 1) {
@@ -128,7 +126,9 @@ void motion_tick() {
         s.write_back();
     }
 
-    if (hold != kFree) {  // held: only the running flag goes out
+    // Held: only the running flag goes out; this tick's count is kept only if a
+    // request above wrote it.
+    if (hold != kFree) {
         run_flag = 0;
         s.write_back(&run_flag);
         return;
