@@ -3,60 +3,26 @@
 #include "plugin/export.hpp"
 #include "plugin/table.hpp"
 #include "screens/home/home.hpp"
-#include "screens/process/animation.hpp"
-#include "screens/process/dish.hpp"
-#include "screens/process/electrical.hpp"
-#include "screens/process/instruments.hpp"
-#include "screens/process/relays.hpp"
-#include "screens/process/water.hpp"
+#include "screens/motion/motion.hpp"
 
 namespace {
 using hmi::join;
 namespace home = hmi::home;
-namespace dish = hmi::dish;
-namespace animation = hmi::animation;
-namespace relays = hmi::relays;
-namespace instruments = hmi::instruments;
-namespace electrical = hmi::electrical;
-namespace water = hmi::water;
+namespace motion = hmi::motion;
 }  // namespace
 
-// clang-format off
-HMI_EXPORT constinit const auto event_funcs = join(
-    home::main_events,                 // "main"
-    // "6"
-    dish::events,                      // "8"
-    animation::events,                 // "9"
-    relays::events,                    // "11"
-    // "12"
-    // "15"
-    instruments::window16_events,      // "16"
-    electrical::window17_events,       // "17"
-    // "18"
-    // "window"
-    water::equipment_events,           // "Equipment"
-    water::window20_events,            // "20"
-    water::window21_events,            // "21"
-    water::window3_events,             // "3"
-    home::pic1_events,                 // "pic1"
-    home::pic2_events,                 // "pic2"
-    home::pic3_events,                 // "pic3"
-    home::time_setting_events);        // "TimeSetting"
+HMI_EXPORT constinit const auto event_funcs = join(  //
+    home::main_events,
+    // "6", "8", "9", "11", "12", "15", "16", "17"
+    motion::screen_events, motion::axis_window_events,
+    // "Equipment", "20", "21", "3"
+    home::pic1_events, home::pic2_events, home::pic3_events, home::time_setting_events);
 
-HMI_EXPORT constinit const auto prop_funcs = join(
-    // "6"
-    dish::props,                       // "8"
-    animation::props,                  // "9"
-    relays::props,                     // "11"
-    // "12"
-    // "15"
-    instruments::window16_props,       // "16"
-    electrical::window17_props,        // "17"
-    // "18"
-    // "window"
-    water::window21_props,             // "21"
-    water::window3_props);             // "3"
-// clang-format on
+HMI_EXPORT constinit const auto prop_funcs =
+    join(  // after "6", "8", "9", "11", "12", "15", "16", "17"
+        motion::screen_properties, motion::axis_window_properties
+        // "21", "3"
+    );
 
 namespace {
 const hmi_func_row* rows(const hmi::Row* first) {
