@@ -127,76 +127,66 @@ TEST_F(Modes, AutomaticModeGoesOnAfterAShutDown) {
 
 // The pump symbols toggle their pump only in manual mode (any manual flag but 0); the
 // interlock closes the line whenever both main pumps end up off, in every mode.
-struct PumpCase {
-    uint8_t manual;
-    const char* key;
-    uint8_t hm201, hm202;        // before
-    uint8_t after201, after202;  // after
-};
-
-class PumpSymbols : public Modes, public ::testing::WithParamInterface<PumpCase> {};
-
-TEST_P(PumpSymbols, ToggleThenInterlock) {
-    const PumpCase& c = GetParam();
-    set<uint8_t>("dtmain.DP_AUTO", c.manual == 0 ? 1 : 0);
-    set<uint8_t>("dtmain.DP_MANUAL", c.manual);
-    set<uint8_t>("dtmain.HM201", c.hm201);
-    set<uint8_t>("dtmain.HM202", c.hm202);
-    bool closes = c.after201 == 0 && c.after202 == 0;
-    std::string writes;
-    for (int n = 206; n >= 203; --n) {
-        set<uint8_t>(("dtmain.HM" + std::to_string(n)).c_str(), n == 204 ? 0 : 1);
-        if (closes && n != 204) writes += "set dtmain.HM" + std::to_string(n) + " = 0\n";
-    }
-    for (int n = 222; n >= 201; --n) {
-        uint8_t open = n % 2;
-        set<uint8_t>(valve(n).c_str(), open);
-        if (closes && open) writes += "set " + valve(n) + " = 0\n";
-    }
-    bool toggles_201 = std::string(c.key) == "12_ellipse146_click";
-    auto pump_write = [&](int n, uint8_t before, uint8_t after) {
-        return before == after
-                   ? std::string()
-                   : "set dtmain.HM" + std::to_string(n) + " = " + std::to_string(after) + "\n";
+TEST_F(Modes, PumpSymbolsToggleThenInterlock) {
+    struct Case {
+        Mode mode;
+        const char* key;
+        uint8_t hm201, hm202;        // before
+        uint8_t after201, after202;  // after
     };
-    // the other main pump, then the toggled one
-    if (toggles_201) {
-        writes += pump_write(202, c.hm202, c.after202) + pump_write(201, c.hm201, c.after201);
-    } else {
-        writes += pump_write(201, c.hm201, c.after201) + pump_write(202, c.hm202, c.after202);
+    const Mode kOddManual{0, 2, 0};
+    const Case cases[] = {
+        {kManual, "12_ellipse146_click", 1, 0, 0, 0},
+        {kManual, "12_ellipse146_click", 1, 1, 0, 1},
+        {kManual, "12_ellipse146_click", 0, 0, 1, 0},
+        {kManual, "12_ellipse32_click", 0, 5, 0, 0},
+        {kManual, "12_ellipse32_click", 1, 5, 1, 0},
+        {kManual, "12_ellipse32_click", 0, 0, 0, 1},
+        {kOddManual, "12_ellipse32_click", 0, 1, 0, 0},
+        {kAutomatic, "12_ellipse146_click", 0, 0, 0, 0},
+        {kAutomatic, "12_ellipse32_click", 0, 0, 0, 0},
+        {kAutomatic, "12_ellipse146_click", 1, 0, 1, 0},
+        {kAutomatic, "12_ellipse32_click", 0, 3, 0, 3},
+        {kNeither, "12_ellipse146_click", 0, 0, 0, 0},
+        {kNeither, "12_ellipse32_click", 0, 0, 0, 0},
+        {kNeither, "12_ellipse32_click", 0, 1, 0, 1},
+        {kStepping, "12_ellipse146_click", 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.key << " in " << c.mode << " with pumps "
+                                          << int(c.hm201) << ", " << int(c.hm202));
+        set_mode(c.mode);
+        set<uint8_t>("dtmain.HM201", c.hm201);
+        set<uint8_t>("dtmain.HM202", c.hm202);
+        bool closes = c.after201 == 0 && c.after202 == 0;
+        std::string writes;
+        for (int n = 206; n >= 203; --n) {
+            set<uint8_t>(("dtmain.HM" + std::to_string(n)).c_str(), n == 204 ? 0 : 1);
+            if (closes && n != 204) writes += "set dtmain.HM" + std::to_string(n) + " = 0\n";
+        }
+        for (int n = 222; n >= 201; --n) {
+            uint8_t open = n % 2;
+            set<uint8_t>(valve(n).c_str(), open);
+            if (closes && open) writes += "set " + valve(n) + " = 0\n";
+        }
+        auto pump_write = [](int n, uint8_t before, uint8_t after) {
+            return before == after
+                       ? std::string()
+                       : "set dtmain.HM" + std::to_string(n) + " = " + std::to_string(after) + "\n";
+        };
+        // the other main pump, then the toggled one
+        if (std::string(c.key) == "12_ellipse146_click") {
+            writes += pump_write(202, c.hm202, c.after202) + pump_write(201, c.hm201, c.after201);
+        } else {
+            writes += pump_write(201, c.hm201, c.after201) + pump_write(202, c.hm202, c.after202);
+        }
+
+        fire(c.key);
+        EXPECT_EQ(trace(), writes);
+        EXPECT_EQ(get<uint8_t>("dtmain.HM201"), c.after201);
+        EXPECT_EQ(get<uint8_t>("dtmain.HM202"), c.after202);
+        EXPECT_EQ(mode(), c.mode);
     }
-
-    fire(c.key);
-    EXPECT_EQ(trace(), writes);
-    EXPECT_EQ(get<uint8_t>("dtmain.HM201"), c.after201);
-    EXPECT_EQ(get<uint8_t>("dtmain.HM202"), c.after202);
-    EXPECT_EQ(get<uint8_t>("dtmain.HV221"), closes ? 0 : 1);
-    EXPECT_EQ(get<uint8_t>("dtmain.HM205"), closes ? 0 : 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(EveryMode, PumpSymbols,
-                         ::testing::Values(
-                             // manual mode
-                             PumpCase{1, "12_ellipse146_click", 1, 0, 0, 0},
-                             PumpCase{1, "12_ellipse146_click", 1, 1, 0, 1},
-                             PumpCase{1, "12_ellipse146_click", 0, 0, 1, 0},
-                             PumpCase{1, "12_ellipse32_click", 0, 5, 0, 0},
-                             PumpCase{1, "12_ellipse32_click", 1, 5, 1, 0},
-                             PumpCase{1, "12_ellipse32_click", 0, 0, 0, 1},
-                             PumpCase{2, "12_ellipse32_click", 0, 1, 0, 0},
-                             // automatic mode and no mode: no toggle, the interlock alone
-                             PumpCase{0, "12_ellipse146_click", 0, 0, 0, 0},
-                             PumpCase{0, "12_ellipse32_click", 0, 0, 0, 0},
-                             PumpCase{0, "12_ellipse146_click", 1, 0, 1, 0},
-                             PumpCase{0, "12_ellipse32_click", 0, 3, 0, 3}));
-
-TEST_F(Modes, PumpSymbolInNoModeStillInterlocks) {
-    set_mode(kNeither);
-    set<uint8_t>("dtmain.HM201", 0);
-    set<uint8_t>("dtmain.HM202", 0);
-    set<uint8_t>("dtmain.HV210", 1);
-    fire("12_ellipse32_click");
-    EXPECT_EQ(trace(), "set dtmain.HV210 = 0\n");
 }
 
 }  // namespace
