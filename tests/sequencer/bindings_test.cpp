@@ -12,91 +12,43 @@ namespace {
 constexpr uint32_t kWhite = 0xFFFFFF, kValveBlue = 0x0467FB, kRed = 0x0000FF, kGreen = 0x00FF00;
 
 struct Binding {
-    const char* key;
-    const char* tag;
+    std::string key;
+    std::string tag;
 };
 
 // Every valve and pump widget of window "12", with the tag it follows.
-const std::vector<Binding>& valve_and_pump_colours() {
-    static const std::vector<Binding> rows = [] {
-        struct Valve {
-            int number;
-            const char* keys[3];
-        };
-        const Valve valves[] = {
-            {201,
-             {"rectangle130_fillcolor", "gradrectangle132_startcolor",
-              "gradrectangle131_startcolor"}},
-            {202,
-             {"rectangle128_fillcolor", "gradrectangle92_startcolor",
-              "gradrectangle91_startcolor"}},
-            {203,
-             {"rectangle133_fillcolor", "gradrectangle94_startcolor",
-              "gradrectangle93_startcolor"}},
-            {204,
-             {"rectangle134_fillcolor", "gradrectangle96_startcolor",
-              "gradrectangle95_startcolor"}},
-            {205,
-             {"rectangle135_fillcolor", "gradrectangle98_startcolor",
-              "gradrectangle97_startcolor"}},
-            {206,
-             {"rectangle136_fillcolor", "gradrectangle100_startcolor",
-              "gradrectangle99_startcolor"}},
-            {207,
-             {"rectangle137_fillcolor", "gradrectangle104_startcolor",
-              "gradrectangle103_startcolor"}},
-            {208,
-             {"rectangle138_fillcolor", "gradrectangle106_startcolor",
-              "gradrectangle105_startcolor"}},
-            {209,
-             {"rectangle139_fillcolor", "gradrectangle108_startcolor",
-              "gradrectangle107_startcolor"}},
-            {210,
-             {"rectangle142_fillcolor", "gradrectangle111_startcolor",
-              "gradrectangle110_startcolor"}},
-            {211,
-             {"rectangle141_fillcolor", "gradrectangle113_startcolor",
-              "gradrectangle112_startcolor"}},
-            {212,
-             {"rectangle140_fillcolor", "gradrectangle115_startcolor",
-              "gradrectangle114_startcolor"}},
-            {213,
-             {"rectangle143_fillcolor", "gradrectangle123_startcolor",
-              "gradrectangle122_startcolor"}},
-            {214,
-             {"rectangle144_fillcolor", "gradrectangle125_startcolor",
-              "gradrectangle124_startcolor"}},
-            {215,
-             {"rectangle145_fillcolor", "gradrectangle127_startcolor",
-              "gradrectangle126_startcolor"}},
-            {216,
-             {"rectangle149_fillcolor", "gradrectangle117_startcolor",
-              "gradrectangle116_startcolor"}},
-            {217,
-             {"rectangle147_fillcolor", "gradrectangle119_startcolor",
-              "gradrectangle118_startcolor"}},
-            {218,
-             {"rectangle29_fillcolor", "gradrectangle28_startcolor", "gradrectangle27_startcolor"}},
-            {219,
-             {"rectangle21_fillcolor", "gradrectangle9_startcolor", "gradrectangle8_startcolor"}},
-            {220,
-             {"rectangle22_fillcolor", "gradrectangle11_startcolor", "gradrectangle10_startcolor"}},
-        };
-        static std::vector<std::string> names;  // the rows point into these
-        names.reserve(3 * 20 * 2 + 4);
-        std::vector<Binding> out;
-        for (const Valve& v : valves) {
-            names.push_back(valve(v.number));
-            const char* tag = names.back().c_str();
-            for (const char* key : v.keys) {
-                names.push_back(std::string("12_") + key);
-                out.push_back({names.back().c_str(), tag});
-            }
+std::vector<Binding> valve_and_pump_colours() {
+    // HV201 to HV220 in turn: the duration rectangle and its two gradient rectangles
+    const char* const valves[20][3] = {
+        {"rectangle130_fillcolor", "gradrectangle132_startcolor", "gradrectangle131_startcolor"},
+        {"rectangle128_fillcolor", "gradrectangle92_startcolor", "gradrectangle91_startcolor"},
+        {"rectangle133_fillcolor", "gradrectangle94_startcolor", "gradrectangle93_startcolor"},
+        {"rectangle134_fillcolor", "gradrectangle96_startcolor", "gradrectangle95_startcolor"},
+        {"rectangle135_fillcolor", "gradrectangle98_startcolor", "gradrectangle97_startcolor"},
+        {"rectangle136_fillcolor", "gradrectangle100_startcolor", "gradrectangle99_startcolor"},
+        {"rectangle137_fillcolor", "gradrectangle104_startcolor", "gradrectangle103_startcolor"},
+        {"rectangle138_fillcolor", "gradrectangle106_startcolor", "gradrectangle105_startcolor"},
+        {"rectangle139_fillcolor", "gradrectangle108_startcolor", "gradrectangle107_startcolor"},
+        {"rectangle142_fillcolor", "gradrectangle111_startcolor", "gradrectangle110_startcolor"},
+        {"rectangle141_fillcolor", "gradrectangle113_startcolor", "gradrectangle112_startcolor"},
+        {"rectangle140_fillcolor", "gradrectangle115_startcolor", "gradrectangle114_startcolor"},
+        {"rectangle143_fillcolor", "gradrectangle123_startcolor", "gradrectangle122_startcolor"},
+        {"rectangle144_fillcolor", "gradrectangle125_startcolor", "gradrectangle124_startcolor"},
+        {"rectangle145_fillcolor", "gradrectangle127_startcolor", "gradrectangle126_startcolor"},
+        {"rectangle149_fillcolor", "gradrectangle117_startcolor", "gradrectangle116_startcolor"},
+        {"rectangle147_fillcolor", "gradrectangle119_startcolor", "gradrectangle118_startcolor"},
+        {"rectangle29_fillcolor", "gradrectangle28_startcolor", "gradrectangle27_startcolor"},
+        {"rectangle21_fillcolor", "gradrectangle9_startcolor", "gradrectangle8_startcolor"},
+        {"rectangle22_fillcolor", "gradrectangle11_startcolor", "gradrectangle10_startcolor"},
+    };
+    std::vector<Binding> rows;
+    for (int i = 0; i < 20; ++i) {
+        for (const char* key : valves[i]) {
+            rows.push_back({std::string("12_") + key, valve(201 + i)});
         }
-        out.push_back({"12_ellipse146_fillcolor", "dtmain.HM201"});
-        out.push_back({"12_ellipse32_fillcolor", "dtmain.HM202"});
-        return out;
-    }();
+    }
+    rows.push_back({"12_ellipse146_fillcolor", "dtmain.HM201"});
+    rows.push_back({"12_ellipse32_fillcolor", "dtmain.HM202"});
     return rows;
 }
 
@@ -113,9 +65,9 @@ std::vector<std::string> line_flags() {
 class Bindings : public PanelTest {
   protected:
     // Sets the tag and every other line flag to the given values.
-    void set_line(const char* tag, uint8_t own, uint8_t others) {
+    void set_line(const std::string& tag, uint8_t own, uint8_t others) {
         for (const std::string& flag : line_flags()) set<uint8_t>(flag.c_str(), others);
-        set<uint8_t>(tag, own);
+        set<uint8_t>(tag.c_str(), own);
     }
     uint32_t colour(const std::string& key, uint32_t current = 0x123456) {
         const uint32_t before = current;
@@ -132,8 +84,9 @@ class Bindings : public PanelTest {
 };
 
 TEST_F(Bindings, EveryValveAndPumpColourFollowsItsOwnTagOnly) {
-    ASSERT_EQ(valve_and_pump_colours().size(), 62u);
-    for (const Binding& b : valve_and_pump_colours()) {
+    const std::vector<Binding> rows = valve_and_pump_colours();
+    ASSERT_EQ(rows.size(), 62u);
+    for (const Binding& b : rows) {
         set_line(b.tag, 0, 1);
         EXPECT_EQ(colour(b.key), kWhite) << b.key;
         set_line(b.tag, 1, 0);
@@ -160,16 +113,16 @@ TEST_F(Bindings, RunningColourWhileEitherMainPumpRuns) {
 }
 
 TEST_F(Bindings, ModeLampsFollowTheirOwnFlag) {
-    for (Binding b : {Binding{"12_ellipse3_fillcolor", "dtmain.DP_AUTO"},
-                      Binding{"12_ellipse6_fillcolor", "dtmain.DP_MANUAL"}}) {
+    for (const Binding& b : {Binding{"12_ellipse3_fillcolor", "dtmain.DP_AUTO"},
+                             Binding{"12_ellipse6_fillcolor", "dtmain.DP_MANUAL"}}) {
         for (uint8_t other : {0, 1}) {
             set<uint8_t>("dtmain.DP_AUTO", other);
             set<uint8_t>("dtmain.DP_MANUAL", other);
-            set<uint8_t>(b.tag, 0);
+            set<uint8_t>(b.tag.c_str(), 0);
             EXPECT_EQ(colour(b.key), kRed) << b.key;
-            set<uint8_t>(b.tag, 1);
+            set<uint8_t>(b.tag.c_str(), 1);
             EXPECT_EQ(colour(b.key), kGreen) << b.key;
-            set<uint8_t>(b.tag, 7);
+            set<uint8_t>(b.tag.c_str(), 7);
             EXPECT_EQ(colour(b.key), kGreen) << b.key;
         }
     }

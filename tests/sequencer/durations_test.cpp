@@ -14,6 +14,11 @@ std::string duration_tag(int index) {
     return "";
 }
 
+struct Pages {
+    uint8_t dp, dt;
+};
+constexpr Pages kEveryPage[] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {2, 2}};
+
 class Durations : public PanelTest {
   protected:
     Durations() {
@@ -42,6 +47,28 @@ class Durations : public PanelTest {
         const auto& bytes = host.saved_params().at(duration_tag(index));
         std::memcpy(&v, bytes.data(), sizeof v);
         return v;
+    }
+    // Starts a confirm: the pages, the index, the valve state read at the opening.
+    void prepare_confirm(Pages p, int index, uint8_t state) {
+        set<uint8_t>("dtmain.dp_web_flag", p.dp);
+        set<uint8_t>("dtmain.dt_web_flag", p.dt);
+        set<uint8_t>("dtmain.HM201", 0);
+        set<uint8_t>("dtmain.HM101", 0);
+        set<uint16_t>("dtmain.cur_num", 0);
+        set<uint8_t>("dtmain.cur", state);
+        set<uint8_t>("dtmain.num_Flag", index);
+    }
+    // What a confirm does after storing the duration, up to the cleared fields.
+    static std::string confirmed(Pages p, int index, uint8_t state, const std::string& cleared) {
+        bool dp = p.dp == 1, dt = p.dt == 1;
+        std::string t = "param rtdb_to_mem\nparam save\n";
+        if (dp) t += valve_write(index + 200, state);
+        if (dt) t += valve_write(index + 73, state);
+        t += "exit_modal timeinput\nhide timeinput\n";
+        if (dt) t += "set dtmain.HM101 = 1\n";
+        if (dp || dt) t += "set dtmain.cur_num = " + std::to_string(index + (dt ? 73 : 200)) + "\n";
+        if (dp) t += "set dtmain.HM201 = 1\n";
+        return t + cleared;
     }
     std::vector<uint32_t> all_durations() {
         std::vector<uint32_t> all;
@@ -138,11 +165,6 @@ TEST_F(Durations, EditFieldsAreEnteredThroughTheInputWindow) {
     EXPECT_EQ(trace(), "hide timeinput\n");
 }
 
-struct Pages {
-    uint8_t dp, dt;
-};
-constexpr Pages kEveryPage[] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {2, 2}};
-
 TEST_F(Durations, OpeningTheDialogReadsTheSelectedValveOfEachOpenPage) {
     set<uint8_t>(valve(205).c_str(), 1);
     set<uint8_t>(valve(103).c_str(), 1);
@@ -182,30 +204,16 @@ TEST_F(Durations, OpeningTheDialogReadsTheSelectedValveOfEachOpenPage) {
 TEST_F(Durations, ConfirmStoresTheDurationSavesItAndRestoresTheValveOfEachOpenPage) {
     for (int index : {5, 30}) {
         for (Pages p : kEveryPage) {
-            set<uint8_t>("dtmain.dp_web_flag", p.dp);
-            set<uint8_t>("dtmain.dt_web_flag", p.dt);
-            set<uint8_t>("dtmain.HM201", 0);
-            set<uint8_t>("dtmain.HM101", 0);
-            set<uint16_t>("dtmain.cur_num", 0);
-            set<uint8_t>("dtmain.cur", 1);
-            set<uint8_t>("dtmain.num_Flag", index);
+            prepare_confirm(p, index, 1);
             set<uint32_t>(duration_tag(index).c_str(), 30);
             set_fields(1, 2, 5);
-            bool dp = p.dp == 1, dt = p.dt == 1;
-            std::string expected =
-                "set " + duration_tag(index) + " = 3725\n" + "param rtdb_to_mem\nparam save\n" +
-                (dp ? valve_write(index + 200, 1) : "") + (dt ? valve_write(index + 73, 1) : "") +
-                "exit_modal timeinput\nhide timeinput\n" + (dt ? "set dtmain.HM101 = 1\n" : "");
-            if (dp || dt) {
-                expected +=
-                    "set dtmain.cur_num = " + std::to_string(index + (dt ? 73 : 200)) + "\n";
-            }
-            expected += std::string(dp ? "set dtmain.HM201 = 1\n" : "") +
-                        "set dtmain.TimeSecond = 0\nset dtmain.TimeMinute = 0\n"
-                        "set dtmain.TimeHour = 0\n";
-
             fire("15_button8_click");
-            EXPECT_EQ(trace(), expected) << index << " " << int(p.dp) << int(p.dt);
+            EXPECT_EQ(trace(),
+                      "set " + duration_tag(index) + " = 3725\n" +
+                          confirmed(p, index, 1,
+                                    "set dtmain.TimeSecond = 0\nset dtmain.TimeMinute = 0\n"
+                                    "set dtmain.TimeHour = 0\n"))
+                << index << " " << int(p.dp) << int(p.dt);
             EXPECT_EQ(saved(index), 3725u) << "the confirmed duration is saved at once";
         }
     }
@@ -238,27 +246,12 @@ TEST_F(Durations, ConfirmServesEveryDurationIndexAndTheLargestEntry) {
 TEST_F(Durations, IndicesWithoutADurationStoreNothingButStillCloseTheDialog) {
     for (int index : {0, 23, 38, 255}) {
         for (Pages p : kEveryPage) {
-            set<uint8_t>("dtmain.dp_web_flag", p.dp);
-            set<uint8_t>("dtmain.dt_web_flag", p.dt);
-            set<uint8_t>("dtmain.HM201", 0);
-            set<uint8_t>("dtmain.HM101", 0);
-            set<uint16_t>("dtmain.cur_num", 0);
-            set<uint8_t>("dtmain.num_Flag", index);
+            prepare_confirm(p, index, 0);
             set_fields(1, 0, 0);
             std::vector<uint32_t> before = all_durations();
-            bool dp = p.dp == 1, dt = p.dt == 1;
-            std::string expected =
-                std::string("param rtdb_to_mem\nparam save\n") +
-                (dp ? valve_write(index + 200, 0) : "") + (dt ? valve_write(index + 73, 0) : "") +
-                "exit_modal timeinput\nhide timeinput\n" + (dt ? "set dtmain.HM101 = 1\n" : "");
-            if (dp || dt) {
-                expected +=
-                    "set dtmain.cur_num = " + std::to_string(index + (dt ? 73 : 200)) + "\n";
-            }
-            expected +=
-                std::string(dp ? "set dtmain.HM201 = 1\n" : "") + "set dtmain.TimeHour = 0\n";
             fire("15_button8_click");
-            EXPECT_EQ(trace(), expected) << index << " " << int(p.dp) << int(p.dt);
+            EXPECT_EQ(trace(), confirmed(p, index, 0, "set dtmain.TimeHour = 0\n"))
+                << index << " " << int(p.dp) << int(p.dt);
             EXPECT_EQ(all_durations(), before) << index;
         }
     }
