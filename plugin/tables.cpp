@@ -3,26 +3,27 @@
 #include "plugin/export.hpp"
 #include "plugin/table.hpp"
 #include "screens/home/home.hpp"
-#include "screens/motion/motion.hpp"
+#include "screens/sequencer/bindings.hpp"
+#include "screens/sequencer/sequencer.hpp"
 
 namespace {
 using hmi::join;
 namespace home = hmi::home;
-namespace motion = hmi::motion;
+namespace sequencer = hmi::sequencer;
 }  // namespace
 
 HMI_EXPORT constinit const auto event_funcs = join(  //
     home::main_events,
-    // "6", "8", "9", "11", "12", "15", "16", "17"
-    motion::screen_events, motion::axis_window_events,
-    // "Equipment", "20", "21", "3"
+    // "6", "8", "9", "11"
+    sequencer::window12_events, sequencer::window15_events,
+    // "16", "17", "18", "window", "Equipment", "20", "21", "3"
     home::pic1_events, home::pic2_events, home::pic3_events, home::time_setting_events);
 
-HMI_EXPORT constinit const auto prop_funcs =
-    join(  // after "6", "8", "9", "11", "12", "15", "16", "17"
-        motion::screen_properties, motion::axis_window_properties
-        // "21", "3"
-    );
+HMI_EXPORT constinit const auto prop_funcs = join(
+    // "6", "8", "9", "11"
+    sequencer::window12_props, sequencer::window15_props
+    // "16", "17", "18", "window", "21", "3"
+);
 
 namespace {
 const hmi_func_row* rows(const hmi::Row* first) {
