@@ -2,28 +2,68 @@
 #define HMI_DEFINING_TABLES
 #include "plugin/export.hpp"
 #include "plugin/table.hpp"
+#include "screens/history/history.hpp"
 #include "screens/home/home.hpp"
+#include "screens/motion/motion.hpp"
+#include "screens/process/animation.hpp"
+#include "screens/process/dish.hpp"
+#include "screens/process/electrical.hpp"
+#include "screens/process/instruments.hpp"
+#include "screens/process/relays.hpp"
+#include "screens/process/water.hpp"
 #include "screens/sequencer/bindings.hpp"
 #include "screens/sequencer/sequencer.hpp"
 
 namespace {
 using hmi::join;
 namespace home = hmi::home;
+namespace history = hmi::history;
+namespace dish = hmi::dish;
+namespace animation = hmi::animation;
+namespace relays = hmi::relays;
 namespace sequencer = hmi::sequencer;
+namespace instruments = hmi::instruments;
+namespace electrical = hmi::electrical;
+namespace motion = hmi::motion;
+namespace water = hmi::water;
 }  // namespace
 
-HMI_EXPORT constinit const auto event_funcs = join(  //
-    home::main_events,
-    // "6", "8", "9", "11"
-    sequencer::window12_events, sequencer::window15_events,
-    // "16", "17", "18", "window", "Equipment", "20", "21", "3"
-    home::pic1_events, home::pic2_events, home::pic3_events, home::time_setting_events);
+// clang-format off
+HMI_EXPORT constinit const auto event_funcs = join(
+    home::main_events,                 // "main"
+    history::window_events,            // "6"
+    dish::events,                      // "8"
+    animation::events,                 // "9"
+    relays::events,                    // "11"
+    sequencer::window12_events,        // "12"
+    sequencer::window15_events,        // "15", shown as "timeinput"
+    instruments::window16_events,      // "16"
+    electrical::window17_events,       // "17"
+    motion::screen_events,             // "18"
+    motion::axis_window_events,        // "window"
+    water::equipment_events,           // "Equipment"
+    water::window20_events,            // "20"
+    water::window21_events,            // "21"
+    water::window3_events,             // "3"
+    home::pic1_events,                 // "pic1"
+    home::pic2_events,                 // "pic2"
+    home::pic3_events,                 // "pic3"
+    home::time_setting_events);        // "TimeSetting"
 
 HMI_EXPORT constinit const auto prop_funcs = join(
-    // "6", "8", "9", "11"
-    sequencer::window12_props, sequencer::window15_props
-    // "16", "17", "18", "window", "21", "3"
-);
+    history::window_properties,        // "6"
+    dish::props,                       // "8"
+    animation::props,                  // "9"
+    relays::props,                     // "11"
+    sequencer::window12_props,         // "12"
+    sequencer::window15_props,         // "15"
+    instruments::window16_props,       // "16"
+    electrical::window17_props,        // "17"
+    motion::screen_properties,         // "18"
+    motion::axis_window_properties,    // "window"
+    water::window21_props,             // "21"
+    water::window3_props);             // "3"
+// clang-format on
 
 namespace {
 const hmi_func_row* rows(const hmi::Row* first) {
