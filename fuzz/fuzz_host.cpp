@@ -29,6 +29,7 @@ const host::Catalogue& catalogue() {
 // Each tag's storage is allocated at exactly its width, so that a read or write past
 // it is caught.
 struct Cell {
+    bool known;  // a tag of the catalogue; other names are ignored on writes, as a panel does
     host::Kind kind;
     std::unique_ptr<unsigned char[]> value;
 };
@@ -53,7 +54,7 @@ Cell& cell(const char* name) {
     const host::TagDef* def = def_of(name);
     host::Kind kind = def ? def->kind : host::Kind::Text;  // unknown names: a whole buffer
     size_t width = host::width(kind);
-    Cell c{kind, std::make_unique<unsigned char[]>(width)};
+    Cell c{def != nullptr, kind, std::make_unique<unsigned char[]>(width)};
     if (kind == host::Kind::Text) {
         // Mostly a terminated text; sometimes all 256 bytes without a NUL.
         std::string text = bytes().text(width);
@@ -121,6 +122,7 @@ void* hmidb_get_data_value(const char* name) {
 }
 int hmidb_set_data_value(const char* name, const void* value) {
     hmi::fuzz::Cell& c = cell(name);
+    if (!c.known) return -1;
     if (c.kind == hmi::host::Kind::Text) {
         size_t n = strnlen(static_cast<const char*>(value), hmi::host::kTextTagSize - 1);
         std::memmove(c.value.get(), value, n);
