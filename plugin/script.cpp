@@ -102,4 +102,17 @@ void Script::write_back(const void* local) {
     }
 }
 
+void set_flag(const char* tag, uint8_t value) {
+    Script s;
+    s.u8(tag) = value;
+    s.write_back();
+}
+
+void toggle_flag(const char* tag) {
+    Script s;
+    auto& flag = s.u8(tag);
+    flag = negated(flag);
+    s.write_back();
+}
+
 }  // namespace hmi

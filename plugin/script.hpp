@@ -60,4 +60,14 @@ class Script {
     unsigned count_ = 0;
 };
 
+// A negated flag: 1 when it is 0, and 0 for any other value (not a bit flip).
+constexpr uint8_t negated(uint8_t flag) {
+    return flag == 0 ? 1 : 0;
+}
+
+// Handlers whose whole script is one 1-byte tag, set to a value or negated, and
+// written back if that changed it.
+void set_flag(const char* tag, uint8_t value);
+void toggle_flag(const char* tag);
+
 }  // namespace hmi

@@ -18,10 +18,7 @@ uint16_t sawtooth(uint16_t value, uint16_t step, uint16_t top, uint16_t restart)
 }  // namespace
 
 void raise_curve_flag() {
-    Script s;
-    auto& curve = s.u8("curve.curve");
-    curve = 1;
-    s.write_back();
+    set_flag("curve.curve", 1);
 }
 
 void advance_samples() {

@@ -48,7 +48,7 @@ void toggle_axis_mode() {
     auto& mode = s.u8("kelvor.anxis");
     uint8_t* axes[] = {&s.u8("kelvor.x_anxis"), &s.u8("kelvor.y_anxis"), &s.u8("kelvor.z_anxis"),
                        &s.u8("kelvor.u_anxis"), &s.u8("kelvor.v_anxis")};
-    mode = mode == 0 ? 1 : 0;
+    mode = negated(mode);
     if (mode == 1) {
         for (uint8_t* axis : axes) *axis = 0;
         hmi_window_show("window");
@@ -59,10 +59,7 @@ void toggle_axis_mode() {
 }
 
 void toggle_automatic_in_axis_window() {
-    Script s;
-    auto& automatic = s.u8("kelvor.automatic");
-    automatic = automatic == 0 ? 1 : 0;
-    s.write_back();
+    toggle_flag("kelvor.automatic");
 }
 
 void zero_pending_start() {

@@ -116,10 +116,6 @@ void take_default(Script& s, const Default& d) {
     }
 }
 
-uint8_t toggled(uint8_t flag) {
-    return flag == 0 ? 1 : 0;
-}
-
 }  // namespace
 
 void open_motion_screen() {
@@ -134,17 +130,11 @@ void open_motion_screen() {
 }
 
 void request_pause() {
-    Script s;
-    auto& pause = s.u8("kelvor.pause");
-    pause = 1;
-    s.write_back();
+    set_flag("kelvor.pause", 1);
 }
 
 void request_stop() {
-    Script s;
-    auto& stop = s.u8("kelvor.stop");
-    stop = 1;
-    s.write_back();
+    set_flag("kelvor.stop", 1);
 }
 
 void request_continue() {
@@ -164,10 +154,7 @@ void request_clear_count() {
 }
 
 void toggle_automatic() {
-    Script s;
-    auto& automatic = s.u8("kelvor.automatic");
-    automatic = toggled(automatic);
-    s.write_back();
+    toggle_flag("kelvor.automatic");
 }
 
 // Start: from a pause, only after the operator agrees to abandon it; answering no
@@ -232,7 +219,7 @@ void toggle_axis_window() {
     auto& mode = s.u8("kelvor.anxis");
     uint8_t* axes[] = {&s.u8("kelvor.x_anxis"), &s.u8("kelvor.y_anxis"), &s.u8("kelvor.z_anxis"),
                        &s.u8("kelvor.u_anxis"), &s.u8("kelvor.v_anxis")};
-    mode = toggled(mode);
+    mode = negated(mode);
     if (mode == 1) {
         hmi_window_show("window");
     } else {

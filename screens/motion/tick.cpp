@@ -41,10 +41,6 @@ void sweep(float& coordinate, uint8_t direction, float step) {
     }
 }
 
-uint8_t reversed(uint8_t direction) {
-    return direction == 0 ? 1 : 0;
-}
-
 }  // namespace
 
 void motion_tick() {
@@ -143,7 +139,7 @@ void motion_tick() {
             } else {
                 y += kColumnSweep;
             }
-            direction = reversed(direction);
+            direction = negated(direction);
         }
     }
     if (x > kLastColumn && phase == kColumns) {
@@ -166,7 +162,7 @@ void motion_tick() {
             } else {
                 x += kRowSweep;
             }
-            direction = reversed(direction);
+            direction = negated(direction);
         }
     }
     if (y > kLastRow && phase == kRows) {  // the circle takes over in this same tick

@@ -11,10 +11,7 @@
 namespace hmi::dish {
 
 void switch_display_on() {
-    Script s;
-    auto& display = s.u8("dish.display_w");
-    display = 1;
-    s.write_back();
+    set_flag("dish.display_w", 1);
 }
 
 // (sin(put3°) + cos(put4°)) × 10^put5: the angles in single precision, the rest in double.
@@ -74,10 +71,7 @@ void join_texts() {
 }
 
 void toggle_ellipse() {
-    Script s;
-    auto& ellipse = s.u8("dish.return");
-    ellipse = ellipse == 0 ? 1 : 0;
-    s.write_back();
+    toggle_flag("dish.return");
 }
 
 // Clears the three flags; the screen's other tags are read and written back as they are.

@@ -48,17 +48,11 @@ void simulation_step() {
 }
 
 void start() {
-    Script s;
-    auto& running = s.u8("electric.electric_b_0");
-    running = 1;
-    s.write_back();
+    set_flag("electric.electric_b_0", 1);
 }
 
 void stop() {
-    Script s;
-    auto& running = s.u8("electric.electric_b_0");
-    running = 0;
-    s.write_back();
+    set_flag("electric.electric_b_0", 0);
 }
 
 void home() {

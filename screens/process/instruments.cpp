@@ -36,11 +36,8 @@ constexpr int16_t kCountFrom = 90;
 }  // namespace
 
 void open_window() {
-    Script s;
-    auto& open = s.u8("main.can4");
-    open = 1;  // runs the timer
-    s.write_back();
-}
+    set_flag("main.can4", 1);
+}  // runs the timer
 
 // 90, 89, ..., 3, 2, then 90 again: the value never rests at 1 or below.
 void count_down() {

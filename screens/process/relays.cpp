@@ -51,10 +51,7 @@ void level_tick() {
 }
 
 void toggle_auto() {
-    Script s;
-    auto& auto_mode = s.u8("chief.chief_auto");
-    auto_mode = auto_mode == 0 ? 1 : 0;
-    s.write_back();
+    toggle_flag("chief.chief_auto");
 }
 
 // This screen takes the alarm from the motion screen, which takes it back when it opens.

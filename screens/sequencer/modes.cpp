@@ -45,7 +45,7 @@ void toggle_pump(const char* toggled_tag, const char* other_tag) {
     Flags further_pumps[4];
     read_all(s, kFurtherPumps, further_pumps);
 
-    if (manual != 0) toggled = toggled == 0 ? 1 : 0;  // any value but 0 switches off
+    if (manual != 0) toggled = negated(toggled);  // any value but 0 switches off
     if (toggled == 0 && other == 0) {
         clear_all(valves);
         clear_all(further_pumps);

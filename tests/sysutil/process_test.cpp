@@ -40,6 +40,9 @@ bool eventually(Condition condition, std::chrono::milliseconds limit = 10s) {
     return condition();
 }
 
+// A file that another process writes is read only once its line is complete.
+bool whole_line(const std::string& text) { return !text.empty() && text.back() == '\n'; }
+
 std::string read_file(const fs::path& file) {
     std::ifstream in(file);
     std::stringstream text;
@@ -190,7 +193,7 @@ TEST_F(Processes, ProgramGetsItsPathAndOneArgumentWithoutAShell) {
     std::string argument = "a b; touch " + (dir / "shell").string();
 
     EXPECT_EQ(sys_exec_program_arg1(program.c_str(), argument.c_str(), 0), 0);
-    EXPECT_TRUE(eventually([&] { return fs::exists(dir / "program.args"); }));
+    EXPECT_TRUE(eventually([&] { return whole_line(read_file(dir / "program.args")); }));
     EXPECT_EQ(read_file(dir / "program.args"), program.string() + "|" + argument + "|1\n");
     EXPECT_FALSE(fs::exists(dir / "shell"));
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);  // the program is no child of ours
@@ -317,7 +320,7 @@ TEST_F(Processes, PlayStartsThePlayerAtOnceWhenNoneRuns) {
     fs::path sound = dir / "bell.wav";
     EXPECT_EQ(audio_play_wav(sound.c_str(), 0), 1);
     EXPECT_EQ(listings_made(), 2);  // the stop, then one check and no sleep
-    ASSERT_TRUE(eventually([&] { return !exec_record().empty(); }));
+    ASSERT_TRUE(eventually([&] { return whole_line(exec_record()); }));
     EXPECT_EQ(detached_start(), player_call(sound));
     EXPECT_EQ(stand_in::signals(), std::vector<Signal>{});
 }
@@ -329,7 +332,7 @@ TEST_F(Processes, PlayStopsTheRunningPlayerThenStartsTheNewSound) {
     EXPECT_EQ(audio_play_wav(sound.c_str(), 0), 1);
     EXPECT_EQ(stand_in::signals(), (std::vector<Signal>{{old, 15, true}}));
     EXPECT_EQ(end_of(old), "stopped by signal 15");
-    ASSERT_TRUE(eventually([&] { return !exec_record().empty(); }));
+    ASSERT_TRUE(eventually([&] { return whole_line(exec_record()); }));
     EXPECT_EQ(detached_start(), player_call(sound));
 }
 
