@@ -161,13 +161,7 @@ class LibraryShape : public ::testing::TestWithParam<Build> {
         }
         file = &load(b.path);
     }
-    // A sanitizer build links its run-time library (libasan, libubsan) and imports the
-    // sanitizers' hooks, so its imports and needed libraries are not the panel's.
-    void skip_if_sanitized() {
-        if (GetParam().sanitized) {
-            GTEST_SKIP() << "a sanitizer build needs and imports the sanitizers' run time";
-        }
-    }
+    bool sanitized() const { return GetParam().sanitized; }
     const File* file = nullptr;
 };
 
@@ -245,6 +239,17 @@ TEST_P(LibraryShape, HandlerTablesAreConstantObjectsSizedByTheirRows) {
 }
 
 TEST_P(LibraryShape, RunsNothingOfItsOwnAtLoadOrUnload) {
+    for (const Symbol& sym : file->static_symbols()) {
+        bool constructor =
+            sym.name.rfind("_GLOBAL__sub_I_", 0) == 0 ||
+            sym.name.rfind("_GLOBAL__sub_D_", 0) == 0 || sym.name.rfind("_GLOBAL__I_", 0) == 0 ||
+            sym.name.rfind("_GLOBAL__D_", 0) == 0 ||
+            sym.name.find("__static_initialization_and_destruction") != std::string::npos;
+        EXPECT_FALSE(constructor) << sym.name;
+    }
+    // A sanitizer registers each unit's globals with its run time from constructors of
+    // its own.
+    if (sanitized()) GTEST_SKIP() << "a sanitizer build has the sanitizers' constructors";
     struct Array {
         const char* section;
         const char* only_entry;  // what the compiler's start-up files put there
@@ -267,18 +272,14 @@ TEST_P(LibraryShape, RunsNothingOfItsOwnAtLoadOrUnload) {
             EXPECT_EQ(name, a.only_entry);
         }
     }
-    for (const Symbol& sym : file->static_symbols()) {
-        bool constructor =
-            sym.name.rfind("_GLOBAL__sub_I_", 0) == 0 ||
-            sym.name.rfind("_GLOBAL__sub_D_", 0) == 0 || sym.name.rfind("_GLOBAL__I_", 0) == 0 ||
-            sym.name.rfind("_GLOBAL__D_", 0) == 0 ||
-            sym.name.find("__static_initialization_and_destruction") != std::string::npos;
-        EXPECT_FALSE(constructor) << sym.name;
-    }
 }
 
+// A sanitizer build links its run-time library (libasan, libubsan) and imports the
+// sanitizers' hooks, so its imports and needed libraries are not the panel's.
+constexpr char kSanitizerRunTime[] = "a sanitizer build needs and imports the sanitizers' run time";
+
 TEST_P(LibraryShape, ImportsOnlyHostServicesAndTheCLibrary) {
-    skip_if_sanitized();
+    if (sanitized()) GTEST_SKIP() << kSanitizerRunTime;
     std::set<std::string> imports, foreign;
     for (const Symbol& s : file->dynamic_symbols()) {
         if (s.defined() || s.name.empty()) continue;
@@ -292,7 +293,7 @@ TEST_P(LibraryShape, ImportsOnlyHostServicesAndTheCLibrary) {
 }
 
 TEST_P(LibraryShape, NeedsOnlyTheCLibraries) {
-    skip_if_sanitized();
+    if (sanitized()) GTEST_SKIP() << kSanitizerRunTime;
     std::set<std::string> needed(file->needed().begin(), file->needed().end());
     EXPECT_TRUE(needed.count("libc.so.6")) << joined(needed);
     needed.erase("libc.so.6");

@@ -19,7 +19,10 @@ void count_free(const volatile void* p) {
 }  // namespace
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+// Declared here: GCC's sanitizer headers lack allocator_interface.h; libasan has the hook.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*,
+                                                                             size_t),
+                                                         void (*free_hook)(const volatile void*));
 
 namespace {
 void malloc_hook(const volatile void*, size_t) {
