@@ -1,6 +1,5 @@
 # The panel's target: 32-bit ARM, hard float, Debian's arm-linux-gnueabihf cross compiler
-# (crossbuild-essential-armhf). Programs built for it run here under qemu-arm, with the
-# cross C library as the root of the loader's paths.
+# (crossbuild-essential-armhf). Programs built for it run here under qemu-arm.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR arm)
 
@@ -15,4 +14,8 @@ set(CMAKE_STRIP ${HMI_TARGET_TRIPLET}-strip CACHE FILEPATH "")
 set(CMAKE_LIBRARY_ARCHITECTURE ${HMI_TARGET_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /usr/${HMI_TARGET_TRIPLET})
+# They run on the target's own Debian libraries (libc6:armhf, libstdc++6:armhf, installed
+# beside the machine's in /lib/arm-linux-gnueabihf), not on the cross compiler's copy in
+# /usr/arm-linux-gnueabihf: under qemu-user 7.2 a child forked with that copy's C library
+# dies of SIGSEGV, which the process utilities and their tests cannot do without.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /)

@@ -83,6 +83,8 @@ const std::set<std::string> kCLibrary = {
     "usleep",
     // dates, demonstration values
     "mktime", "localtime_r", "rand",
+    // errno (an interrupted wait, a number out of range)
+    "__errno_location",
     // stack protector, where the compiler adds it
     "__stack_chk_fail", "__stack_chk_guard",
     // weak references of the compiler's start-up files, resolved by the loader
