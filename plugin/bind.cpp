@@ -63,6 +63,16 @@ int store_flag(void* value, bool on) {
     return store<uint8_t>(value, on ? 1 : 0);
 }
 
+// The two texts of a pair (pair<A, B>() in bind.hpp).
+struct Texts {
+    const char* first;
+    const char* second;
+};
+Texts split(const char* pair) {
+    const char* first = pair + 1;
+    return {first, first + static_cast<unsigned char>(pair[0])};
+}
+
 }  // namespace
 
 int store_text(void* value, const char* text) {
@@ -108,15 +118,15 @@ int bubble(void* value, void** slots, const char* tag, uint16_t threshold) {
     return store_flag(value, threshold <= count && count <= 9);
 }
 
-int colour(void* value, void** slots, const char* tag, Colour if_zero, Colour otherwise) {
-    return store<Colour>(value, byte_of(tag, &slots[0]) == 0 ? if_zero : otherwise);
+int colour(void* value, void** slots, const char* tag, const Colour* colours) {
+    return store<Colour>(value, byte_of(tag, &slots[0]) == 0 ? colours[0] : colours[1]);
 }
 
-int colour_either(void* value, void** slots, const char* a, const char* b, Colour if_both_zero,
-                  Colour otherwise) {
-    uint8_t first = byte_of(a, &slots[0]);
-    uint8_t second = byte_of(b, &slots[1]);
-    return store<Colour>(value, first == 0 && second == 0 ? if_both_zero : otherwise);
+int colour_either(void* value, void** slots, const char* tags, const Colour* colours) {
+    Texts names = split(tags);
+    uint8_t first = byte_of(names.first, &slots[0]);
+    uint8_t second = byte_of(names.second, &slots[1]);
+    return store<Colour>(value, first == 0 && second == 0 ? colours[0] : colours[1]);
 }
 
 int word(void* value, void** slots, const char* tag) {
@@ -131,9 +141,10 @@ int half(void* value, void** slots, const char* tag, Int kind) {
     return store<uint16_t>(value, static_cast<uint16_t>(long_of(tag, &slots[0], kind)));
 }
 
-int position(void* value, void** slots, const char* a, const char* b, const int16_t* by_state) {
-    uint8_t first = byte_of(a, &slots[0]);
-    uint8_t second = byte_of(b, &slots[1]);
+int position(void* value, void** slots, const char* tags, const int16_t* by_state) {
+    Texts names = split(tags);
+    uint8_t first = byte_of(names.first, &slots[0]);
+    uint8_t second = byte_of(names.second, &slots[1]);
     if (first > 1 || second > 1) return 0;  // no position for such indicators: keep the current one
     return store<int16_t>(value, by_state[2 * first + second]);
 }
@@ -161,17 +172,17 @@ int text_of_long(void* value, void** slots, const char* tag, Int kind) {
     return store_text(value, long2str(long_of(tag, &slots[0], kind)));
 }
 
-int text_of_long2(void* value, void** slots, const char* tag, Int kind, int option) {
-    return store_text(value, long2str2(long_of(tag, &slots[0], kind), option));
+int text_of_long2(void* value, void** slots, const char* tag, LongFormat format) {
+    return store_text(value, long2str2(long_of(tag, &slots[0], format.kind), format.option));
 }
 
-int text_of_float(void* value, void** slots, const char* tag, int width, int decimals) {
-    return store_text(value, float2str3(float_of(tag, &slots[0]), width, decimals));
+int text_of_float(void* value, void** slots, const char* tag, Digits digits) {
+    return store_text(value, float2str3(float_of(tag, &slots[0]), digits.width, digits.decimals));
 }
 
-int text_of_u32_float(void* value, void** slots, const char* tag, int width, int decimals) {
+int text_of_u32_float(void* value, void** slots, const char* tag, Digits digits) {
     float v = static_cast<float>(read_as<uint32_t>(tag, &slots[0]));
-    return store_text(value, float2str3(v, width, decimals));
+    return store_text(value, float2str3(v, digits.width, digits.decimals));
 }
 
 int text_of_percent(void* value, void** slots, const char* tag) {
@@ -185,9 +196,9 @@ int text_flicker(void* value, void** slots, const char* tag, const char* unit) {
     return store_text(value, strjoin(double2str2(v, 1), unit));
 }
 
-int text_choice(void* value, void** slots, const char* tag, const char* if_set,
-                const char* if_zero) {
-    return store_text(value, byte_of(tag, &slots[0]) != 0 ? if_set : if_zero);
+int text_choice(void* value, void** slots, const char* tag, const char* texts) {
+    Texts choice = split(texts);
+    return store_text(value, byte_of(tag, &slots[0]) != 0 ? choice.first : choice.second);
 }
 
 int text_copy(void* value, void** slots, const char* tag) {
