@@ -1,0 +1,235 @@
+// hmisim: runs the panel's screens on a desktop with the real script library.
+#include <sys/stat.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+#include "sim/cli/interactive.hpp"
+#include "sim/cli/output.hpp"
+#include "sim/engine/tour.hpp"
+
+using namespace hmi::sim;
+
+namespace {
+
+// "2026-01-01 08:00:00" (or with a T) in the panel's clock, which runs in UTC.
+bool parse_start(const std::string& text, uint32_t* seconds) {
+    struct tm tm {};
+    char separator = 0, extra = 0;
+    if (std::sscanf(text.c_str(), "%d-%d-%d%c%d:%d:%d%c", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
+                    &separator, &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &extra) != 7 ||
+        (separator != ' ' && separator != 'T')) {
+        return false;
+    }
+    if (tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_mday > 31 || tm.tm_hour > 23 ||
+        tm.tm_min > 59 || tm.tm_sec > 59 || tm.tm_year < 1970 || tm.tm_year > 2105) {
+        return false;
+    }
+    tm.tm_year -= 1900;
+    tm.tm_mon -= 1;
+    time_t t = timegm(&tm);
+    if (t <= 0 || t > 0xFFFFFFFFLL) return false;
+    *seconds = static_cast<uint32_t>(t);
+    return true;
+}
+
+std::string state_directory() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* home = std::getenv("HOME");
+    std::string dir = state && *state ? std::string(state)
+                      : home && *home ? std::string(home) + "/.local/state"
+                                      : "";
+    if (dir.empty()) return "";
+    dir += "/hmisim";
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    return ec ? "" : dir;
+}
+
+std::string default_library() {
+    const char* env = std::getenv("HMISCRIPT");
+    return env != nullptr && *env != '\0' ? env : HMISCRIPT_PATH;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The simulated panel keeps its clock in UTC, so runs are the same everywhere.
+    setenv("TZ", "UTC", 1);
+    tzset();
+
+    CLI::App app{
+        "hmisim: the operator panel on a desktop. Loads the script library as the panel does,\n"
+        "shows its windows, runs its timers on a simulated clock and reports every tag write,\n"
+        "window call, dialog and property change in the order the panel sees them."};
+    app.footer(
+        "Examples:\n"
+        "  hmisim --tour                        walk through every screen\n"
+        "  hmisim -i                            the panel at a prompt\n"
+        "  hmisim my.sim --watch main,pic1      one scenario, two windows in the trace\n"
+        "Scenario commands: type help at the prompt.");
+    std::vector<std::string> scenarios;
+    bool run_interactive = false, tour = false, check = false;
+    std::string tour_dir = HMI_SCENARIO_DIR;
+    OutputOptions out;
+    std::string watch, start, params;
+    std::string library_path = default_library();
+    std::string panel_dir = HMI_PANEL_DIR;
+    unsigned seed = 1;
+    app.add_option("scenario", scenarios,
+                   "scenario files to run, each on a freshly started panel (- reads standard "
+                   "input)");
+    app.add_flag("-i,--interactive", run_interactive,
+                 "type commands at a prompt (the default without scenarios)");
+    app.add_flag("--tour", tour, "run the bundled scenarios that walk through every screen");
+    app.add_option("--tour-dir", tour_dir, "the tour's folder (its tour.txt or its *.sim files)")
+        ->capture_default_str();
+    app.add_flag("--check", check, "only check the scenarios' lines, run nothing");
+    app.add_flag("-q,--quiet", out.quiet, "report only failures, errors and printed tags");
+    app.add_flag("--json", out.json, "one JSON object a line instead of the readable trace");
+    app.add_option("--watch", watch,
+                   "report events and properties of these windows only (comma-separated)");
+    app.add_option("--start", start,
+                   "the panel's clock at start, \"YYYY-MM-DD HH:MM:SS\" UTC (default: the tag "
+                   "catalogue's system.CurDateTime)");
+    app.add_option("--params", params,
+                   "the file of saved parameters, loaded at start and written by each save "
+                   "(default: none for scenarios; for -i the user's state folder); none keeps "
+                   "them in memory");
+    app.add_option("--library", library_path, "the script library to load")->capture_default_str();
+    app.add_option("--panel", panel_dir, "the panel project: tags.txt and windows.txt")
+        ->capture_default_str();
+    app.add_option("--seed", seed, "seed of the random values some screens show")
+        ->capture_default_str();
+    CLI11_PARSE(app, argc, argv);
+
+    std::stringstream list(watch);
+    for (std::string name; std::getline(list, name, ',');) {
+        if (!name.empty()) out.watch.insert(name);
+    }
+    Output output(out, stdout);
+
+    Options options;
+    options.seed = seed;
+    if (!start.empty() && !parse_start(start, &options.start_time)) {
+        std::cerr << "hmisim: --start '" << start << "' is not \"YYYY-MM-DD HH:MM:SS\"\n";
+        return 2;
+    }
+    bool interactive_mode = run_interactive || (!tour && scenarios.empty());
+    if (params.empty() && interactive_mode && !check) {
+        std::string dir = state_directory();
+        if (!dir.empty()) params = dir + "/params.txt";
+    }
+    if (params != "none") options.params_path = params;
+
+    Panel panel;
+    std::shared_ptr<const Library> library;
+    try {
+        panel = Panel::load(panel_dir);
+        library = Library::load(library_path);
+    } catch (const std::exception& e) {
+        std::cerr << "hmisim: " << e.what() << "\n";
+        return 2;
+    }
+    for (const std::string& problem : library->problems()) {
+        output(Entry{0, 0, EntryType::Warning, "library: " + problem, {}});
+    }
+    for (const HandlerWindow& h : library->windows()) {
+        bool mapped = false;
+        for (const PanelWindow& w : panel.windows) mapped = mapped || w.handlers == h.name;
+        if (!mapped) {
+            output(Entry{0,
+                         0,
+                         EntryType::Warning,
+                         "the library has handlers for window \"" + h.name +
+                             "\", which no window of the panel takes (windows.txt)",
+                         {}});
+        }
+    }
+
+    if (tour) {
+        try {
+            std::vector<std::string> found = tour_scenarios(tour_dir);
+            scenarios.insert(scenarios.begin(), found.begin(), found.end());
+        } catch (const std::exception& e) {
+            std::cerr << "hmisim: " << e.what() << "\n";
+            return 2;
+        }
+        if (scenarios.empty()) {
+            std::cerr << "hmisim: no scenarios in " << tour_dir << "\n";
+            return 2;
+        }
+    }
+
+    if (!scenarios.empty()) {
+        int passed = 0, bad = 0;
+        for (std::string path : scenarios) {
+            if (path == "-") path = "/dev/stdin";
+            if (check) {
+                Simulator sim(panel, library, options, output);
+                std::string text;
+                try {
+                    text = read_file(path);
+                } catch (const std::exception& e) {
+                    output(Entry{0, 0, EntryType::Error, e.what(), {}});
+                    ++bad;
+                    continue;
+                }
+                int errors = 0;
+                size_t start_line = 0;
+                int number = 0;
+                while (start_line <= text.size()) {
+                    size_t end = text.find('\n', start_line);
+                    if (end == std::string::npos) end = text.size();
+                    ++number;
+                    std::string error;
+                    if (!parse_command(std::string_view(text).substr(start_line, end - start_line),
+                                       sim, &error) &&
+                        !error.empty()) {
+                        output(Entry{0,
+                                     0,
+                                     EntryType::Error,
+                                     path + ":" + std::to_string(number) + ": " + error,
+                                     {}});
+                        ++errors;
+                    }
+                    start_line = end + 1;
+                }
+                errors == 0 ? ++passed : ++bad;
+                continue;
+            }
+            ScenarioRun run = run_scenario_file(path, panel, library, options, output);
+            const ScenarioResult& r = run.result;
+            std::string summary = "scenario " + path + ": ";
+            if (r.bad_lines > 0) {
+                summary += std::to_string(r.bad_lines) + " bad line(s), not run";
+                ++bad;
+            } else {
+                summary +=
+                    std::to_string(r.expectations) + " expectation(s), " +
+                    (r.failures == 0 ? "all met" : std::to_string(r.failures) + " failure(s)") +
+                    ", " + format_time(run.simulated_ms) + " of panel time";
+                if (r.failures == 0) ++passed;
+            }
+            output.line(summary);
+        }
+        int total = static_cast<int>(scenarios.size());
+        if (total > 1 || tour) {
+            output.line(std::string(tour ? "tour" : "scenarios") + ": " + std::to_string(total) +
+                        " run, " + std::to_string(passed) + " passed, " +
+                        std::to_string(total - passed) + " failed");
+        }
+        if (bad > 0) return 2;
+        return passed == total ? 0 : 1;
+    }
+
+    Simulator sim(panel, library, options, output);
+    sim.start();
+    std::string dir = state_directory();
+    return interactive(sim, output, dir.empty() ? "" : dir + "/history");
+}
