@@ -4,25 +4,8 @@
 
 namespace hmi::sim {
 
-namespace {
-const std::string* field(const Entry& entry, const char* name) {
-    for (const auto& [key, value] : entry.fields) {
-        if (key == name) return &value;
-    }
-    return nullptr;
-}
-}  // namespace
-
 bool Output::wanted(const Entry& entry) {
-    if (!options_.watch.empty()) {
-        const std::string* window = field(entry, "window");
-        bool watched = window == nullptr || options_.watch.count(*window) != 0;
-        if (entry.depth == 0) skipping_ = entry.type == EntryType::Event && !watched;
-        if (entry.type != EntryType::Fail && entry.type != EntryType::Error) {
-            if (skipping_) return false;
-            if (entry.type == EntryType::Prop && !watched) return false;
-        }
-    }
+    if (!filter_.keep(entry)) return false;
     if (options_.quiet) {
         return entry.type == EntryType::Fail || entry.type == EntryType::Error ||
                entry.type == EntryType::Print;

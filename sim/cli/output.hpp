@@ -18,7 +18,8 @@ struct OutputOptions {
 
 class Output {
   public:
-    Output(OutputOptions options, FILE* out) : options_(std::move(options)), out_(out) {}
+    Output(OutputOptions options, FILE* out)
+        : options_(std::move(options)), filter_(options_.watch), out_(out) {}
     void operator()(const Entry& entry);
     void line(const std::string& text);  // a plain line of the front end (also as JSON)
 
@@ -26,8 +27,8 @@ class Output {
     bool wanted(const Entry& entry);
 
     OutputOptions options_;
+    WindowFilter filter_;
     FILE* out_;
-    bool skipping_ = false;  // inside an event of a window that is not watched
 };
 
 }  // namespace hmi::sim

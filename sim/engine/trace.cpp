@@ -36,6 +36,23 @@ const char* type_name(EntryType type) {
     return "?";
 }
 
+const std::string* find_field(const Entry& entry, const char* name) {
+    for (const auto& [key, value] : entry.fields) {
+        if (key == name) return &value;
+    }
+    return nullptr;
+}
+
+bool WindowFilter::keep(const Entry& entry) {
+    if (windows_.empty()) return true;
+    const std::string* window = find_field(entry, "window");
+    bool kept = window == nullptr || windows_.count(*window) != 0;
+    if (entry.depth == 0) skipping_ = entry.type == EntryType::Event && !kept;
+    if (entry.type == EntryType::Fail || entry.type == EntryType::Error) return true;
+    if (skipping_) return false;
+    return entry.type != EntryType::Prop || kept;
+}
+
 std::string format_time(uint64_t ms) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%02llu:%02llu:%02llu.%03llu",

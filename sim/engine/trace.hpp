@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,6 +38,21 @@ struct Entry {
 };
 
 using Sink = std::function<void(const Entry&)>;
+
+// Keeps the events and property changes of some windows only: an event of another
+// window is dropped with all it caused, and so are other windows' property changes.
+// Actions, failures and errors always pass. An empty set keeps everything.
+class WindowFilter {
+  public:
+    explicit WindowFilter(std::set<std::string> windows) : windows_(std::move(windows)) {}
+    bool keep(const Entry& entry);
+
+  private:
+    std::set<std::string> windows_;
+    bool skipping_ = false;  // inside an event of a window that is not kept
+};
+
+const std::string* find_field(const Entry& entry, const char* name);
 
 // "hh:mm:ss.mmm" of simulated time.
 std::string format_time(uint64_t ms);
