@@ -119,6 +119,9 @@ std::string parse_params(const std::string& text, std::vector<ParamEntry>* entri
             if (std::sscanf(line.c_str(), "end %zu crc32 0x%8x%1s", &count, &crc, extra) != 2) {
                 return at + "the trailer is not \"end COUNT crc32 0xHEX\"";
             }
+            char canonical[64];
+            std::snprintf(canonical, sizeof canonical, "end %zu crc32 0x%08x", count, crc);
+            if (line != canonical) return at + "the trailer is not \"end COUNT crc32 0xHEX\"";
             if (eol + 1 != text.size()) return at + "text follows the trailer";
             if (count != entries->size()) {
                 return at + "the trailer counts " + std::to_string(count) +

@@ -1,0 +1,34 @@
+// The home screen as the tour shows it: the whole trace of its scenario, restricted to
+// the home windows, against the expected text. Other screens' handlers (their open and
+// close events, their properties) are left out, so the trace holds as screens land.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "sim/engine/tour.hpp"
+#include "tests/sim/support.hpp"
+
+namespace hmi::sim::test {
+namespace {
+
+TEST(HomeScreen, TheTourScenarioGivesTheExpectedTrace) {
+    Recorder out;
+    out.filter = WindowFilter({"main", "pic1", "pic2", "pic3", "TimeSetting"});
+    std::string scenario = "10-home.sim";
+    ScenarioRun run = run_scenario_file(std::string(HMI_SCENARIO_DIR) + "/" + scenario,
+                                        real_panel(), real_library(), Options{}, out.sink());
+    EXPECT_TRUE(run.result.ok());
+    EXPECT_GT(run.result.expectations, 50);
+    // The first line names the scenario by its path, which differs from one checkout to
+    // the next.
+    std::string trace = out.text.substr(out.text.find('\n') + 1);
+    std::string expected_path = std::string(HMI_EXPECTED_DIR) + "/10-home.trace";
+    if (std::getenv("HMISIM_UPDATE_EXPECTED") != nullptr) {
+        std::ofstream(expected_path, std::ios::binary) << trace;
+    }
+    EXPECT_EQ(trace, read_file(expected_path));
+}
+
+}  // namespace
+}  // namespace hmi::sim::test
