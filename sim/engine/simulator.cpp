@@ -9,6 +9,8 @@
 
 namespace hmi::sim {
 
+extern unsigned long g_random_draws;  // random.cpp
+
 namespace {
 constexpr unsigned char kGuard = 0xA5;
 
@@ -48,6 +50,7 @@ Simulator::Simulator(const Panel& panel, std::shared_ptr<const Library> library,
         }
         timers_.push_back(t);
     }
+    host_.set_recorded_topics(host::kBehaviour);
     host_.on_window = [this](host::WindowCall call, const std::string& name) {
         window_called(call, name);
     };
@@ -179,6 +182,7 @@ void Simulator::load_params() {
                     continue;
                 }
                 std::memcpy(tag->value, e.value.data(), e.value.size());
+                host_.mark_written(*tag);
                 saved[e.name] = e.value;
                 ++applied;
             }
@@ -224,8 +228,12 @@ void Simulator::set_clock(uint64_t ms) {
     };
     for (const auto& [name, value] : fields) {
         host::Tag* tag = host_.tags().find(name);
-        if (tag != nullptr) {
-            host::store_number(tag->def->kind, static_cast<double>(value), tag->value);
+        if (tag == nullptr) continue;
+        unsigned char bytes[8] = {};
+        host::store_number(tag->def->kind, static_cast<double>(value), bytes);
+        if (std::memcmp(bytes, tag->value, host::width(tag->def->kind)) != 0) {
+            std::memcpy(tag->value, bytes, host::width(tag->def->kind));
+            host_.mark_written(*tag);
         }
     }
 }
@@ -281,6 +289,7 @@ void Simulator::call(const Queued& event) {
         // The host raises the touch flag whenever the panel is touched.
         if (host::Tag* touched = host_.tags().find("system.IsMouseDown")) {
             *touched->value = 1;
+            host_.mark_written(*touched);
             emit(1, EntryType::Action, "set system.IsMouseDown = 1 (touch)",
                  {{"tag", "system.IsMouseDown"}, {"value", "1"}});
         }
@@ -304,6 +313,11 @@ void Simulator::drain() {
 }
 
 void Simulator::report_calls() {
+    if (!sink_) {
+        save_outcomes_.clear();
+        host_.clear_trace();
+        return;
+    }
     for (const host::Call& c : host_.calls()) {
         switch (c.topic) {
             case host::Topic::Write: {
@@ -349,11 +363,19 @@ void Simulator::report_calls() {
 bool Simulator::poll(int window, size_t index, bool report_change) {
     WindowState& w = windows_[window];
     const PropRow& row = w.handlers->props[index];
-    unsigned char* value = w.cells[index].bytes;
+    WindowState::Cell& cell = w.cells[index];
+    unsigned char* value = cell.bytes;
     size_t width = prop_width(row.kind);
-    std::memset(value + width, kGuard, sizeof w.cells[index].bytes - width);
+    std::memset(value + width, kGuard, sizeof cell.bytes - width);
+    cell.reads.clear();
+    host_.read_log = &cell.reads;
+    unsigned long draws = g_random_draws;
     int changed = row.func(value);
-    host_.release_texts();
+    host_.read_log = nullptr;
+    cell.polled = true;
+    cell.polled_at = host_.writes();
+    cell.again = changed != 0 || cell.reads.empty() || g_random_draws != draws;
+    if (host_.held_texts() != 0) host_.release_texts();
     for (size_t i = width; i < sizeof w.cells[index].bytes; ++i) {
         if (value[i] != kGuard) {
             emit(1, EntryType::Error,
@@ -362,7 +384,7 @@ bool Simulator::poll(int window, size_t index, bool report_change) {
             break;
         }
     }
-    if (changed != 0 && report_change) {
+    if (changed != 0 && report_change && sink_) {
         std::string shown = format_prop(row.kind, value);
         emit(1, EntryType::Prop,
              "prop " + w.def->name + " " + row.widget + " " + row.property + " = " + shown,
@@ -374,11 +396,21 @@ bool Simulator::poll(int window, size_t index, bool report_change) {
     return changed != 0;
 }
 
+bool Simulator::stale(const WindowState::Cell& cell) const {
+    if (!cell.polled || cell.again || options_.full_refresh) return true;
+    for (int32_t tag : cell.reads) {
+        if (host_.last_write(static_cast<size_t>(tag)) > cell.polled_at) return true;
+    }
+    return false;
+}
+
 void Simulator::refresh() {
     for (size_t i = 0; i < windows_.size(); ++i) {
         WindowState& w = windows_[i];
         if (!w.shown || w.handlers == nullptr) continue;
-        for (size_t p = 0; p < w.handlers->props.size(); ++p) poll(static_cast<int>(i), p, true);
+        for (size_t p = 0; p < w.handlers->props.size(); ++p) {
+            if (stale(w.cells[p])) poll(static_cast<int>(i), p, true);
+        }
     }
     report_calls();  // a property function that wrote or called anything shows here
 }
@@ -388,6 +420,7 @@ void Simulator::refresh() {
 void Simulator::set_tag(host::Tag& tag, const unsigned char* value) {
     host::install(&host_);
     std::memcpy(tag.value, value, host::width(tag.def->kind));
+    host_.mark_written(tag);
     std::string shown = host::gbk_to_utf8(host::format_value(tag.def->kind, tag.value));
     emit(0, EntryType::Action, "set " + tag.def->name + " = " + shown,
          {{"tag", tag.def->name}, {"value", shown}});
@@ -421,6 +454,7 @@ void Simulator::touch() {
     emit(0, EntryType::Action, "touch", {{"call", "touch"}});
     if (touched != nullptr) {
         *touched->value = 1;
+        host_.mark_written(*touched);
         emit(1, EntryType::Action, "set system.IsMouseDown = 1",
              {{"tag", "system.IsMouseDown"}, {"value", "1"}});
     }
@@ -446,8 +480,10 @@ void Simulator::tick(TimerState& timer) {
     WindowState& w = windows_[timer.window];
     if (timer.enable != nullptr) {
         size_t index = static_cast<size_t>(timer.enable - w.handlers->props.data());
-        poll(timer.window, index, true);
-        report_calls();
+        if (stale(w.cells[index])) {
+            poll(timer.window, index, true);
+            report_calls();
+        }
         if (w.cells[index].bytes[0] != 1) return;
     }
     queue_.push_back(Queued{timer.window, timer.tick, "timer"});

@@ -26,6 +26,11 @@ struct Options {
     uint32_t start_time = 0;  // seconds since the epoch; 0: the catalogue's clock
     std::string params_path;  // empty: parameters are saved in memory only
     unsigned seed = 1;        // of the C library's rand(), which some screens use
+    // Polls every property of the shown windows after every event. Without it a
+    // property is polled again only when a tag it read at its last poll has been
+    // written since, when it reported a change then, or when it read no tag or drew a
+    // random number: what it would give is known otherwise. The trace is the same.
+    bool full_refresh = false;
 };
 
 class Simulator {
@@ -91,6 +96,10 @@ class Simulator {
         // property, followed by guard bytes that a property function must not touch.
         struct Cell {
             alignas(8) unsigned char bytes[HMI_TEXT_VALUE_SIZE + 8];
+            std::vector<int32_t> reads;  // the tags read at the last poll
+            uint64_t polled_at = 0;      // the host's write count then
+            bool polled = false;
+            bool again = false;  // reported a change, read no tag or drew a random number
         };
         std::vector<Cell> cells;
     };
@@ -116,6 +125,7 @@ class Simulator {
     void drain();  // the events queued so far, each with its refresh
     void report_calls();
     void refresh();
+    bool stale(const WindowState::Cell& cell) const;
     bool poll(int window, size_t row, bool report_change);
     void set_clock(uint64_t ms);
     void tick(TimerState& timer);

@@ -1,6 +1,7 @@
 // The simulated host on a small panel whose handlers live in this test: windows and
 // their open and close events, modal dialogs, timers with their periods and enable
 // properties, the clock, and the refresh of properties of every kind.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -114,6 +115,21 @@ int c_lamp1_flash(void* v) {  // a fault: writes four bytes into a one-byte flag
     return 0;
 }
 
+// Properties whose result is not a plain function of the tags last read.
+int c_lamp2_visible(void* v) {  // reads t.n only while t.x is 4
+    bool lit = get_u8("t.x") == 4 &&
+               (*static_cast<uint16_t*>(hmidb_get_data_value_by_ptr("t.n", nullptr)) & 1);
+    return store<uint8_t>(v, lit);
+}
+int c_meter2_value(void* v) {  // a new random value at every poll
+    return store<float>(v, static_cast<float>(rand() % 3));
+}
+int c_text2_text(void* v) {  // a source text too long for the value: stored at every poll
+    std::memcpy(v, "a text of twenty bytes", 15);
+    static_cast<char*>(v)[15] = 0;
+    return 1;
+}
+
 #define ROW(key, f) \
     { key, reinterpret_cast<void*>(&f) }
 const hmi_func_row kEvents[] = {
@@ -137,6 +153,15 @@ const hmi_func_row kProps[] = {
     ROW("c_car1_xoffset", c_car1_xoffset),
     ROW("c_curve1_startyear", c_curve1_startyear),
     ROW("c_meter1_value", c_meter1_value),
+    ROW("c_text1_text", c_text1_text),
+    {nullptr, nullptr},
+};
+const hmi_func_row kTrickyProps[] = {
+    ROW("a_timer1_enable", a_timer1_enable),
+    ROW("c_light1_visible", c_light1_visible),
+    ROW("c_lamp2_visible", c_lamp2_visible),
+    ROW("c_meter2_value", c_meter2_value),
+    ROW("c_text2_text", c_text2_text),
     ROW("c_text1_text", c_text1_text),
     {nullptr, nullptr},
 };
@@ -308,6 +333,33 @@ TEST_F(Engine, APropertyFunctionThatWritesPastItsValueIsReported) {
               "00:00:00.000 open c\n"
               "00:00:00.000   set t.x = 4\n"
               "00:00:00.000   ERROR prop c lamp1 flash wrote past its 1-byte value\n");
+}
+
+TEST(Refresh, PollingOnlyWhatMayHaveChangedGivesTheTraceOfPollingEverything) {
+    Panel panel = make_panel(kTags, kWindows);
+    auto library = Library::from_tables(kEvents, kTrickyProps);
+    const char* scenario =
+        "show b\nset t.en 1\nrun 2s\nset t.x 4\nrun 1s\nset t.n 7\nfire a timer1 3\n"
+        "show c\nset t.x 4\nrun 1500ms\nhide c\nset t.x 0\nshow c\nrun 1s\n";
+    std::string traces[2];
+    for (bool full : {false, true}) {
+        Recorder out;
+        Options options;
+        options.full_refresh = full;
+        Simulator sim(panel, library, options, out.sink());
+        sim.start();
+        EXPECT_TRUE(run_scenario(scenario, "s", sim).ok()) << out.text;
+        traces[full] = out.text;
+    }
+    EXPECT_EQ(traces[0], traces[1]);
+    EXPECT_NE(traces[0].find("prop c meter2 value"), std::string::npos);
+    EXPECT_NE(traces[0].find("prop c lamp2 visible = 1"), std::string::npos);
+}
+
+// The script library draws its random numbers from the C library's rand(), which the
+// program must export so that the simulator sees the draws.
+TEST(Refresh, TheProgramsRandIsTheOneTheLibraryBindsTo) {
+    EXPECT_EQ(dlsym(RTLD_DEFAULT, "rand"), reinterpret_cast<void*>(&rand));
 }
 
 TEST(Library, RowsThatTheSimulatorCannotUseAreNamed) {
