@@ -8,7 +8,7 @@ bool Output::wanted(const Entry& entry) {
     if (!filter_.keep(entry)) return false;
     if (options_.quiet) {
         return entry.type == EntryType::Fail || entry.type == EntryType::Error ||
-               entry.type == EntryType::Print;
+               entry.type == EntryType::Print || entry.type == EntryType::Info;
     }
     return true;
 }

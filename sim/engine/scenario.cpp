@@ -582,7 +582,13 @@ bool execute(const Command& c, Simulator& sim, const std::string& where) {
                 } else {
                     text += "  no handlers";
                 }
-                sim.report(EntryType::Print, text, {{"window", w.name}});
+                for (const PanelTimer& t : panel.timers) {
+                    if (t.window != w.name) continue;
+                    text += "  " + t.widget + " every " + std::to_string(t.period_ms) + " ms";
+                    if (h == nullptr || h->event(t.widget, "timer") == nullptr)
+                        text += " (no handler)";
+                }
+                sim.report(EntryType::Info, text, {{"window", w.name}});
             }
             return true;
         case Kind::Widgets: {
@@ -595,7 +601,7 @@ bool execute(const Command& c, Simulator& sim, const std::string& where) {
                 for (const PropRow& r : h.props) {
                     if (r.widget == widget) text += " ." + r.property;
                 }
-                sim.report(EntryType::Print, text, {{"widget", widget}});
+                sim.report(EntryType::Info, text, {{"widget", widget}});
             }
             return true;
         }
@@ -613,7 +619,7 @@ bool execute(const Command& c, Simulator& sim, const std::string& where) {
             size_t start = 0;
             while (start < help.size()) {
                 size_t end = help.find('\n', start);
-                sim.report(EntryType::Print, help.substr(start, end - start));
+                sim.report(EntryType::Info, help.substr(start, end - start));
                 start = end + 1;
             }
             return true;

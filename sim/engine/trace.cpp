@@ -32,6 +32,8 @@ const char* type_name(EntryType type) {
             return "error";
         case EntryType::Warning:
             return "warning";
+        case EntryType::Info:
+            return "info";
     }
     return "?";
 }
@@ -64,6 +66,7 @@ std::string format_time(uint64_t ms) {
 }
 
 std::string format_entry(const Entry& entry) {
+    if (entry.type == EntryType::Info) return entry.text;
     std::string line = format_time(entry.ms) + " " + std::string(2 * entry.depth, ' ');
     switch (entry.type) {
         case EntryType::Say:

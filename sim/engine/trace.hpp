@@ -25,6 +25,7 @@ enum class EntryType : uint8_t {
     Fail,    // an expectation that does not hold
     Error,   // a line or call that could not be carried out
     Warning,
+    Info,  // listings and help, not tied to a moment
 };
 
 const char* type_name(EntryType type);
