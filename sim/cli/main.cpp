@@ -17,27 +17,6 @@ using namespace hmi::sim;
 
 namespace {
 
-// "2026-01-01 08:00:00" (or with a T) in the panel's clock, which runs in UTC.
-bool parse_start(const std::string& text, uint32_t* seconds) {
-    struct tm tm {};
-    char separator = 0, extra = 0;
-    if (std::sscanf(text.c_str(), "%d-%d-%d%c%d:%d:%d%c", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
-                    &separator, &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &extra) != 7 ||
-        (separator != ' ' && separator != 'T')) {
-        return false;
-    }
-    if (tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_mday > 31 || tm.tm_hour > 23 ||
-        tm.tm_min > 59 || tm.tm_sec > 59 || tm.tm_year < 1970 || tm.tm_year > 2105) {
-        return false;
-    }
-    tm.tm_year -= 1900;
-    tm.tm_mon -= 1;
-    time_t t = timegm(&tm);
-    if (t <= 0 || t > 0xFFFFFFFFLL) return false;
-    *seconds = static_cast<uint32_t>(t);
-    return true;
-}
-
 std::string state_directory() {
     const char* state = std::getenv("XDG_STATE_HOME");
     const char* home = std::getenv("HOME");
@@ -116,7 +95,7 @@ int main(int argc, char** argv) {
 
     Options options;
     options.seed = seed;
-    if (!start.empty() && !parse_start(start, &options.start_time)) {
+    if (!start.empty() && !parse_clock(start, &options.start_time)) {
         std::cerr << "hmisim: --start '" << start << "' is not \"YYYY-MM-DD HH:MM:SS\"\n";
         return 2;
     }

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "host/gbk.hpp"
 
@@ -28,6 +30,7 @@ constexpr Syntax kSyntax[] = {
     {"fire", "fire WINDOW WIDGET [N] | fire KEY [N]",
      "tick a timer N times now, without moving the clock"},
     {"run", "run DURATION", "let simulated time pass: 500ms, 10s, 2m, 1h, 1m30s"},
+    {"clock", "clock YYYY-MM-DD HH:MM:SS", "set the panel's clock (UTC)"},
     {"answer", "answer msgbox yes|no|N ... | answer input NUMBER|cancel ...",
      "queue answers for the next questions or input dialogs"},
     {"expect",
@@ -234,6 +237,17 @@ struct Parser {
             if (!parse_duration(args[1], &c->count)) {
                 return fail("'" + args[1] + "' is not a duration (500ms, 10s, 2m, 1h, 1m30s)");
             }
+            return true;
+        }
+        if (verb == "clock") {
+            c->kind = Kind::Clock;
+            if (!expect_count(3, 3)) return false;
+            uint32_t seconds = 0;
+            if (!parse_clock(args[1] + " " + args[2], &seconds)) {
+                return fail("'" + args[1] + " " + args[2] +
+                            "' is not a time YYYY-MM-DD HH:MM:SS from 1970 to 2105");
+            }
+            c->count = seconds;
             return true;
         }
         if (verb == "answer") {
@@ -447,6 +461,30 @@ bool parse_duration(std::string_view text, uint64_t* ms) {
     return true;
 }
 
+bool parse_clock(std::string_view text, uint32_t* seconds) {
+    struct tm tm {};
+    char separator = 0, extra = 0;
+    std::string s(text);
+    if (std::sscanf(s.c_str(), "%d-%d-%d%c%d:%d:%d%c", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
+                    &separator, &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &extra) != 7 ||
+        (separator != ' ' && separator != 'T')) {
+        return false;
+    }
+    if (tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_mday > 31 || tm.tm_hour > 23 ||
+        tm.tm_min > 59 || tm.tm_sec > 59 || tm.tm_year < 1970 || tm.tm_year > 2105) {
+        return false;
+    }
+    tm.tm_year -= 1900;
+    tm.tm_mon -= 1;
+    tm.tm_isdst = -1;
+    struct tm asked = tm;
+    time_t t = mktime(&tm);
+    if (t < 0 || t > 0xFFFFFFFFLL) return false;
+    if (tm.tm_mday != asked.tm_mday || tm.tm_mon != asked.tm_mon) return false;  // 30 February
+    *seconds = static_cast<uint32_t>(t);
+    return true;
+}
+
 std::optional<Command> parse_command(std::string_view line, Simulator& sim, std::string* error) {
     error->clear();
     Parser p{sim, {}, error};
@@ -503,6 +541,9 @@ bool execute(const Command& c, Simulator& sim, const std::string& where) {
         }
         case Kind::Run:
             sim.run(c.count);
+            return true;
+        case Kind::Clock:
+            sim.set_clock_time(static_cast<uint32_t>(c.count));
             return true;
         case Kind::AnswerMsgbox:
         case Kind::AnswerInput: {

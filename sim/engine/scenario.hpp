@@ -2,7 +2,7 @@
 //
 //   set TAG [=] VALUE              show WINDOW          hide WINDOW         touch
 //   click WINDOW WIDGET | KEY      fire WINDOW WIDGET [N] | KEY [N]
-//   run DURATION (500ms, 10s, 2m, 1h, 1m30s)
+//   run DURATION (500ms, 10s, 2m, 1h, 1m30s)   clock YYYY-MM-DD HH:MM:SS
 //   answer msgbox yes|no|N ...     answer input NUMBER|cancel ...
 //   expect tag TAG VALUE           expect shown WINDOW...   expect hidden WINDOW...
 //   expect prop WINDOW WIDGET PROPERTY VALUE | expect prop KEY VALUE
@@ -32,6 +32,7 @@ struct Command {
         Click,
         Fire,
         Run,
+        Clock,
         AnswerMsgbox,
         AnswerInput,
         ExpectTag,
@@ -86,5 +87,8 @@ ScenarioResult run_scenario(std::string_view text, const std::string& origin, Si
 
 // "10s", "500ms", "1m30s", "2h": false if it is none.
 bool parse_duration(std::string_view text, uint64_t* ms);
+// "2026-01-01 08:00:00" (or with a T) in the panel's clock (the process's local time,
+// which the simulator keeps in UTC): false if it is none.
+bool parse_clock(std::string_view text, uint32_t* seconds);
 
 }  // namespace hmi::sim

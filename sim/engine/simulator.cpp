@@ -14,6 +14,15 @@ extern unsigned long g_random_draws;  // random.cpp
 namespace {
 constexpr unsigned char kGuard = 0xA5;
 
+std::string format_clock(uint32_t seconds) {
+    time_t t = seconds;
+    struct tm tm {};
+    localtime_r(&t, &tm);
+    char when[32];
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &tm);
+    return when;
+}
+
 uint32_t catalogue_clock(const Panel& panel) {
     for (const host::TagDef& def : panel.catalogue.tags) {
         if (def.name == "system.CurDateTime") return static_cast<uint32_t>(std::stoul(def.initial));
@@ -130,12 +139,7 @@ void Simulator::start() {
     host::install(&host_);
     std::srand(options_.seed);
     set_clock(0);
-    time_t t = start_time_;
-    struct tm tm {};
-    localtime_r(&t, &tm);
-    char when[32];
-    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &tm);
-    emit(0, EntryType::Start, std::string("panel starts, clock ") + when,
+    emit(0, EntryType::Start, "panel starts, clock " + format_clock(start_time_),
          {{"clock", std::to_string(start_time_)}, {"library", library_->path()}});
     load_params();
     for (size_t i = 0; i < windows_.size(); ++i) {
@@ -487,6 +491,16 @@ void Simulator::tick(TimerState& timer) {
         if (w.cells[index].bytes[0] != 1) return;
     }
     queue_.push_back(Queued{timer.window, timer.tick, "timer"});
+    drain();
+}
+
+void Simulator::set_clock_time(uint32_t seconds) {
+    host::install(&host_);
+    start_time_ = seconds - static_cast<uint32_t>(now_ / 1000);
+    set_clock(now_);
+    emit(0, EntryType::Action, "clock " + format_clock(seconds),
+         {{"call", "clock"}, {"clock", std::to_string(seconds)}});
+    refresh();
     drain();
 }
 

@@ -64,7 +64,8 @@ class Simulator {
     void touch();
     void click(int window, const EventRow& row);                 // a touch, then the handler
     void fire(int window, const EventRow& row, unsigned times);  // timer ticks, now
-    void run(uint64_t ms);  // simulated time with the timers at their periods
+    void run(uint64_t ms);                  // simulated time with the timers at their periods
+    void set_clock_time(uint32_t seconds);  // the panel's clock now, seconds since the epoch
 
     // ---- answers to the dialogs ----
     // Questions take queued answers; notices (style 0) are acknowledged with 1.
