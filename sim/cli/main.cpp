@@ -160,25 +160,7 @@ int main(int argc, char** argv) {
                     continue;
                 }
                 int errors = 0;
-                size_t start_line = 0;
-                int number = 0;
-                while (start_line <= text.size()) {
-                    size_t end = text.find('\n', start_line);
-                    if (end == std::string::npos) end = text.size();
-                    ++number;
-                    std::string error;
-                    if (!parse_command(std::string_view(text).substr(start_line, end - start_line),
-                                       sim, &error) &&
-                        !error.empty()) {
-                        output(Entry{0,
-                                     0,
-                                     EntryType::Error,
-                                     path + ":" + std::to_string(number) + ": " + error,
-                                     {}});
-                        ++errors;
-                    }
-                    start_line = end + 1;
-                }
+                check_scenario(text, path, sim, &errors);
                 errors == 0 ? ++passed : ++bad;
                 continue;
             }
@@ -198,7 +180,11 @@ int main(int argc, char** argv) {
             output.line(summary);
         }
         int total = static_cast<int>(scenarios.size());
-        if (total > 1 || tour) {
+        if (check) {
+            output.line("checked " + std::to_string(total) + " scenario(s): " +
+                        std::to_string(passed) + " good, " + std::to_string(bad) +
+                        " with bad lines");
+        } else if (total > 1 || tour) {
             output.line(std::string(tour ? "tour" : "scenarios") + ": " + std::to_string(total) +
                         " run, " + std::to_string(passed) + " passed, " +
                         std::to_string(total - passed) + " failed");

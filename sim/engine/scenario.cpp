@@ -669,9 +669,11 @@ bool execute(const Command& c, Simulator& sim, const std::string& where) {
     return false;
 }
 
-ScenarioResult run_scenario(std::string_view text, const std::string& origin, Simulator& sim) {
-    ScenarioResult result;
+std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
+                                                    const std::string& origin, Simulator& sim,
+                                                    int* bad_lines) {
     std::vector<std::pair<int, Command>> commands;
+    *bad_lines = 0;
     int number = 0;
     while (!text.empty()) {
         size_t eol = text.find('\n');
@@ -683,11 +685,18 @@ ScenarioResult run_scenario(std::string_view text, const std::string& origin, Si
         if (c) {
             commands.emplace_back(number, std::move(*c));
         } else if (!error.empty()) {
-            ++result.bad_lines;
+            ++*bad_lines;
             sim.report(EntryType::Error, origin + ":" + std::to_string(number) + ": " + error,
                        {{"file", origin}, {"line", std::to_string(number)}, {"message", error}});
         }
     }
+    return commands;
+}
+
+ScenarioResult run_scenario(std::string_view text, const std::string& origin, Simulator& sim) {
+    ScenarioResult result;
+    std::vector<std::pair<int, Command>> commands =
+        check_scenario(text, origin, sim, &result.bad_lines);
     if (result.bad_lines > 0) {
         sim.report(EntryType::Error, origin + ": " + std::to_string(result.bad_lines) +
                                          " bad line(s): nothing of the scenario was run");

@@ -82,6 +82,12 @@ struct ScenarioResult {
     bool ok() const { return bad_lines == 0 && failures == 0; }
 };
 
+// Checks every line, reporting each bad one with origin:line; the good ones with their
+// line numbers.
+std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
+                                                    const std::string& origin, Simulator& sim,
+                                                    int* bad_lines);
+
 // Checks every line, and runs the scenario only if all are good.
 ScenarioResult run_scenario(std::string_view text, const std::string& origin, Simulator& sim);
 
