@@ -309,7 +309,17 @@ void Simulator::call(const Queued& event) {
 }
 
 void Simulator::drain() {
-    while (!queue_.empty()) {
+    // Windows whose open handlers show each other in a ring would keep the panel busy
+    // for ever; the simulator stops such a chain and says so.
+    constexpr int kMostInAChain = 10000;
+    for (int n = 0; !queue_.empty(); ++n) {
+        if (n == kMostInAChain) {
+            emit(0, EntryType::Error,
+                 std::to_string(kMostInAChain) + " events caused one another without end: the " +
+                     std::to_string(queue_.size()) + " still queued are dropped");
+            queue_.clear();
+            return;
+        }
         Queued next = queue_.front();
         queue_.pop_front();
         call(next);

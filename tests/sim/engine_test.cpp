@@ -115,6 +115,15 @@ int c_lamp1_flash(void* v) {  // a fault: writes four bytes into a one-byte flag
     return 0;
 }
 
+void ping_window_open() {  // two windows that each hide themselves and show the other
+    hmi_window_hide("ping");
+    hmi_window_show("pong");
+}
+void pong_window_open() {
+    hmi_window_hide("pong");
+    hmi_window_show("ping");
+}
+
 // Properties whose result is not a plain function of the tags last read.
 int c_lamp2_visible(void* v) {  // reads t.n only while t.x is 4
     bool lit = get_u8("t.x") == 4 &&
@@ -145,6 +154,12 @@ const hmi_func_row kEvents[] = {
     ROW("15_window_close", dlg_window_close),
     {nullptr, nullptr},
 };
+const hmi_func_row kRing[] = {
+    ROW("ping_window_open", ping_window_open),
+    ROW("pong_window_open", pong_window_open),
+    {nullptr, nullptr},
+};
+const hmi_func_row kNoProps[] = {{nullptr, nullptr}};
 const hmi_func_row kProps[] = {
     ROW("a_timer1_enable", a_timer1_enable),
     ROW("c_light1_visible", c_light1_visible),
@@ -360,6 +375,17 @@ TEST(Refresh, PollingOnlyWhatMayHaveChangedGivesTheTraceOfPollingEverything) {
 // program must export so that the simulator sees the draws.
 TEST(Refresh, TheProgramsRandIsTheOneTheLibraryBindsTo) {
     EXPECT_EQ(dlsym(RTLD_DEFAULT, "rand"), reinterpret_cast<void*>(&rand));
+}
+
+TEST(Events, AChainOfEventsWithoutEndIsStopped) {
+    Panel panel = make_panel("t.x u8 0", "window ping\nwindow pong\n");
+    Recorder out;
+    Simulator sim(panel, Library::from_tables(kRing, kNoProps), Options{}, out.sink());
+    sim.start();
+    EXPECT_EQ(run_scenario("show ping", "s", sim).failures, 0);
+    EXPECT_NE(out.text.find("ERROR 10000 events caused one another without end: the 1 still "
+                            "queued are dropped"),
+              std::string::npos);
 }
 
 TEST(Library, RowsThatTheSimulatorCannotUseAreNamed) {
