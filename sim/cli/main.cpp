@@ -1,5 +1,6 @@
 // hmisim: runs the panel's screens on a desktop with the real script library.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -78,8 +79,8 @@ int main(int argc, char** argv) {
                    "catalogue's system.CurDateTime)");
     app.add_option("--params", params,
                    "the file of saved parameters, loaded at start and written by each save "
-                   "(default: none for scenarios; for -i the user's state folder); none keeps "
-                   "them in memory");
+                   "(default: none for scenarios; for -i at a terminal the user's state folder); "
+                   "none keeps them in memory");
     app.add_option("--library", library_path, "the script library to load")->capture_default_str();
     app.add_option("--panel", panel_dir, "the panel project: tags.txt and windows.txt")
         ->capture_default_str();
@@ -100,10 +101,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     bool interactive_mode = run_interactive || (!tour && scenarios.empty());
-    if (params.empty() && interactive_mode && !check) {
-        std::string dir = state_directory();
-        if (!dir.empty()) params = dir + "/params.txt";
-    }
+    // A person at a terminal keeps parameters and history in the state folder; a
+    // prompt fed from a pipe touches no file unless told to.
+    std::string state_dir =
+        interactive_mode && !check && isatty(STDIN_FILENO) ? state_directory() : "";
+    if (params.empty() && !state_dir.empty()) params = state_dir + "/params.txt";
     if (params != "none") options.params_path = params;
 
     Panel panel;
@@ -181,9 +183,9 @@ int main(int argc, char** argv) {
         }
         int total = static_cast<int>(scenarios.size());
         if (check) {
-            output.line("checked " + std::to_string(total) + " scenario(s): " +
-                        std::to_string(passed) + " good, " + std::to_string(bad) +
-                        " with bad lines");
+            output.line("checked " + std::to_string(total) +
+                        " scenario(s): " + std::to_string(passed) + " good, " +
+                        std::to_string(bad) + " with bad lines");
         } else if (total > 1 || tour) {
             output.line(std::string(tour ? "tour" : "scenarios") + ": " + std::to_string(total) +
                         " run, " + std::to_string(passed) + " passed, " +
@@ -195,6 +197,5 @@ int main(int argc, char** argv) {
 
     Simulator sim(panel, library, options, output);
     sim.start();
-    std::string dir = state_directory();
-    return interactive(sim, output, dir.empty() ? "" : dir + "/history");
+    return interactive(sim, output, state_dir.empty() ? "" : state_dir + "/history");
 }
