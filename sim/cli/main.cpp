@@ -133,6 +133,36 @@ int main(int argc, char** argv) {
         }
     }
 
+    for (const HandlerWindow& h : library->windows()) {
+        for (const EventRow& row : h.events) {
+            if (row.event != "timer") continue;
+            bool timed = false;
+            for (const PanelTimer& t : panel.timers) {
+                const PanelWindow* w = panel.window(t.window);
+                timed = timed || (w->handlers == h.name && t.widget == row.widget);
+            }
+            if (!timed) {
+                output(Entry{0,
+                             0,
+                             EntryType::Warning,
+                             row.key + " has no timer in windows.txt: it ticks only by fire",
+                             {}});
+            }
+        }
+    }
+    for (const PanelTimer& t : panel.timers) {
+        const HandlerWindow* h = library->window(panel.window(t.window)->handlers);
+        if (t.enable && h != nullptr && h->event(t.widget, "timer") != nullptr &&
+            h->prop(t.widget, "enable") == nullptr) {
+            output(Entry{0,
+                         0,
+                         EntryType::Warning,
+                         "timer " + t.window + " " + t.widget +
+                             " has no enable property in the library: it always ticks",
+                         {}});
+        }
+    }
+
     if (tour) {
         try {
             std::vector<std::string> found = tour_scenarios(tour_dir);
