@@ -52,7 +52,7 @@ Host::~Host() {
 }
 
 void Host::record(Topic topic, std::string text) {
-    if (recording_) calls_.push_back(Call{topic, std::move(text)});
+    if (records(topic)) calls_.push_back(Call{topic, std::move(text)});
 }
 
 std::string Host::trace(unsigned topics) const {
@@ -69,10 +69,20 @@ Tag* Host::resolve(const char* name, const char* what) {
     return tag;
 }
 
+void Host::mark_written(const Tag& tag) {
+    size_t index = index_of(tag);
+    if (tag_writes_.size() <= index) tag_writes_.resize(tags_.all().size(), 0);
+    tag_writes_[index] = ++writes_;
+}
+
 void* Host::get_value(const char* name) {
     Tag* tag = resolve(name, "get");
-    record(Topic::Read,
-           std::string("get ") + (name ? name : "(null)") + (tag ? "" : " (no such tag)"));
+    if (read_log != nullptr && tag != nullptr) {
+        read_log->push_back(static_cast<int32_t>(index_of(*tag)));
+    }
+    if (records(Topic::Read))
+        record(Topic::Read,
+               std::string("get ") + (name ? name : "(null)") + (tag ? "" : " (no such tag)"));
     if (tag == nullptr) {
         std::memset(unknown_value_, 0, sizeof unknown_value_);  // never null, as a panel does
         return unknown_value_;
@@ -100,6 +110,7 @@ int Host::set_value(const char* name, const void* value) {
             std::memcpy(tag->value, value, width(tag->def->kind));
         }
     }
+    mark_written(*tag);
     record(Topic::Write, "set " + who + " = " + format_value(tag->def->kind, tag->value));
     return 0;
 }
@@ -117,12 +128,15 @@ void* Host::get_value_by_slot(const char* name, void** slot) {
         Tag* tag = tags_.find(name);
         index = tag ? static_cast<int32_t>(tag - tags_.all().data()) : -1;
     }
-    record(Topic::Poll, std::string("poll ") + name + (index < 0 ? " (no such tag)" : ""));
+    if (records(Topic::Poll)) {
+        record(Topic::Poll, std::string("poll ") + name + (index < 0 ? " (no such tag)" : ""));
+    }
     if (index < 0) {
         unknown_.push_back(std::string("poll ") + name);
         std::memset(unknown_value_, 0, sizeof unknown_value_);
         return unknown_value_;
     }
+    if (read_log != nullptr) read_log->push_back(index);
     return tags_.all()[index].value;
 }
 
@@ -184,7 +198,10 @@ int Host::input(const char* name, const char* prompt, double minimum, double max
     if (tag != nullptr) {
         unsigned char value[kTextTagSize];
         error = store_number(tag->def->kind, *answer, value);
-        if (error.empty()) std::memcpy(tag->value, value, width(tag->def->kind));
+        if (error.empty()) {
+            std::memcpy(tag->value, value, width(tag->def->kind));
+            mark_written(*tag);
+        }
     }
     record(Topic::Dialog,
            call + number(*answer) + (error.empty() ? " stored" : " (" + error + ")"));
@@ -214,6 +231,7 @@ int Host::params_from_memory() {
         Tag* tag = tags_.find(name);
         if (tag != nullptr && bytes.size() == width(tag->def->kind)) {
             std::memcpy(tag->value, bytes.data(), bytes.size());
+            mark_written(*tag);
         }
     }
     return 0;
@@ -227,12 +245,13 @@ int Host::lookup_by_group(const char* group, const char* name, void* value) {
         return -1;
     }
     std::memcpy(value, tag->value, 1);  // the caller's buffer is one byte
+    if (read_log != nullptr) read_log->push_back(static_cast<int32_t>(index_of(*tag)));
     record(Topic::Param, "lookup " + full + " -> " + std::to_string(*tag->value));
     return 0;
 }
 
 char* Host::hold(std::string text, const std::string& call) {
-    record(Topic::Format, call + " -> " + quoted(text.c_str()));
+    if (records(Topic::Format)) record(Topic::Format, call + " -> " + quoted(text.c_str()));
     texts_.push_back(std::move(text));
     return texts_.back().data();
 }

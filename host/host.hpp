@@ -54,6 +54,12 @@ class Host {
     std::string trace(unsigned topics = kBehaviour) const;  // one call a line
     void clear_trace() { calls_.clear(); }
     void set_recording(bool on) { recording_ = on; }
+    // Only calls of these topics are recorded (a simulator that polls thousands of
+    // properties a second leaves out the reads and formatting it does not show).
+    void set_recorded_topics(unsigned topics) { recorded_topics_ = topics; }
+    bool records(Topic topic) const {
+        return recording_ && (recorded_topics_ & static_cast<unsigned>(topic)) != 0;
+    }
     // Names that a handler read or wrote but no tag has, in order (bare valve names
     // of valves that do not exist are written by design; anything else is a fault).
     const std::vector<std::string>& unknown_names() const { return unknown_; }
@@ -82,6 +88,17 @@ class Host {
     const Params& saved_params() const { return saved_params_; }
     void set_saved_params(Params params) { saved_params_ = std::move(params); }
     std::function<void(const Params&)> on_save_params;  // the simulator stores them
+
+    // ---- change tracking, for a host that polls only what may have changed ----
+    // A count of tag writes; each tag keeps the count at its last write.
+    uint64_t writes() const { return writes_; }
+    uint64_t last_write(size_t tag_index) const {
+        return tag_index < tag_writes_.size() ? tag_writes_[tag_index] : 0;
+    }
+    void mark_written(const Tag& tag);  // for writes that the host makes itself
+    size_t index_of(const Tag& tag) const { return &tag - tags_.all().data(); }
+    // While set, the index of every tag that a handler reads is appended to it.
+    std::vector<int32_t>* read_log = nullptr;
 
     // ---- environment ----
     std::string project_dir = "/home/project/";
@@ -112,6 +129,7 @@ class Host {
     TagStore tags_;
     std::vector<Call> calls_;
     bool recording_ = true;
+    unsigned recorded_topics_ = kAllTopics;
     std::vector<std::string> unknown_;
     std::deque<int> msgbox_answers_;
     std::deque<std::optional<double>> input_answers_;
@@ -120,6 +138,8 @@ class Host {
     Params saved_params_;
     std::deque<std::string> texts_;
     std::vector<int32_t> slot_tags_;  // interned slot id to tag index, -1 unknown
+    uint64_t writes_ = 0;
+    std::vector<uint64_t> tag_writes_;
     unsigned char unknown_value_[kTextTagSize] = {};
 };
 

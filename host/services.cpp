@@ -31,10 +31,18 @@ struct Service {
 
 template <class... Args>
 std::string printed(const char* format, Args... args) {
-    int size = std::snprintf(nullptr, 0, format, args...);
+    char buffer[64];
+    int size = std::snprintf(buffer, sizeof buffer, format, args...);
+    if (size >= 0 && static_cast<size_t>(size) < sizeof buffer) return std::string(buffer, size);
     std::string text(size > 0 ? size : 0, '\0');
     std::snprintf(text.data(), text.size() + 1, format, args...);
     return text;
+}
+
+// The description of a formatting call, only when the host records such calls.
+template <class... Args>
+std::string described(const Service& s, const char* format, Args... args) {
+    return s.host().records(hmi::host::Topic::Format) ? printed(format, args...) : std::string();
 }
 }  // namespace
 
@@ -94,23 +102,23 @@ int rtdb_get_data_value_by_name(const char* group, const char* name, void* value
 // Number formats of this host: option n of long2str2 pads to n digits with zeros.
 char* long2str(long value) {
     Service s;
-    return s.host().hold(printed("%ld", value), printed("long2str %ld", value));
+    return s.host().hold(printed("%ld", value), described(s, "long2str %ld", value));
 }
 char* long2str2(long value, int option) {
     Service s;
     std::string text = option > 0 ? printed("%0*ld", option, value) : printed("%ld", value);
-    return s.host().hold(text, printed("long2str2 %ld %d", value, option));
+    return s.host().hold(text, described(s, "long2str2 %ld %d", value, option));
 }
 char* float2str3(float value, int width, int decimals) {
     Service s;
     return s.host().hold(
         printed("%*.*f", width, decimals, static_cast<double>(value)),
-        printed("float2str3 %.9g %d %d", static_cast<double>(value), width, decimals));
+        described(s, "float2str3 %.9g %d %d", static_cast<double>(value), width, decimals));
 }
 char* double2str2(double value, int decimals) {
     Service s;
     return s.host().hold(printed("%.*f", decimals, value),
-                         printed("double2str2 %.17g %d", value, decimals));
+                         described(s, "double2str2 %.17g %d", value, decimals));
 }
 char* strjoin(const char* first, const char* second) {
     Service s;

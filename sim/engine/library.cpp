@@ -1,0 +1,292 @@
+#include "sim/engine/library.hpp"
+
+#include <dlfcn.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <set>
+#include <stdexcept>
+
+#include "host/gbk.hpp"
+
+namespace hmi::sim {
+
+namespace {
+struct PropName {
+    std::string_view name;
+    PropKind kind;
+};
+constexpr PropName kPropNames[] = {
+    {"visible", PropKind::Flag},      {"flash", PropKind::Flag},
+    {"enable", PropKind::Flag},       {"fillcolor", PropKind::Colour},
+    {"fillcolor1", PropKind::Colour}, {"startcolor", PropKind::Colour},
+    {"endcolor", PropKind::Colour},   {"color", PropKind::Colour},
+    {"opencolor", PropKind::Colour},  {"bodyendcolor", PropKind::Colour},
+    {"datacolor1", PropKind::Colour}, {"datacolor2", PropKind::Colour},
+    {"datacolor3", PropKind::Colour}, {"datacolor4", PropKind::Colour},
+    {"flowstate", PropKind::Int32},   {"direction", PropKind::Int32},
+    {"startyear", PropKind::U16},     {"startmonth", PropKind::U16},
+    {"startday", PropKind::U16},      {"starthour", PropKind::U16},
+    {"startmin", PropKind::U16},      {"startsec", PropKind::U16},
+    {"endyear", PropKind::U16},       {"endmonth", PropKind::U16},
+    {"endday", PropKind::U16},        {"endhour", PropKind::U16},
+    {"endmin", PropKind::U16},        {"endsec", PropKind::U16},
+    {"xoffset", PropKind::I16},       {"top", PropKind::I16},
+    {"bottom", PropKind::I16},        {"value", PropKind::Float},
+    {"text", PropKind::Text},
+};
+
+template <class T>
+std::string parse_number(std::string_view text, unsigned char* out) {
+    int base = 10;
+    bool negative = !text.empty() && text.front() == '-';
+    std::string_view digits = negative ? text.substr(1) : text;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        base = 16;
+        digits.remove_prefix(2);
+    }
+    long long v = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v, base);
+    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size()) {
+        return "'" + std::string(text) + "' is not a whole number";
+    }
+    if (negative) v = -v;
+    if (v < static_cast<long long>(std::numeric_limits<T>::min()) ||
+        v > static_cast<long long>(std::numeric_limits<T>::max())) {
+        return std::string(text) + " does not fit the property";
+    }
+    T t = static_cast<T>(v);
+    std::memcpy(out, &t, sizeof t);
+    return {};
+}
+}  // namespace
+
+bool prop_kind(std::string_view property, PropKind* kind) {
+    for (const PropName& p : kPropNames) {
+        if (p.name == property) {
+            *kind = p.kind;
+            return true;
+        }
+    }
+    return false;
+}
+
+size_t prop_width(PropKind kind) {
+    switch (kind) {
+        case PropKind::Flag:
+            return 1;
+        case PropKind::U16:
+        case PropKind::I16:
+            return 2;
+        case PropKind::Colour:
+        case PropKind::Int32:
+        case PropKind::Float:
+            return 4;
+        case PropKind::Text:
+            return HMI_TEXT_VALUE_SIZE;
+    }
+    return 0;
+}
+
+std::string format_prop(PropKind kind, const unsigned char* value) {
+    auto as = [value](auto v) {
+        std::memcpy(&v, value, sizeof v);
+        return v;
+    };
+    switch (kind) {
+        case PropKind::Flag:
+            return std::to_string(as(uint8_t{}));
+        case PropKind::Colour: {
+            char buffer[16];
+            std::snprintf(buffer, sizeof buffer, "0x%06X", as(uint32_t{}));
+            return buffer;
+        }
+        case PropKind::Int32:
+            return std::to_string(as(int32_t{}));
+        case PropKind::U16:
+            return std::to_string(as(uint16_t{}));
+        case PropKind::I16:
+            return std::to_string(as(int16_t{}));
+        case PropKind::Float: {
+            char buffer[32];
+            auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, as(float{}));
+            return std::string(buffer, end);
+        }
+        case PropKind::Text: {
+            const char* text = reinterpret_cast<const char*>(value);
+            return "\"" + host::gbk_to_utf8(std::string(text, strnlen(text, 16))) + "\"";
+        }
+    }
+    return {};
+}
+
+std::string parse_prop(PropKind kind, std::string_view text, unsigned char* out) {
+    switch (kind) {
+        case PropKind::Flag:
+            return parse_number<uint8_t>(text, out);
+        case PropKind::Colour:
+            return parse_number<uint32_t>(text, out);
+        case PropKind::Int32:
+            return parse_number<int32_t>(text, out);
+        case PropKind::U16:
+            return parse_number<uint16_t>(text, out);
+        case PropKind::I16:
+            return parse_number<int16_t>(text, out);
+        case PropKind::Float: {
+            float f = 0;
+            auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f);
+            if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
+                return "'" + std::string(text) + "' is not a number";
+            }
+            std::memcpy(out, &f, sizeof f);
+            return {};
+        }
+        case PropKind::Text: {
+            if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+                text = text.substr(1, text.size() - 2);
+            }
+            std::string gbk = host::utf8_to_gbk(text);
+            if (gbk.empty() && !text.empty()) return "the text has a character the panel lacks";
+            if (gbk.size() > 15) return "a text value holds 15 bytes at most";
+            std::memset(out, 0, 16);
+            std::memcpy(out, gbk.data(), gbk.size());
+            return {};
+        }
+    }
+    return "unknown kind";
+}
+
+bool split_key(std::string_view key, std::string* window, std::string* widget, std::string* name) {
+    size_t first = key.find('_');
+    if (first == std::string_view::npos) return false;
+    size_t second = key.find('_', first + 1);
+    if (second == std::string_view::npos || key.find('_', second + 1) != std::string_view::npos) {
+        return false;
+    }
+    *window = std::string(key.substr(0, first));
+    *widget = std::string(key.substr(first + 1, second - first - 1));
+    *name = std::string(key.substr(second + 1));
+    return !window->empty() && !widget->empty() && !name->empty();
+}
+
+const EventRow* HandlerWindow::event(std::string_view widget, std::string_view name) const {
+    for (const EventRow& row : events) {
+        if (row.widget == widget && row.event == name) return &row;
+    }
+    return nullptr;
+}
+
+const PropRow* HandlerWindow::prop(std::string_view widget, std::string_view property) const {
+    for (const PropRow& row : props) {
+        if (row.widget == widget && row.property == property) return &row;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> HandlerWindow::widgets() const {
+    std::vector<std::string> out;
+    std::set<std::string> seen;
+    for (const EventRow& row : events) {
+        if (seen.insert(row.widget).second) out.push_back(row.widget);
+    }
+    for (const PropRow& row : props) {
+        if (seen.insert(row.widget).second) out.push_back(row.widget);
+    }
+    return out;
+}
+
+const HandlerWindow* Library::window(std::string_view name) const {
+    for (const HandlerWindow& w : windows_) {
+        if (w.name == name) return &w;
+    }
+    return nullptr;
+}
+
+HandlerWindow& Library::window_for(const std::string& name) {
+    for (HandlerWindow& w : windows_) {
+        if (w.name == name) return w;
+    }
+    windows_.push_back(HandlerWindow{name, {}, {}});
+    return windows_.back();
+}
+
+std::shared_ptr<const Library> Library::from_tables(
+    const hmi_func_row* events, const hmi_func_row* props,
+    decltype(&::hmi_widget_get_event_func) event_lookup,
+    decltype(&::hmi_widget_get_dyn_prop_func) prop_lookup) {
+    auto lib = std::make_shared<Library>();
+    std::set<std::string> keys;
+    auto take = [&](const hmi_func_row& row, const char* table, std::string* window,
+                    std::string* widget, std::string* name) {
+        std::string key = row.key;
+        if (row.func == nullptr) {
+            lib->problems_.push_back(std::string(table) + " row " + key + " has no function");
+            return false;
+        }
+        if (!split_key(key, window, widget, name)) {
+            lib->problems_.push_back(std::string(table) + " row " + key +
+                                     " is not window_widget_name");
+            return false;
+        }
+        if (!keys.insert(key).second) {
+            lib->problems_.push_back(std::string(table) + " row " + key + " is there twice");
+            return false;
+        }
+        return true;
+    };
+    for (const hmi_func_row* row = events; row != nullptr && row->key != nullptr; ++row) {
+        std::string window, widget, name;
+        if (!take(*row, "event_funcs", &window, &widget, &name)) continue;
+        auto func = reinterpret_cast<hmi_event_func>(row->func);
+        if (event_lookup != nullptr &&
+            event_lookup(window.c_str(), widget.c_str(), name.c_str()) != row->func) {
+            lib->problems_.push_back("the lookup does not find " + std::string(row->key));
+            continue;
+        }
+        lib->window_for(window).events.push_back(EventRow{widget, name, row->key, func});
+        ++lib->event_count_;
+    }
+    for (const hmi_func_row* row = props; row != nullptr && row->key != nullptr; ++row) {
+        std::string window, widget, name;
+        if (!take(*row, "prop_funcs", &window, &widget, &name)) continue;
+        PropKind kind;
+        if (!prop_kind(name, &kind)) {
+            lib->problems_.push_back("prop_funcs row " + std::string(row->key) +
+                                     ": no widget has a property '" + name + "'");
+            continue;
+        }
+        auto func = reinterpret_cast<hmi_prop_func>(row->func);
+        if (prop_lookup != nullptr &&
+            prop_lookup(window.c_str(), widget.c_str(), name.c_str()) != row->func) {
+            lib->problems_.push_back("the lookup does not find " + std::string(row->key));
+            continue;
+        }
+        lib->window_for(window).props.push_back(PropRow{widget, name, row->key, kind, func});
+        ++lib->prop_count_;
+    }
+    return lib;
+}
+
+std::shared_ptr<const Library> Library::load(const std::string& path) {
+    // Never closed: the handlers and the texts they return live as long as the process.
+    void* handle = dlopen(path.c_str(), RTLD_NOW);
+    if (handle == nullptr) {
+        throw std::runtime_error("cannot load the script library " + path + ": " + dlerror());
+    }
+    auto events = static_cast<const hmi_func_row*>(dlsym(handle, "event_funcs"));
+    auto props = static_cast<const hmi_func_row*>(dlsym(handle, "prop_funcs"));
+    auto event_lookup = reinterpret_cast<decltype(&::hmi_widget_get_event_func)>(
+        dlsym(handle, "hmi_widget_get_event_func"));
+    auto prop_lookup = reinterpret_cast<decltype(&::hmi_widget_get_dyn_prop_func)>(
+        dlsym(handle, "hmi_widget_get_dyn_prop_func"));
+    if (!events || !props || !event_lookup || !prop_lookup) {
+        throw std::runtime_error(path + " lacks event_funcs, prop_funcs or the lookup functions");
+    }
+    auto lib = from_tables(events, props, event_lookup, prop_lookup);
+    const_cast<Library&>(*lib).path_ = path;
+    return lib;
+}
+
+}  // namespace hmi::sim

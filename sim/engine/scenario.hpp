@@ -1,0 +1,100 @@
+// Scenario commands, one a line, as written in scenario files and typed at the prompt:
+//
+//   set TAG [=] VALUE              show WINDOW          hide WINDOW         touch
+//   click WINDOW WIDGET | KEY      fire WINDOW WIDGET [N] | KEY [N]
+//   run DURATION (500ms, 10s, 2m, 1h, 1m30s)   clock YYYY-MM-DD HH:MM:SS
+//   answer msgbox yes|no|N ...     answer input NUMBER|cancel ...
+//   expect tag TAG VALUE           expect shown WINDOW...   expect hidden WINDOW...
+//   expect prop WINDOW WIDGET PROPERTY VALUE | expect prop KEY VALUE
+//   print GLOB...                  say TEXT
+//   windows   widgets WINDOW   props WINDOW   tags [GLOB...]   help
+//
+// A line is checked whole against the panel and the library before anything of it is
+// done; a line that cannot be done changes nothing.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/engine/simulator.hpp"
+
+namespace hmi::sim {
+
+struct Command {
+    enum class Kind {
+        Set,
+        Show,
+        Hide,
+        Touch,
+        Click,
+        Fire,
+        Run,
+        Clock,
+        AnswerMsgbox,
+        AnswerInput,
+        ExpectTag,
+        ExpectShown,
+        ExpectHidden,
+        ExpectProp,
+        Print,
+        Say,
+        Windows,
+        Widgets,
+        Props,
+        Help,
+    };
+    Kind kind;
+    std::string text;  // the line as written
+    host::Tag* tag = nullptr;
+    int window = -1;
+    std::vector<int> windows;
+    const EventRow* event = nullptr;
+    const PropRow* prop = nullptr;
+    std::vector<unsigned char> value;
+    uint64_t count = 0;  // timer ticks or milliseconds
+    std::vector<int> answers;
+    std::vector<std::optional<double>> inputs;
+    std::vector<std::string> words;  // print patterns, say text
+};
+
+// The names a command starts with, for help and completion.
+const std::vector<std::string>& command_names();
+std::string command_help();
+
+// Splits a line into words: double-quoted texts are one word (quotes kept); "#" outside
+// quotes starts a comment. Returns false with a message for an unterminated quote.
+bool split_words(std::string_view line, std::vector<std::string>* words, std::string* error);
+
+// Empty optional with an empty error for a blank or comment line.
+std::optional<Command> parse_command(std::string_view line, Simulator& sim, std::string* error);
+
+// Carries it out; a failed expectation or a command that the panel's state does not
+// allow is reported (prefixed with `where`) and gives false, and changes nothing.
+bool execute(const Command& command, Simulator& sim, const std::string& where);
+
+struct ScenarioResult {
+    int bad_lines = 0;     // lines that could not be parsed: nothing was run
+    int failures = 0;      // expectations not met, commands refused, dialogs unanswered
+    int expectations = 0;  // checked
+    bool ok() const { return bad_lines == 0 && failures == 0; }
+};
+
+// Checks every line, reporting each bad one with origin:line; the good ones with their
+// line numbers.
+std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
+                                                    const std::string& origin, Simulator& sim,
+                                                    int* bad_lines);
+
+// Checks every line, and runs the scenario only if all are good.
+ScenarioResult run_scenario(std::string_view text, const std::string& origin, Simulator& sim);
+
+// "10s", "500ms", "1m30s", "2h": false if it is none.
+bool parse_duration(std::string_view text, uint64_t* ms);
+// "2026-01-01 08:00:00" (or with a T) in the panel's clock (the process's local time,
+// which the simulator keeps in UTC): false if it is none.
+bool parse_clock(std::string_view text, uint32_t* seconds);
+
+}  // namespace hmi::sim

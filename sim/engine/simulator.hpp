@@ -1,0 +1,154 @@
+// The simulated panel: the host layer with the panel's windows, timers, simulated
+// clock, refresh of the widgets' dynamic properties and the parameter file, driven
+// one event at a time.
+//
+// A handler never runs while another does: windows that a handler shows or hides
+// queue their open and close events, which run after it returns, in call order.
+// After each event every shown window's property functions are polled and the
+// changes reported.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/host.hpp"
+#include "sim/engine/library.hpp"
+#include "sim/engine/panel.hpp"
+#include "sim/engine/trace.hpp"
+
+namespace hmi::sim {
+
+struct Options {
+    uint32_t start_time = 0;  // seconds since the epoch; 0: the catalogue's clock
+    std::string params_path;  // empty: parameters are saved in memory only
+    unsigned seed = 1;        // of the C library's rand(), which some screens use
+    // Polls every property of the shown windows after every event. Without it a
+    // property is polled again only when a tag it read at its last poll has been
+    // written since, when it reported a change then, or when it read no tag or drew a
+    // random number: what it would give is known otherwise. The trace is the same.
+    bool full_refresh = false;
+};
+
+class Simulator {
+  public:
+    Simulator(const Panel& panel, std::shared_ptr<const Library> library, Options options,
+              Sink sink);
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Loads the saved parameters, shows the start windows and polls them.
+    void start();
+
+    // ---- what the panel is ----
+    const Panel& panel() const { return panel_; }
+    const Library& library() const { return *library_; }
+    host::Host& host() { return host_; }
+    uint64_t now() const { return now_; }
+    uint32_t clock() const { return start_time_ + static_cast<uint32_t>(now_ / 1000); }
+    bool shown(int window) const { return windows_[window].shown; }
+    int modal_window() const;  // the window that holds the panel modally, or -1
+    // The handlers of a panel window, or nullptr when the library has none for it.
+    const HandlerWindow* handlers(int window) const { return windows_[window].handlers; }
+    // A widget's current value of a property (as the last poll left it), or nullptr.
+    const unsigned char* prop_value(int window, const PropRow* row) const;
+
+    // ---- acting on the panel; each runs to the end of the events it causes ----
+    void set_tag(host::Tag& tag, const unsigned char* value);
+    void show(int window);
+    void hide(int window);
+    void touch();
+    void click(int window, const EventRow& row);                 // a touch, then the handler
+    void fire(int window, const EventRow& row, unsigned times);  // timer ticks, now
+    void run(uint64_t ms);                  // simulated time with the timers at their periods
+    void set_clock_time(uint32_t seconds);  // the panel's clock now, seconds since the epoch
+
+    // ---- answers to the dialogs ----
+    // Questions take queued answers; notices (style 0) are acknowledged with 1.
+    void queue_msgbox(int answer) { msgbox_answers_.push_back(answer); }
+    void queue_input(std::optional<double> value) { input_answers_.push_back(value); }
+    size_t queued_answers() const { return msgbox_answers_.size() + input_answers_.size(); }
+    void clear_answers();
+    // Asked when nothing is queued (interactive use); without them, or when they give
+    // nothing, the dialog is reported as unanswered.
+    std::function<std::optional<int>(const std::string& title, const std::string& text, int style)>
+        ask_question;
+    std::function<std::optional<double>(const std::string& tag, const std::string& prompt,
+                                        double minimum, double maximum)>
+        ask_value;
+    size_t unanswered() const { return unanswered_; }
+
+    // Reports an entry of the caller's (narration, prints, failures) at the current time.
+    void report(EntryType type, std::string text,
+                std::vector<std::pair<std::string, std::string>> fields = {});
+    void set_sink(Sink sink) { sink_ = std::move(sink); }
+
+  private:
+    struct WindowState {
+        const PanelWindow* def = nullptr;
+        const HandlerWindow* handlers = nullptr;
+        bool shown = false;
+        bool modal = false;
+        // One cell per property row: the value storage the widget gives the
+        // property, followed by guard bytes that a property function must not touch.
+        struct Cell {
+            alignas(8) unsigned char bytes[HMI_TEXT_VALUE_SIZE + 8];
+            std::vector<int32_t> reads;  // the tags read at the last poll
+            uint64_t polled_at = 0;      // the host's write count then
+            bool polled = false;
+            bool again = false;  // reported a change, read no tag or drew a random number
+        };
+        std::vector<Cell> cells;
+    };
+    struct TimerState {
+        const PanelTimer* def = nullptr;
+        int window = -1;
+        const EventRow* tick = nullptr;
+        const PropRow* enable = nullptr;
+        bool running = false;
+        uint64_t due = 0;
+    };
+    struct Queued {
+        int window;
+        const EventRow* row;
+        const char* verb;  // click, timer, open, close
+    };
+
+    void emit(int depth, EntryType type, std::string text,
+              std::vector<std::pair<std::string, std::string>> fields = {});
+    void window_called(host::WindowCall call, const std::string& name);
+    void set_shown(WindowState& w, int index, bool shown);
+    void call(const Queued& event);
+    void drain();  // the events queued so far, each with its refresh
+    void report_calls();
+    void refresh();
+    bool stale(const WindowState::Cell& cell) const;
+    bool poll(int window, size_t row, bool report_change);
+    void set_clock(uint64_t ms);
+    void tick(TimerState& timer);
+    void load_params();
+    void save_params(const host::Host::Params& params);
+    void note_unanswered(const std::string& what);
+
+    const Panel& panel_;
+    std::shared_ptr<const Library> library_;
+    Options options_;
+    Sink sink_;
+    host::Host host_;
+    std::vector<WindowState> windows_;
+    std::vector<TimerState> timers_;
+    std::deque<Queued> queue_;
+    uint64_t now_ = 0;
+    uint32_t start_time_ = 0;
+    std::deque<int> msgbox_answers_;
+    std::deque<std::optional<double>> input_answers_;
+    size_t unanswered_ = 0;
+    std::vector<std::string> unanswered_notes_;
+    std::deque<std::string> save_outcomes_;  // one per "param save" call, in order
+};
+
+}  // namespace hmi::sim

@@ -1,0 +1,28 @@
+// The tour: the bundled scenarios, each run on a freshly started panel.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/engine/scenario.hpp"
+
+namespace hmi::sim {
+
+// The scenarios of a folder in the order of its tour.txt (one file a line, "#"
+// comments), or without one every *.sim file of the folder (not of its subfolders) in
+// name order. Throws std::runtime_error when the folder or a listed file is missing.
+std::vector<std::string> tour_scenarios(const std::string& directory);
+
+struct ScenarioRun {
+    std::string path;
+    ScenarioResult result;
+    uint64_t simulated_ms = 0;
+};
+
+// Runs one scenario file on a new panel; a file that cannot be read counts as a bad line.
+ScenarioRun run_scenario_file(const std::string& path, const Panel& panel,
+                              const std::shared_ptr<const Library>& library, const Options& options,
+                              const Sink& sink);
+
+}  // namespace hmi::sim

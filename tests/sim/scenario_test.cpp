@@ -1,0 +1,191 @@
+// Scenario lines: every kind of bad line is named with its file and line and changes
+// nothing; a scenario with a bad line runs nothing; failed checks say what was
+// expected next to what is.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/sim/support.hpp"
+
+namespace hmi::sim::test {
+namespace {
+
+// Everything a command could change.
+struct Snapshot {
+    std::vector<std::vector<unsigned char>> tags;
+    std::vector<bool> shown;
+    uint64_t now;
+    size_t answers;
+
+    explicit Snapshot(Simulator& sim) : now(sim.now()), answers(sim.queued_answers()) {
+        for (const host::Tag& t : sim.host().tags().all()) {
+            tags.emplace_back(t.value, t.value + host::width(t.def->kind));
+        }
+        for (size_t i = 0; i < sim.panel().windows.size(); ++i) {
+            shown.push_back(sim.shown(static_cast<int>(i)));
+        }
+    }
+    bool operator==(const Snapshot& o) const {
+        return tags == o.tags && shown == o.shown && now == o.now && answers == o.answers;
+    }
+};
+
+class Scenario : public ::testing::Test {
+  protected:
+    Scenario() {
+        sim.start();
+        out.take();
+    }
+    Recorder out;
+    Simulator sim{real_panel(), real_library(), Options{}, out.sink()};
+};
+
+struct BadLine {
+    const char* line;
+    const char* message;  // the start of what is reported
+};
+
+const BadLine kBadLines[] = {
+    {"clik main picture3", "unknown command 'clik' (commands: set, show, hide, touch, click"},
+    {"show nowindow", "no window 'nowindow' in the panel"},
+    {"hide", "expected: hide WINDOW"},
+    {"click main picture99",
+     "window main has no widget 'picture99' with handlers (widgets: picture3, timer1, "},
+    {"click main timer1", "main timer1 has no click handler (its events: timer)"},
+    {"click main", "expected: click WINDOW WIDGET | click KEY"},
+    {"click main picture3 now", "expected: click WINDOW WIDGET | click KEY"},
+    {"click water picture1", "the library has no handlers for window water (yet)"},
+    {"click 15 button8",
+     "window 15 has no handlers of its own (the keys of \"15\" belong to timeinput)"},
+    {"click main_picture3_timer", "main_picture3_timer is not a click handler"},
+    {"click nowhere_picture1_click", "no window of the panel has the handlers of \"nowhere\""},
+    {"click picture3", "no window 'picture3' in the panel, nor is it a handler key"},
+    {"fire main timer1 0", "'0' is not a count from 1 to 1000000"},
+    {"fire main timer1 many", "'many' is not a count from 1 to 1000000"},
+    {"fire main picture3", "main picture3 has no timer handler (its events: click)"},
+    {"set main.cont 1", "no tag 'main.cont'"},
+    {"set main.count 256", "main.count (u8): 256 does not fit (0 to 255)"},
+    {"set main.count -1", "main.count (u8): -1 does not fit (0 to 255)"},
+    {"set main.screenProtectTime 1.5", "main.screenProtectTime (u16): '1.5' is not a whole number"},
+    {"set main.count", "expected: set TAG [=] VALUE"},
+    {"set kelvor.x_Real fast", "kelvor.x_Real (f32): 'fast' is not a number"},
+    {"set dish.put7 \"\xf0\x9f\x98\x80\"", "dish.put7: the text has a character the panel lacks"},
+    {"say \"not closed", "a quoted text is not closed"},
+    {"run 10x", "'10x' is not a duration (500ms, 10s, 2m, 1h, 1m30s)"},
+    {"run", "expected: run DURATION"},
+    {"clock 2025-02-30 00:00:00",
+     "'2025-02-30 00:00:00' is not a time YYYY-MM-DD HH:MM:SS from 1970 to 2105"},
+    {"clock 2025-01-01", "expected: clock YYYY-MM-DD HH:MM:SS"},
+    {"answer msgbox maybe", "'maybe' is not an answer: yes (6), no (7) or a number"},
+    {"answer input lots", "'lots' is not a number (or cancel)"},
+    {"answer input nan", "'nan' is not a number (or cancel)"},
+    {"answer popup 1", "expected: answer msgbox yes|no|N ... | answer input NUMBER|cancel ..."},
+    {"expect", "expected: expect tag TAG VALUE | shown WINDOW..."},
+    {"expect colour main 1", "expect what? tag, shown, hidden or prop"},
+    {"expect tag main.count", "expected: expect tag TAG VALUE"},
+    {"expect tag main.count 1000", "main.count (u8): 1000 does not fit (0 to 255)"},
+    {"expect shown main nowindow", "no window 'nowindow' in the panel"},
+    {"expect prop main picture3 visible 1",
+     "main picture3 has no property 'visible' (its properties: none)"},
+    {"print nomatch*", "no tag matches 'nomatch*'"},
+    {"widgets water", "the library has no handlers for window water (yet)"},
+};
+
+class EveryBadLine : public Scenario, public ::testing::WithParamInterface<BadLine> {};
+
+TEST_P(EveryBadLine, IsNamedWithItsLineAndChangesNothing) {
+    const BadLine& bad = GetParam();
+    Snapshot before(sim);
+    std::string text = std::string("set main.count 5\nclick main picture3\n# a comment\n\n") +
+                       bad.line + "\nanswer msgbox yes\n";
+    ScenarioResult result = run_scenario(text, "s.sim", sim);
+    EXPECT_EQ(result.bad_lines, 1);
+    EXPECT_TRUE(Snapshot(sim) == before) << "something of the scenario was done";
+    std::string expected = std::string("00:00:00.000 ERROR s.sim:5: ") + bad.message;
+    EXPECT_EQ(out.text.substr(0, expected.size()), expected);
+    EXPECT_NE(out.text.find("ERROR s.sim: 1 bad line(s): nothing of the scenario was run\n"),
+              std::string::npos)
+        << out.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenario, EveryBadLine, ::testing::ValuesIn(kBadLines));
+
+TEST_F(Scenario, ACommandThatThePanelsStateDoesNotAllowChangesNothing) {
+    Snapshot before(sim);
+    ScenarioResult result =
+        run_scenario("click pic1 picture1\nfire TimeSetting_rectangle1_click", "s.sim", sim);
+    EXPECT_EQ(result.bad_lines, 1);  // a click handler is not a timer
+    result = run_scenario("click pic1 picture1\nclick TimeSetting_rectangle1_click", "s.sim", sim);
+    EXPECT_EQ(result.failures, 2);
+    EXPECT_TRUE(Snapshot(sim) == before);
+    out.take();
+    result = run_scenario("click TimeSetting rectangle1", "s.sim", sim);
+    EXPECT_EQ(out.take(), "00:00:00.000 ERROR s.sim:1: window TimeSetting is not shown\n");
+}
+
+TEST_F(Scenario, AFailedExpectationShowsWhatWasExpectedNextToWhatIs) {
+    ScenarioResult result = run_scenario(
+        "expect tag main.count 3\n"
+        "expect tag main.count 0\n"
+        "expect shown main TimeSetting\n"
+        "expect hidden main\n"
+        "expect tag dish.iuput0 \"AC\"\n",
+        "s.sim", sim);
+    EXPECT_EQ(result.expectations, 5);
+    EXPECT_EQ(result.failures, 4);
+    EXPECT_EQ(out.take(),
+              "00:00:00.000 FAIL s.sim:1: expect tag main.count 3: expected main.count = 3, is "
+              "main.count = 0\n"
+              "00:00:00.000 FAIL s.sim:3: expect shown main TimeSetting: expected shown: "
+              "TimeSetting, is shown windows: main\n"
+              "00:00:00.000 FAIL s.sim:4: expect hidden main: expected hidden: main, is shown "
+              "windows: main\n"
+              "00:00:00.000 FAIL s.sim:5: expect tag dish.iuput0 \"AC\": expected dish.iuput0 = "
+              "\"AC\", is dish.iuput0 = \"AB\"\n");
+}
+
+TEST_F(Scenario, AnswersThatNoDialogTookFailTheRun) {
+    ScenarioResult result =
+        run_scenario("answer msgbox yes 2\nanswer input 5 cancel\n", "s.sim", sim);
+    EXPECT_EQ(result.failures, 1);
+    EXPECT_EQ(sim.queued_answers(), 0u);
+    EXPECT_NE(out.take().find("FAIL s.sim: 4 queued answer(s) were never asked for"),
+              std::string::npos);
+}
+
+TEST_F(Scenario, TagsAndTextsAreSetAndPrintedAsThePanelHoldsThem) {
+    ScenarioResult result = run_scenario(
+        "set dish.iuput0 = \"提示 x\"\n"
+        "expect tag dish.iuput0 \"提示 x\"\n"
+        "set main.screenProtectTime 0x14\n"
+        "print dish.iuput? main.screenP*\n",
+        "s.sim", sim);
+    EXPECT_TRUE(result.ok());
+    // The tag holds the panel's GBK bytes; the trace reads UTF-8.
+    EXPECT_STREQ(reinterpret_cast<char*>(sim.host().tags().find("dish.iuput0")->value),
+                 "\xcc\xe1\xca\xbe x");
+    EXPECT_EQ(out.take(),
+              "00:00:00.000 set dish.iuput0 = \"提示 x\"\n"
+              "00:00:00.000 set main.screenProtectTime = 20\n"
+              "00:00:00.000 main.screenProtectTime = 20\n"
+              "00:00:00.000 dish.iuput0 = \"提示 x\"\n"
+              "00:00:00.000 dish.iuput1 = \"CD\"\n");
+}
+
+TEST(Duration, IsACountWithAUnitOrSeveral) {
+    const std::pair<const char*, uint64_t> good[] = {
+        {"500ms", 500},   {"10s", 10000},         {"2m", 120000}, {"1h", 3600000},
+        {"1m30s", 90000}, {"1h1m1s1ms", 3661001}, {"0s", 0},      {"1000h", 3600000000}};
+    for (auto [text, ms] : good) {
+        uint64_t got = 1;
+        EXPECT_TRUE(parse_duration(text, &got)) << text;
+        EXPECT_EQ(got, ms) << text;
+    }
+    for (const char* bad : {"", "10", "s", "1.5s", "-1s", "10sec", "1001h", "1h 2m", "ms5"}) {
+        uint64_t got = 0;
+        EXPECT_FALSE(parse_duration(bad, &got)) << bad;
+    }
+}
+
+}  // namespace
+}  // namespace hmi::sim::test

@@ -1,0 +1,36 @@
+#include "tests/sim/support.hpp"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace hmi::sim::test {
+
+const Panel& real_panel() {
+    static const Panel panel = Panel::load(HMI_PANEL_DIR);
+    return panel;
+}
+
+const std::shared_ptr<const Library>& real_library() {
+    static const std::shared_ptr<const Library> library = [] {
+        const char* env = std::getenv("HMISCRIPT");
+        return Library::load(env != nullptr && *env != '\0' ? env : HMISCRIPT_PATH);
+    }();
+    return library;
+}
+
+Panel make_panel(const std::string& tags, const std::string& windows) {
+    return Panel::parse(host::Catalogue::parse(tags, "tags"), windows, "windows");
+}
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "hmisim-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    path = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+}
+
+}  // namespace hmi::sim::test
