@@ -47,7 +47,9 @@ std::string parse_int(std::string_view text, unsigned char* out) {
     }
     long long v = 0;
     auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v, base);
-    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size()) {
+    // One sign at most: "--5" is not 5 (nor may the smallest long long be negated).
+    if (digits.empty() || digits.front() == '-' || ec != std::errc() ||
+        end != digits.data() + digits.size()) {
         return "'" + std::string(text) + "' is not a whole number";
     }
     if (negative) v = -v;

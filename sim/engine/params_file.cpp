@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -25,11 +26,12 @@ std::string hex(const unsigned char* bytes, size_t n) {
 }
 
 // A text parameter is kept as the hex of its bytes up to the terminator, so that any
-// byte, space or quote survives.
+// byte, space or quote survives; as a text tag, of 255 bytes at most.
 std::string format_entry_value(const ParamEntry& e) {
     if (e.kind == host::Kind::Text) {
-        return "x" + hex(e.value.data(),
-                         strnlen(reinterpret_cast<const char*>(e.value.data()), e.value.size()));
+        size_t most = std::min(e.value.size(), host::kTextTagSize - 1);
+        return "x" +
+               hex(e.value.data(), strnlen(reinterpret_cast<const char*>(e.value.data()), most));
     }
     return host::format_value(e.kind, e.value.data());
 }
@@ -112,7 +114,9 @@ std::string parse_params(const std::string& text, std::vector<ParamEntry>* entri
         if (eol == std::string::npos) return "line " + std::to_string(number) + " is cut off";
         std::string line = text.substr(pos, eol - pos);
         std::string at = "line " + std::to_string(number) + ": ";
-        char name[256], kind[16], value[2 * host::kTextTagSize + 8], extra[2];
+        // Room for any field of the line: a long name or text must not be cut short.
+        std::string name(line.size() + 1, '\0'), value(line.size() + 1, '\0');
+        char kind[16], extra[2];
         if (line.rfind("end ", 0) == 0) {
             size_t count = 0;
             unsigned crc = 0;
@@ -130,17 +134,25 @@ std::string parse_params(const std::string& text, std::vector<ParamEntry>* entri
             if (crc != crc32(text.data(), pos)) return "the checksum does not match the entries";
             return {};
         }
-        if (line.size() >= sizeof value ||
-            std::sscanf(line.c_str(), "%255s %15s %s %1s", name, kind, value, extra) != 3) {
+        if (std::sscanf(line.c_str(), "%s %15s %s %1s", name.data(), kind, value.data(), extra) !=
+                3 ||
+            line != std::string(name.c_str()) + " " + kind + " " + value.c_str()) {
+            // Exactly as written: one space between the fields and nothing else, so that
+            // no byte of the line (after a NUL, say) goes unread.
             return at + "expected: NAME KIND VALUE";
         }
         ParamEntry e;
-        e.name = name;
+        e.name = name.c_str();
         auto k = host::parse_kind(kind);
         if (!k) return at + "unknown kind '" + kind + "'";
         e.kind = *k;
+        value.resize(std::strlen(value.c_str()));
         std::string error = parse_entry_value(e.kind, value, &e.value);
         if (!error.empty()) return at + e.name + ": " + error;
+        // Only as a save writes it: "05", "0x5" or bytes after a text's end are not.
+        if (format_entry_value(e) != value) {
+            return at + e.name + ": '" + value + "' is not written as a save writes it";
+        }
         entries->push_back(std::move(e));
         pos = eol + 1;
     }

@@ -470,8 +470,9 @@ bool parse_clock(std::string_view text, uint32_t* seconds) {
         (separator != ' ' && separator != 'T')) {
         return false;
     }
-    if (tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_mday > 31 || tm.tm_hour > 23 ||
-        tm.tm_min > 59 || tm.tm_sec > 59 || tm.tm_year < 1970 || tm.tm_year > 2105) {
+    if (tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_mday > 31 || tm.tm_hour < 0 ||
+        tm.tm_hour > 23 || tm.tm_min < 0 || tm.tm_min > 59 || tm.tm_sec < 0 || tm.tm_sec > 59 ||
+        tm.tm_year < 1970 || tm.tm_year > 2105) {
         return false;
     }
     tm.tm_year -= 1900;
