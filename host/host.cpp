@@ -99,7 +99,9 @@ int Host::set_value(const char* name, const void* value) {
         record(Topic::Write, "set " + who + " = " + std::to_string(first) + " (no such tag)");
         return -1;
     }
-    if (value != tag->value) {
+    if (tag->def->kind == Kind::Text && value == tag->value) {
+        tag->value[kTextTagSize - 1] = '\0';  // the tag's own buffer stays a text
+    } else if (value != tag->value) {
         if (tag->def->kind == Kind::Text) {
             // A text tag is given its own buffer or a text: keep it terminated.
             const char* text = static_cast<const char*>(value);

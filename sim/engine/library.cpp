@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "host/gbk.hpp"
+#include "host/tags.hpp"
 
 namespace hmi::sim {
 
@@ -38,31 +39,6 @@ constexpr PropName kPropNames[] = {
     {"text", PropKind::Text},
 };
 
-template <class T>
-std::string parse_number(std::string_view text, unsigned char* out) {
-    int base = 10;
-    bool negative = !text.empty() && text.front() == '-';
-    std::string_view digits = negative ? text.substr(1) : text;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-        base = 16;
-        digits.remove_prefix(2);
-    }
-    long long v = 0;
-    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v, base);
-    // One sign at most: "--5" is not 5 (nor may the smallest long long be negated).
-    if (digits.empty() || digits.front() == '-' || ec != std::errc() ||
-        end != digits.data() + digits.size()) {
-        return "'" + std::string(text) + "' is not a whole number";
-    }
-    if (negative) v = -v;
-    if (v < static_cast<long long>(std::numeric_limits<T>::min()) ||
-        v > static_cast<long long>(std::numeric_limits<T>::max())) {
-        return std::string(text) + " does not fit the property";
-    }
-    T t = static_cast<T>(v);
-    std::memcpy(out, &t, sizeof t);
-    return {};
-}
 }  // namespace
 
 bool prop_kind(std::string_view property, PropKind* kind) {
@@ -125,26 +101,20 @@ std::string format_prop(PropKind kind, const unsigned char* value) {
 }
 
 std::string parse_prop(PropKind kind, std::string_view text, unsigned char* out) {
+    // Numbers are read as a tag of the same width and signedness would be.
     switch (kind) {
         case PropKind::Flag:
-            return parse_number<uint8_t>(text, out);
+            return host::parse_value(host::Kind::U8, text, out);
         case PropKind::Colour:
-            return parse_number<uint32_t>(text, out);
+            return host::parse_value(host::Kind::U32, text, out);
         case PropKind::Int32:
-            return parse_number<int32_t>(text, out);
+            return host::parse_value(host::Kind::I32, text, out);
         case PropKind::U16:
-            return parse_number<uint16_t>(text, out);
+            return host::parse_value(host::Kind::U16, text, out);
         case PropKind::I16:
-            return parse_number<int16_t>(text, out);
-        case PropKind::Float: {
-            float f = 0;
-            auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f);
-            if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
-                return "'" + std::string(text) + "' is not a number";
-            }
-            std::memcpy(out, &f, sizeof f);
-            return {};
-        }
+            return host::parse_value(host::Kind::I16, text, out);
+        case PropKind::Float:
+            return host::parse_value(host::Kind::F32, text, out);
         case PropKind::Text: {
             if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
                 text = text.substr(1, text.size() - 2);
