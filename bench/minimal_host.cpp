@@ -68,34 +68,7 @@ void* hmidb_get_data_value_by_ptr(const char* name, void** slot) {
     return *slot;
 }
 
-int hmi_window_show(const char*) {
-    return 0;
-}
-int hmi_window_hide(const char*) {
-    return 0;
-}
-int hmi_center_window(const char*) {
-    return 0;
-}
-int hmi_window_show_modal(const char*) {
-    return 0;
-}
-int hmi_window_exit_modal(const char*) {
-    return 0;
-}
 int msgbox(const char*, const char*, int) {
-    return 0;
-}
-int data_input_window(const char*, const char*, double, double, int) {
-    return 0;
-}
-int rtdb_param_rtdb_to_mem(void) {
-    return 0;
-}
-int sys_save_params(void) {
-    return 0;
-}
-int rtdb_param_mem_to_rtdb(void) {
     return 0;
 }
 int rtdb_get_data_value_by_name(const char*, const char* name, void* value) {

@@ -136,35 +136,8 @@ void* hmidb_get_data_value_by_ptr(const char* name, void** slot) {
     *slot = reinterpret_cast<void*>(1);
     return cell(name).value.get();
 }
-int hmi_window_show(const char*) {
-    return 0;
-}
-int hmi_window_hide(const char*) {
-    return 0;
-}
-int hmi_center_window(const char*) {
-    return 0;
-}
-int hmi_window_show_modal(const char*) {
-    return 0;
-}
-int hmi_window_exit_modal(const char*) {
-    return 0;
-}
 int msgbox(const char*, const char*, int) {
     return bytes().byte() & 1 ? 6 : bytes().byte();
-}
-int data_input_window(const char*, const char*, double, double, int) {
-    return 0;
-}
-int rtdb_param_rtdb_to_mem(void) {
-    return 0;
-}
-int sys_save_params(void) {
-    return 0;
-}
-int rtdb_param_mem_to_rtdb(void) {
-    return 0;
 }
 int rtdb_get_data_value_by_name(const char*, const char*, void* value) {
     *static_cast<unsigned char*>(value) = bytes().byte();
