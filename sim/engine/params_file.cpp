@@ -129,7 +129,7 @@ std::string resolve_links(const std::string& path, std::string* target) {
     return {};
 }
 
-enum class Read { Whole, Missing, TooLarge, Unusable };
+enum class Read { Whole, Missing, Oversized, Unusable };
 
 // A regular file whole, never more than kParamsFileLimit bytes. What is not a regular file
 // is not even opened (opening a device can act on it); a FIFO that appears in between
@@ -159,7 +159,7 @@ Read read_bounded(const std::string& path, std::string* text, std::string* fault
         result = Read::Unusable;
     } else if (st->st_size > static_cast<off_t>(kParamsFileLimit)) {
         *fault = too_large;
-        result = Read::TooLarge;
+        result = Read::Oversized;
     }
     char buffer[65536];
     while (result == Read::Whole) {
@@ -172,7 +172,7 @@ Read read_bounded(const std::string& path, std::string* text, std::string* fault
             break;
         } else if (text->size() + static_cast<size_t>(n) > kParamsFileLimit) {
             *fault = too_large;
-            result = Read::TooLarge;
+            result = Read::Oversized;
         } else {
             text->append(buffer, static_cast<size_t>(n));
         }
@@ -235,9 +235,10 @@ std::string sync_folder(const std::string& dir) {
 
 // Replaces DEST by TEXT through DEST.tmp.<pid>, written, synced and renamed over it; with
 // LIKE's mode and owner, else a new file's usual mode. On failure DEST is as it was and the
-// temporary file is gone.
-std::string replace_file(const std::string& dest, const std::string& text,
-                         const struct stat* like) {
+// temporary file is gone, unless *replaced says that only the folder's sync failed.
+std::string replace_file(const std::string& dest, const std::string& text, const struct stat* like,
+                         bool* replaced) {
+    *replaced = false;
     std::string temp = dest + ".tmp." + std::to_string(::getpid());
     ::unlink(temp.c_str());  // of an earlier process with this pid
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -263,6 +264,7 @@ std::string replace_file(const std::string& dest, const std::string& text,
         return error;
     }
     // The rename is durable only once the folder is synced.
+    *replaced = true;
     return sync_folder(directory_of(dest));
 }
 
@@ -387,13 +389,11 @@ std::string save_params_file(const std::string& path, const std::vector<ParamEnt
 
     std::string old_text, fault;
     Read read = read_bounded(target, &old_text, &fault, &st);
-    std::vector<ParamEntry> old_entries;
-    if (read == Read::Whole) {
-        fault = parse_params(old_text, &old_entries);
-        if (!fault.empty()) read = Read::TooLarge;  // damaged as well
-    }
     if (read == Read::Unusable) return fail + fault;
-    if (read == Read::TooLarge) {
+    std::vector<ParamEntry> old_entries;
+    bool damaged = read == Read::Oversized ||
+                   (read == Read::Whole && !(fault = parse_params(old_text, &old_entries)).empty());
+    if (damaged) {
         return fail + "it is damaged (" + fault +
                ") and a damaged file is never overwritten; move it aside (" + kMoveDamagedOption +
                " at start) to save there";
@@ -408,14 +408,19 @@ std::string save_params_file(const std::string& path, const std::vector<ParamEnt
     remove_stale_temporaries(dir, base);
     std::string text = format_params(entries);
     if (exists && text == old_text) return {};  // FILE.bak stays the set before the last change
+    bool replaced = false;
     if (exists) {
-        error = replace_file(target + ".bak", old_text, &st);
+        error = replace_file(target + ".bak", old_text, &st, &replaced);
         if (!error.empty()) {
             return fail + "cannot keep the previous file as " + target + ".bak (" + error +
                    "); the file is unchanged";
         }
     }
-    error = replace_file(target, text, exists ? &st : nullptr);
+    error = replace_file(target, text, exists ? &st : nullptr, &replaced);
+    if (replaced && !error.empty()) {
+        return fail + "the new file is in place, but " + error +
+               ": it may not outlast a power loss";
+    }
     if (!error.empty()) return fail + error + (exists ? "; the file is unchanged" : "");
     return {};
 }
@@ -430,7 +435,7 @@ LoadResult load_params_file(const std::string& path, std::vector<ParamEntry>* en
             return LoadResult::Missing;
         case Read::Unusable:
             return LoadResult::Unusable;
-        case Read::TooLarge:
+        case Read::Oversized:
             return LoadResult::Damaged;
         case Read::Whole:
             break;
@@ -476,7 +481,7 @@ std::string move_aside_damaged(const std::string& path, std::string* moved_to, s
             }
             break;
         }
-        case Read::TooLarge:
+        case Read::Oversized:
             break;
     }
     struct tm utc {};
