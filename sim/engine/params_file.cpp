@@ -407,6 +407,10 @@ std::string save_params_file(const std::string& path, const std::vector<ParamEnt
     }
     remove_stale_temporaries(dir, base);
     std::string text = format_params(entries);
+    // Never write what the next start would refuse (a tag twice, a name with a space).
+    std::vector<ParamEntry> check;
+    fault = parse_params(text, &check);
+    if (!fault.empty()) return fail + "the entries do not make a parameter file (" + fault + ")";
     if (exists && text == old_text) return {};  // FILE.bak stays the set before the last change
     bool replaced = false;
     if (exists) {

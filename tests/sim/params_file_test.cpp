@@ -252,6 +252,7 @@ TEST(ParamsFile, AFailedSaveSaysWhyAndLeavesTheOldFile) {
         std::function<std::string(const std::string& dir)> make;  // the path to save to
         const char* error;
         bool needs_user = false;
+        std::vector<ParamEntry> save = entries_b();
     } cases[] = {
         {"the path is a folder",
          [](auto& dir) {
@@ -280,6 +281,14 @@ TEST(ParamsFile, AFailedSaveSaysWhyAndLeavesTheOldFile) {
              return dir + "/params.txt";
          },
          "it is read-only (mode 0444), a set not to be changed"},
+        {"entries that would not load",
+         [](auto& dir) {
+             EXPECT_EQ(save_params_file(dir + "/params.txt", entries_a()), "");
+             return dir + "/params.txt";
+         },
+         "the entries do not make a parameter file (line 3: 'x.a' is listed twice",
+         false,
+         {entry("x.a", host::Kind::U8, "1"), entry("x.a", host::Kind::U8, "2")}},
         {"a read-only folder",
          [](auto& dir) {
              EXPECT_EQ(save_params_file(dir + "/params.txt", entries_a()), "");
@@ -293,7 +302,7 @@ TEST(ParamsFile, AFailedSaveSaysWhyAndLeavesTheOldFile) {
         TempDir dir;
         std::string path = c.make(dir.path);
         auto before = snapshot(dir.path);
-        std::string error = save_params_file(path, entries_b());
+        std::string error = save_params_file(path, c.save);
         EXPECT_EQ(error.rfind("cannot save " + path, 0), 0u) << c.what << ": " << error;
         EXPECT_NE(error.find(c.error), std::string::npos) << c.what << ": " << error;
         EXPECT_EQ(snapshot(dir.path), before) << c.what;
