@@ -22,6 +22,7 @@ namespace {
 constexpr char kHeader[] = "hmisim-params 1\n";
 constexpr size_t kQuoteLimit = 60;  // bytes of a damaged file quoted in a message
 constexpr int kLinkLimit = 40;      // as the kernel's
+constexpr size_t kNameLimit = 255;  // bytes of a tag name
 
 std::string hex(const unsigned char* bytes, size_t n) {
     static const char digits[] = "0123456789abcdef";
@@ -65,10 +66,10 @@ std::string parse_entry_value(host::Kind kind, const std::string& text,
     return {};
 }
 
-// At most kQuoteLimit bytes of a text in quotes, bytes that are not printable as \xNN:
-// a line of a damaged file may be megabytes of anything.
-std::string quote(std::string_view text) {
-    std::string out = "'";
+// At most kQuoteLimit bytes of a text, bytes that are not printable as \xNN: a line of
+// a damaged file may be megabytes of anything.
+std::string escape(std::string_view text) {
+    std::string out;
     for (size_t i = 0; i < text.size() && i < kQuoteLimit; ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         if (c >= 0x20 && c < 0x7f && c != '\\' && c != '\'') {
@@ -79,7 +80,17 @@ std::string quote(std::string_view text) {
             out += escaped;
         }
     }
-    return out + (text.size() > kQuoteLimit ? "'..." : "'");
+    return out + (text.size() > kQuoteLimit ? "..." : "");
+}
+
+std::string quote(std::string_view text) {
+    std::string out = "'" + escape(text.substr(0, kQuoteLimit)) + "'";
+    return text.size() > kQuoteLimit ? out + "..." : out;
+}
+
+// Names and values as they stand when short and printable, else escaped.
+bool plain(std::string_view text) {
+    return text.size() <= kQuoteLimit && escape(text) == text;
 }
 
 std::string directory_of(const std::string& path) {
@@ -338,23 +349,33 @@ std::string parse_lines(const std::string& text, std::vector<ParamEntry>* entrie
             line != std::string(name.c_str()) + " " + kind + " " + value.c_str()) {
             // Exactly as written: one space between the fields and nothing else, so that
             // no byte of the line (after a NUL, say) goes unread.
-            return at + "expected NAME KIND VALUE, not " + quote(line);
+            return at + "expected: NAME KIND VALUE";
         }
         ParamEntry e;
         e.name = name.c_str();
+        if (e.name.size() > kNameLimit || std::any_of(e.name.begin(), e.name.end(), [](char c) {
+                return static_cast<unsigned char>(c) < 0x20 || c == '\x7f';
+            })) {
+            return at + "a tag name is at most " + std::to_string(kNameLimit) +
+                   " bytes without control characters, not " + quote(e.name);
+        }
         auto k = host::parse_kind(kind);
         if (!k) return at + "unknown kind " + quote(kind);
         e.kind = *k;
         value.resize(std::strlen(value.c_str()));
         std::string error = parse_entry_value(e.kind, value, &e.value);
-        if (!error.empty()) return at + quote(e.name) + ": " + error;
+        if (!error.empty() && !plain(value)) {
+            error = quote(value) + " is not a " + std::string(host::kind_name(e.kind)) + " value";
+        }
+        if (!error.empty()) return at + escape(e.name) + ": " + error;
         // Only as a save writes it: "05", "0x5" or bytes after a text's end are not.
         if (format_entry_value(e) != value) {
-            return at + quote(e.name) + ": " + quote(value) + " is not written as a save writes it";
+            return at + escape(e.name) + ": " + quote(value) +
+                   " is not written as a save writes it";
         }
         auto [first, added] = first_line.emplace(e.name, number);
         if (!added) {
-            return at + quote(e.name) + " is listed twice (first on line " +
+            return at + escape(e.name) + " is listed twice (first on line " +
                    std::to_string(first->second) + ")";
         }
         entries->push_back(std::move(e));

@@ -149,18 +149,21 @@ std::string with_trailer(const std::string& lines, size_t count) {
 TEST(ParamsFile, EntriesAreCheckedEvenUnderAValidChecksum) {
     std::string junk(20000, ' ');
     for (size_t i = 0; i < junk.size(); ++i) junk[i] = "\x01\x7f\xff\\'ab"[i % 7];
+    std::string escaped_junk;  // its first 60 bytes
+    for (int i = 0; i < 8; ++i) escaped_junk += "\\x01\\x7f\\xff\\x5c\\x27ab";
+    escaped_junk += "\\x01\\x7f\\xff\\x5c";
     struct Case {
         std::string text;
         std::string fault;
     } cases[] = {
         {format_params({entry("x.a", host::Kind::U8, "1"), entry("x.b", host::Kind::U8, "2"),
                         entry("x.a", host::Kind::U32, "1")}),
-         "line 4: 'x.a' is listed twice (first on line 2)"},
-        {with_trailer(junk + "\n", 1),
-         "line 2: expected NAME KIND VALUE, not "
-         "'\\x01\\x7f\\xff\\x5c\\x27ab\\x01\\x7f\\xff\\x5c\\x27ab\\x01\\x7f\\xff\\x5c\\x27ab"
-         "\\x01\\x7f\\xff\\x5c\\x27ab\\x01\\x7f\\xff\\x5c\\x27ab\\x01\\x7f\\xff\\x5c\\x27ab"
-         "\\x01\\x7f\\xff\\x5c\\x27ab\\x01\\x7f\\xff\\x5c\\x27ab\\x01\\x7f\\xff\\x5c'..."},
+         "line 4: x.a is listed twice (first on line 2)"},
+        {with_trailer("x.a u8 " + junk + "\n", 1),
+         "line 2: x.a: '" + escaped_junk + "'... is not a u8 value"},
+        {with_trailer("x.a u8 1\n" + junk + " u8 1\n", 2),
+         "line 3: a tag name is at most 255 bytes without control characters, not '" +
+             escaped_junk + "'..."},
         {with_trailer("x.a u8 1\nx.b k\x01\xff\\ 1\n", 2),
          "line 3: unknown kind 'k\\x01\\xff\\x5c'"},
     };
@@ -199,7 +202,7 @@ TEST(ParamsFile, ADamagedOrUnusableFileIsRefusedAndNeverOverwritten) {
              write(path, format_params({entry("x.a", host::Kind::U8, "1"),
                                         entry("x.a", host::Kind::U8, "2")}));
          },
-         LoadResult::Damaged, "line 3: 'x.a' is listed twice (first on line 2)"},
+         LoadResult::Damaged, "line 3: x.a is listed twice (first on line 2)"},
         {"oversized",
          [](auto&, auto& path) {
              write(path, format_params(entries_a()));
@@ -286,7 +289,7 @@ TEST(ParamsFile, AFailedSaveSaysWhyAndLeavesTheOldFile) {
              EXPECT_EQ(save_params_file(dir + "/params.txt", entries_a()), "");
              return dir + "/params.txt";
          },
-         "the entries do not make a parameter file (line 3: 'x.a' is listed twice",
+         "the entries do not make a parameter file (line 3: x.a is listed twice",
          false,
          {entry("x.a", host::Kind::U8, "1"), entry("x.a", host::Kind::U8, "2")}},
         {"a read-only folder",
