@@ -41,7 +41,9 @@ bool eventually(Condition condition, std::chrono::milliseconds limit = 10s) {
 }
 
 // A file that another process writes is read only once its line is complete.
-bool whole_line(const std::string& text) { return !text.empty() && text.back() == '\n'; }
+bool whole_line(const std::string& text) {
+    return !text.empty() && text.back() == '\n';
+}
 
 std::string read_file(const fs::path& file) {
     std::ifstream in(file);
