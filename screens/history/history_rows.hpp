@@ -1,12 +1,8 @@
 // The handler and property rows of the history window "6".
 #pragma once
-#ifndef HMI_DEFINING_TABLES
-#error "a screen's rows are included by the table file alone"
-#endif
 
-#include "plugin/bind.hpp"
-#include "plugin/table.hpp"
 #include "screens/history/history.hpp"
+#include "screens/rows.hpp"
 
 namespace hmi::history {
 

@@ -1,12 +1,9 @@
 // The handler rows of the home window "main", the slideshow pictures and the
 // idle-time setting window.
 #pragma once
-#ifndef HMI_DEFINING_TABLES
-#error "a screen's rows are included by the table file alone"
-#endif
 
-#include "plugin/table.hpp"
 #include "screens/home/home.hpp"
+#include "screens/rows.hpp"
 
 namespace hmi::home {
 

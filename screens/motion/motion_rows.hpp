@@ -1,13 +1,9 @@
 // The handler and property rows of the motion screen "18" and of its axis window
 // "window".
 #pragma once
-#ifndef HMI_DEFINING_TABLES
-#error "a screen's rows are included by the table file alone"
-#endif
 
-#include "plugin/bind.hpp"
-#include "plugin/table.hpp"
 #include "screens/motion/motion.hpp"
+#include "screens/rows.hpp"
 
 namespace hmi::motion {
 

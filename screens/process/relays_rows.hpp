@@ -1,12 +1,8 @@
 // The handler and property rows of window "11".
 #pragma once
-#ifndef HMI_DEFINING_TABLES
-#error "a screen's rows are included by the table file alone"
-#endif
 
-#include "plugin/bind.hpp"
-#include "plugin/table.hpp"
 #include "screens/process/relays.hpp"
+#include "screens/rows.hpp"
 
 namespace hmi::relays {
 

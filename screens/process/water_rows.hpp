@@ -1,13 +1,9 @@
 // The handler and property rows of the water treatment windows "3", "21", "20" and
 // "Equipment".
 #pragma once
-#ifndef HMI_DEFINING_TABLES
-#error "a screen's rows are included by the table file alone"
-#endif
 
-#include "plugin/bind.hpp"
-#include "plugin/table.hpp"
 #include "screens/process/water.hpp"
+#include "screens/rows.hpp"
 
 namespace hmi::water {
 

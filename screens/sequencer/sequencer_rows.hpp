@@ -5,12 +5,8 @@
 // flags, the humidity texts and the dialog's edit fields show their values, and the
 // timer runs while either line's page is open.
 #pragma once
-#ifndef HMI_DEFINING_TABLES
-#error "a screen's rows are included by the table file alone"
-#endif
 
-#include "plugin/bind.hpp"
-#include "plugin/table.hpp"
+#include "screens/rows.hpp"
 #include "screens/sequencer/sequencer.hpp"
 
 namespace hmi::sequencer {
