@@ -72,8 +72,9 @@ struct Range {
     uint16_t high;  // and the largest
 };
 
-// rand()'s largest value on the panel's C library (its RAND_MAX): the demonstration
-// values divide by it as written, whatever the C library the library runs on.
+// The largest value of rand() on the panel's C library (RAND_MAX there): the
+// demonstration values divide by it as the scripts write it, not by the RAND_MAX of
+// whatever C library is at hand.
 constexpr double kRandMax = 2147483647.0;
 
 // ---- the rules, written once ----
@@ -122,7 +123,7 @@ int store_text(void* value, const char* text);
 // constants it hands to its rule are the library's own, addressed relative to the code
 // (no GOT entry and no load-time relocation each, as shared definitions would need on
 // the 32-bit target). The rows that use them are therefore included by the table file
-// alone (plugin/table.hpp).
+// alone (screens/rows.hpp).
 namespace {
 
 template <Name N>
