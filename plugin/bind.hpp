@@ -181,7 +181,10 @@ struct TagPair {
 template <auto V>  // a number or a small format, by value
 struct Constant {
     static constexpr int kTags = 0;
-    static constexpr auto get() { return V; }
+    // A format read from this object, as a constant of the row: the 32-bit target loads
+    // it in one word instead of building it on the stack.
+    static constexpr auto value = V;
+    static constexpr const auto& get() { return value; }
 };
 template <Name N>
 struct Text {
