@@ -157,8 +157,7 @@ int run_scenarios(const Settings& s, const Panel& panel,
                   const std::shared_ptr<const Library>& library, const Options& options,
                   Output& output) {
     Tally tally;
-    for (std::string path : s.scenarios) {
-        if (path == "-") path = "/dev/stdin";
+    for (const std::string& path : s.scenarios) {
         if (s.check) {
             check_one(path, panel, library, options, output, tally);
         } else {
