@@ -10,6 +10,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "host/loader.hpp"
 #include "sim/cli/interactive.hpp"
 #include "sim/cli/output.hpp"
 #include "sim/engine/tour.hpp"
@@ -31,19 +32,14 @@ std::string state_directory() {
     return ec ? "" : dir;
 }
 
-std::string default_library() {
-    const char* env = std::getenv("HMISCRIPT");
-    return env != nullptr && *env != '\0' ? env : HMISCRIPT_PATH;
-}
-
 struct Settings {
     std::vector<std::string> scenarios;
     bool interactive = false, tour = false, check = false;
     std::string tour_dir = HMI_SCENARIO_DIR;
     OutputOptions out;
     std::string watch, start, params;
-    std::string library_path = default_library();
-    std::string panel_dir = HMI_PANEL_DIR;
+    std::string library_path = hmi::host::default_library_path();
+    std::string panel_dir = hmi::host::default_panel_dir();
     unsigned seed = 1;
 };
 

@@ -56,9 +56,8 @@ bool parse_clock(std::string_view text, uint32_t* seconds) {
     struct tm asked = tm;
     time_t t = mktime(&tm);
     if (t < 0) return false;
-    if constexpr (sizeof(time_t) > 4) {
-        if (t > 0xFFFFFFFFLL) return false;  // beyond the panel's clock
-    }
+    uint64_t counted = static_cast<uint64_t>(t);  // a 64-bit time may pass the panel's clock
+    if (counted > UINT32_MAX) return false;
     if (tm.tm_mday != asked.tm_mday || tm.tm_mon != asked.tm_mon) return false;  // 30 February
     *seconds = static_cast<uint32_t>(t);
     return true;
