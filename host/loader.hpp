@@ -4,6 +4,8 @@
 
 #include <dlfcn.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <stdexcept>
@@ -28,6 +30,61 @@ inline std::string default_panel_dir() {
     return HMI_PANEL_DIR;
 }
 #endif
+
+// The storage a widget gives a property, by the property's name.
+enum class PropKind : uint8_t { Flag, Colour, Int32, U16, I16, Float, Text };
+
+// False for a property name that no widget of the panel has.
+inline bool prop_kind(std::string_view property, PropKind* kind) {
+    struct PropName {
+        std::string_view name;
+        PropKind kind;
+    };
+    static constexpr PropName kPropNames[] = {
+        {"visible", PropKind::Flag},      {"flash", PropKind::Flag},
+        {"enable", PropKind::Flag},       {"fillcolor", PropKind::Colour},
+        {"fillcolor1", PropKind::Colour}, {"startcolor", PropKind::Colour},
+        {"endcolor", PropKind::Colour},   {"color", PropKind::Colour},
+        {"opencolor", PropKind::Colour},  {"bodyendcolor", PropKind::Colour},
+        {"datacolor1", PropKind::Colour}, {"datacolor2", PropKind::Colour},
+        {"datacolor3", PropKind::Colour}, {"datacolor4", PropKind::Colour},
+        {"flowstate", PropKind::Int32},   {"direction", PropKind::Int32},
+        {"startyear", PropKind::U16},     {"startmonth", PropKind::U16},
+        {"startday", PropKind::U16},      {"starthour", PropKind::U16},
+        {"startmin", PropKind::U16},      {"startsec", PropKind::U16},
+        {"endyear", PropKind::U16},       {"endmonth", PropKind::U16},
+        {"endday", PropKind::U16},        {"endhour", PropKind::U16},
+        {"endmin", PropKind::U16},        {"endsec", PropKind::U16},
+        {"xoffset", PropKind::I16},       {"top", PropKind::I16},
+        {"bottom", PropKind::I16},        {"value", PropKind::Float},
+        {"text", PropKind::Text},
+    };
+    for (const PropName& p : kPropNames) {
+        if (p.name == property) {
+            *kind = p.kind;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Bytes of the value storage; a text value is 16.
+inline size_t prop_width(PropKind kind) {
+    switch (kind) {
+        case PropKind::Flag:
+            return 1;
+        case PropKind::U16:
+        case PropKind::I16:
+            return 2;
+        case PropKind::Colour:
+        case PropKind::Int32:
+        case PropKind::Float:
+            return 4;
+        case PropKind::Text:
+            return HMI_TEXT_VALUE_SIZE;
+    }
+    return 0;
+}
 
 // A handler key "window_widget_name": exactly two separators, no part empty.
 struct Key {

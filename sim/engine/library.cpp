@@ -13,60 +13,6 @@
 
 namespace hmi::sim {
 
-namespace {
-struct PropName {
-    std::string_view name;
-    PropKind kind;
-};
-constexpr PropName kPropNames[] = {
-    {"visible", PropKind::Flag},      {"flash", PropKind::Flag},
-    {"enable", PropKind::Flag},       {"fillcolor", PropKind::Colour},
-    {"fillcolor1", PropKind::Colour}, {"startcolor", PropKind::Colour},
-    {"endcolor", PropKind::Colour},   {"color", PropKind::Colour},
-    {"opencolor", PropKind::Colour},  {"bodyendcolor", PropKind::Colour},
-    {"datacolor1", PropKind::Colour}, {"datacolor2", PropKind::Colour},
-    {"datacolor3", PropKind::Colour}, {"datacolor4", PropKind::Colour},
-    {"flowstate", PropKind::Int32},   {"direction", PropKind::Int32},
-    {"startyear", PropKind::U16},     {"startmonth", PropKind::U16},
-    {"startday", PropKind::U16},      {"starthour", PropKind::U16},
-    {"startmin", PropKind::U16},      {"startsec", PropKind::U16},
-    {"endyear", PropKind::U16},       {"endmonth", PropKind::U16},
-    {"endday", PropKind::U16},        {"endhour", PropKind::U16},
-    {"endmin", PropKind::U16},        {"endsec", PropKind::U16},
-    {"xoffset", PropKind::I16},       {"top", PropKind::I16},
-    {"bottom", PropKind::I16},        {"value", PropKind::Float},
-    {"text", PropKind::Text},
-};
-
-}  // namespace
-
-bool prop_kind(std::string_view property, PropKind* kind) {
-    for (const PropName& p : kPropNames) {
-        if (p.name == property) {
-            *kind = p.kind;
-            return true;
-        }
-    }
-    return false;
-}
-
-size_t prop_width(PropKind kind) {
-    switch (kind) {
-        case PropKind::Flag:
-            return 1;
-        case PropKind::U16:
-        case PropKind::I16:
-            return 2;
-        case PropKind::Colour:
-        case PropKind::Int32:
-        case PropKind::Float:
-            return 4;
-        case PropKind::Text:
-            return HMI_TEXT_VALUE_SIZE;
-    }
-    return 0;
-}
-
 host::Value typed_prop(PropKind kind, const unsigned char* value) {
     auto as = [value](auto v) {
         std::memcpy(&v, value, sizeof v);
