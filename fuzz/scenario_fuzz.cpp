@@ -139,10 +139,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t done = 0;
     for (auto& [line, command] : commands) {
         if (++done > kMostCommands) break;
-        if (command.kind == Command::Kind::Run) {
+        std::string_view name = command.row != nullptr ? command.row->name : "";
+        if (name == "run") {
             command.count = std::min(command.count, time_left);
             time_left -= command.count;
-        } else if (command.kind == Command::Kind::Fire) {
+        } else if (name == "fire") {
             command.count = std::min(command.count, kMostTicks);
         }
         hmi::sim::execute(command, sim, hmi::sim::Where{"fuzz", line});
