@@ -515,6 +515,10 @@ void Simulator::set_clock_time(uint32_t seconds) {
 }
 
 void Simulator::run(uint64_t ms) {
+    run_until(ms, nullptr);
+}
+
+bool Simulator::run_until(uint64_t ms, const std::function<bool()>& stop) {
     host::install(&host_);
     uint64_t end = now_ + ms;
     for (;;) {
@@ -527,8 +531,10 @@ void Simulator::run(uint64_t ms) {
         set_clock(next->due);
         next->due += next->def->period_ms;  // a handler that hides and shows restarts it
         tick(*next);
+        if (stop && stop()) return true;
     }
     set_clock(end);
+    return false;
 }
 
 }  // namespace hmi::sim

@@ -64,7 +64,10 @@ class Simulator {
     void touch();
     void click(int window, const EventRow& row);                 // a touch, then the handler
     void fire(int window, const EventRow& row, unsigned times);  // timer ticks, now
-    void run(uint64_t ms);                  // simulated time with the timers at their periods
+    void run(uint64_t ms);  // simulated time with the timers at their periods
+    // The same, asking `stop` after every event: when it says so, time stops at that
+    // event's moment and the result is true.
+    bool run_until(uint64_t ms, const std::function<bool()>& stop);
     void set_clock_time(uint32_t seconds);  // the panel's clock now, seconds since the epoch
 
     // ---- answers to the dialogs ----
