@@ -10,6 +10,7 @@
 #include <iostream>
 #include <vector>
 
+#include "sim/cli/line_reader.hpp"
 #include "sim/engine/scenario.hpp"
 
 namespace hmi::sim {
@@ -20,18 +21,20 @@ std::vector<std::string> g_candidates;
 
 bool g_tty = false;
 
-// One line from the person; nullopt at the end of input.
+// One line from the person; nullopt at the end of input. Ctrl-C while a line is typed
+// drops it and asks again.
 std::optional<std::string> ask(const std::string& prompt) {
-    if (!g_tty) {
-        std::string line;
-        if (!std::getline(std::cin, line)) return std::nullopt;
-        return line;
+    std::string line;
+    for (;;) {
+        switch (read_line(prompt, g_tty, &line)) {
+            case Read::Line:
+                return line;
+            case Read::End:
+                return std::nullopt;
+            case Read::Cancelled:
+                break;
+        }
     }
-    char* raw = readline(prompt.c_str());
-    if (raw == nullptr) return std::nullopt;
-    std::string line = raw;
-    std::free(raw);
-    return line;
 }
 
 char* next_candidate(const char* text, int state) {
@@ -112,6 +115,9 @@ std::string prompt(const Simulator& sim) {
 int interactive(Simulator& sim, Output& output, const std::string& history_file) {
     g_sim = &sim;
     g_tty = isatty(STDIN_FILENO) != 0;
+    // Ctrl-C cancels a line or stops a run; it never ends the program here.
+    Interrupts interrupts;
+    sim.interrupt = [] { return Interrupts::take() ? std::string("by Ctrl-C") : std::string(); };
     if (g_tty) {
         rl_readline_name = "hmisim";
         rl_attempted_completion_function = complete;
@@ -162,6 +168,7 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
         execute(*command, sim, "");
     }
     if (g_tty && !history_file.empty()) write_history(history_file.c_str());
+    sim.interrupt = nullptr;
     g_sim = nullptr;
     return 0;
 }

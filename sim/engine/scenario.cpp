@@ -540,9 +540,14 @@ bool execute(const Command& c, Simulator& sim, const std::string& where) {
             }
             return true;
         }
-        case Kind::Run:
-            sim.run(c.count);
+        case Kind::Run: {
+            std::string stopped = sim.run_until(c.count, nullptr);
+            if (!stopped.empty()) {
+                sim.report(EntryType::Warning,
+                           "run stopped at " + format_time(sim.now()) + " " + stopped);
+            }
             return true;
+        }
         case Kind::Clock:
             sim.set_clock_time(static_cast<uint32_t>(c.count));
             return true;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include "host/gbk.hpp"
 #include "sim/engine/params_file.hpp"
@@ -518,7 +519,7 @@ void Simulator::run(uint64_t ms) {
     run_until(ms, nullptr);
 }
 
-bool Simulator::run_until(uint64_t ms, const std::function<bool()>& stop) {
+std::string Simulator::run_until(uint64_t ms, const std::function<std::string()>& stop) {
     host::install(&host_);
     uint64_t end = now_ + ms;
     for (;;) {
@@ -531,10 +532,14 @@ bool Simulator::run_until(uint64_t ms, const std::function<bool()>& stop) {
         set_clock(next->due);
         next->due += next->def->period_ms;  // a handler that hides and shows restarts it
         tick(*next);
-        if (stop && stop()) return true;
+        for (const std::function<std::string()>* check : {&stop, &std::as_const(interrupt)}) {
+            if (!*check) continue;
+            std::string reason = (*check)();
+            if (!reason.empty()) return reason;
+        }
     }
     set_clock(end);
-    return false;
+    return {};
 }
 
 }  // namespace hmi::sim

@@ -65,9 +65,12 @@ class Simulator {
     void click(int window, const EventRow& row);                 // a touch, then the handler
     void fire(int window, const EventRow& row, unsigned times);  // timer ticks, now
     void run(uint64_t ms);  // simulated time with the timers at their periods
-    // The same, asking `stop` after every event: when it says so, time stops at that
-    // event's moment and the result is true.
-    bool run_until(uint64_t ms, const std::function<bool()>& stop);
+    // The same, asking `stop` and then `interrupt` after every event: when one gives a
+    // reason, time stops at that event's moment and the reason is returned ("" when the
+    // whole time has passed).
+    std::string run_until(uint64_t ms, const std::function<std::string()>& stop);
+    // Asked after every event of any run: a break condition that holds, a Ctrl-C.
+    std::function<std::string()> interrupt;
     void set_clock_time(uint32_t seconds);  // the panel's clock now, seconds since the epoch
 
     // ---- answers to the dialogs ----
