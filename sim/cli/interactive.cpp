@@ -84,7 +84,7 @@ char** complete(const char* text, int start, int /*end*/) {
     const std::string verb = n > 0 ? words[0] : "";
     if (n == 0) {
         g_candidates = command_names();
-        g_candidates.push_back("quit");
+        g_candidates.push_back("exit");
     } else if (verb == "set" || verb == "print" || verb == "tags") {
         if (verb != "set" || n == 1) add_tags();
     } else if (verb == "show" || verb == "hide" || verb == "widgets" || verb == "props") {
@@ -125,12 +125,13 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
     }
     sim.ask_question = [](const std::string& title, const std::string& text,
                           int style) -> std::optional<int> {
-        std::string question = "message box \"" + title + "\": " + text + " (style " +
-                               std::to_string(style) + ") - answer yes, no or a number: ";
+        std::string question = "message box \"" + title + "\": " + text + " (" + style_name(style) +
+                               ") - answer yes (6), no (7), ok (1) or a number: ";
         for (;;) {
             std::optional<std::string> line = ask(question);
             if (!line) return std::nullopt;
             if (*line == "yes" || *line == "y") return 6;
+            if (*line == "ok" || *line == "OK") return 1;
             if (*line == "no" || *line == "n" || line->empty()) return 7;
             int n = 0;
             auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), n);

@@ -1,8 +1,11 @@
 #include "sim/cli/line_reader.hpp"
 
+#include <fcntl.h>
 #include <readline/readline.h>
 #include <sys/select.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -14,9 +17,23 @@ namespace {
 
 volatile sig_atomic_t g_interrupted = 0;
 struct sigaction g_previous {};
+// The handler also writes a byte here, so that a wait for input wakes up even when the
+// signal came just before it began.
+int g_wake[2] = {-1, -1};
 
 void on_interrupt(int) {
     g_interrupted = 1;
+    if (g_wake[1] >= 0) {
+        char byte = 1;
+        ssize_t ignored = write(g_wake[1], &byte, 1);
+        (void)ignored;
+    }
+}
+
+void drain_wake() {
+    char buffer[16];
+    while (g_wake[0] >= 0 && read(g_wake[0], buffer, sizeof buffer) > 0) {
+    }
 }
 
 // What readline's callback hands over.
@@ -41,8 +58,10 @@ Read read_tty(const std::string& prompt, std::string* line) {
         FD_ZERO(&in);
         int fd = fileno(rl_instream != nullptr ? rl_instream : stdin);
         FD_SET(fd, &in);
-        int ready = select(fd + 1, &in, nullptr, nullptr, nullptr);
-        if (ready < 0 && errno == EINTR && Interrupts::take()) {
+        if (g_wake[0] >= 0) FD_SET(g_wake[0], &in);
+        int ready = select(std::max(fd, g_wake[0]) + 1, &in, nullptr, nullptr, nullptr);
+        drain_wake();
+        if (Interrupts::take()) {
             // Drop what was typed and start a fresh line.
             rl_free_line_state();
             rl_callback_sigcleanup();
@@ -51,7 +70,7 @@ Read read_tty(const std::string& prompt, std::string* line) {
             std::fflush(stdout);
             return Read::Cancelled;
         }
-        if (ready > 0) rl_callback_read_char();
+        if (ready > 0 && FD_ISSET(fd, &in)) rl_callback_read_char();
     }
     return g_end ? Read::End : Read::Line;
 }
@@ -60,6 +79,9 @@ Read read_tty(const std::string& prompt, std::string* line) {
 
 Interrupts::Interrupts() {
     g_interrupted = 0;
+    if (pipe(g_wake) == 0) {
+        for (int fd : g_wake) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    }
     struct sigaction action {};
     action.sa_handler = on_interrupt;
     sigemptyset(&action.sa_mask);
@@ -70,6 +92,10 @@ Interrupts::Interrupts() {
 
 Interrupts::~Interrupts() {
     sigaction(SIGINT, &g_previous, nullptr);
+    for (int& fd : g_wake) {
+        if (fd >= 0) close(fd);
+        fd = -1;
+    }
 }
 
 bool Interrupts::pending() {

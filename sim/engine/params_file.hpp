@@ -6,9 +6,9 @@
 //   end 36 crc32 0x1a2b3c4d           the count and a CRC-32 of every byte above
 //
 // A file is taken whole or not at all: a missing or wrong trailer, a line that is not
-// exactly as a save writes it, or a checksum that does not match make it corrupt. Saving writes a temporary
-// file beside it, syncs it and renames it over the old one, so that a crash at any
-// moment leaves the old file or the new one.
+// exactly as a save writes it, or a checksum that does not match make it corrupt. Saving writes a
+// temporary file beside it, syncs it and renames it over the old one, so that a crash at any moment
+// leaves the old file or the new one.
 #pragma once
 
 #include <string>

@@ -145,8 +145,12 @@ bool SimulatorProbe::find_prop(const std::vector<std::string>& names, int* windo
     }
     *row = sim_.handlers(*window)->prop(widget, property);
     if (*row == nullptr) {
-        *error = "widget " + widget + " of window " + panel.windows[*window].name +
-                 " has no property '" + property + "'";
+        std::vector<std::string> properties;
+        for (const PropRow& r : sim_.handlers(*window)->props) {
+            if (r.widget == widget) properties.push_back(r.property);
+        }
+        *error = panel.windows[*window].name + " " + widget + " has no property '" + property +
+                 "' (its properties: " + (properties.empty() ? "none" : joined(properties)) + ")";
         return false;
     }
     return true;

@@ -10,6 +10,8 @@
 #include <ctime>
 
 #include "host/gbk.hpp"
+#include "sim/engine/probe.hpp"
+#include "sim/engine/session.hpp"
 
 namespace hmi::sim {
 
@@ -20,30 +22,71 @@ struct Syntax {
     const char* name;
     const char* usage;
     const char* help;
+    const char* more;  // the longer help of `help COMMAND`
 };
 constexpr Syntax kSyntax[] = {
-    {"set", "set TAG [=] VALUE", "give a tag a value (as the panel's own data would)"},
-    {"show", "show WINDOW", "show a window (runs its open handler)"},
-    {"hide", "hide WINDOW", "hide a window (runs its close handler)"},
-    {"touch", "touch", "touch the panel where no widget has a handler"},
-    {"click", "click WINDOW WIDGET | click KEY", "touch and click a widget"},
+    {"set", "set TAG [=] VALUE", "give a tag a value (as the panel's own data would)",
+     "TAG=VALUE works too. A text of several words goes in double quotes: set dish.iuput0 "
+     "\"a b\"."},
+    {"show", "show WINDOW", "show a window (runs its open handler)", ""},
+    {"hide", "hide WINDOW", "hide a window (runs its close handler)", ""},
+    {"touch", "touch", "touch the panel where no widget has a handler", ""},
+    {"click", "click WINDOW WIDGET | click KEY", "touch and click a widget",
+     "WIDGET is the widget's name or its label (widgets WINDOW lists both), e.g. click 12 "
+     "\"HV203 duration\", click timeinput confirm, click 18 pause."},
     {"fire", "fire WINDOW WIDGET [N] | fire KEY [N]",
-     "tick a timer N times now, without moving the clock"},
-    {"run", "run DURATION", "let simulated time pass: 500ms, 10s, 2m, 1h, 1m30s"},
-    {"clock", "clock YYYY-MM-DD HH:MM:SS", "set the panel's clock (UTC)"},
+     "tick a timer N times now, without moving the clock", ""},
+    {"run", "run DURATION | run until CONDITION [max DURATION]",
+     "let simulated time pass: 500ms, 10s, 2m, 1h, 1m30s; or until a condition holds",
+     "run until stops at the first event after which the condition holds (it checks before "
+     "running too); without max it waits at most 1h of panel time, and fails with the "
+     "value it found then. CONDITION is as for expect: run until kelvor.save_flag = 3 max "
+     "2m, run until shown timeinput, run until chief.wy_left >= 13.9. At the prompt, Ctrl-C "
+     "stops a run at the moment it has reached."},
+    {"clock", "clock YYYY-MM-DD HH:MM:SS", "set the panel's clock (UTC)", ""},
     {"answer", "answer msgbox yes|no|N ... | answer input NUMBER|cancel ...",
-     "queue answers for the next questions or input dialogs"},
-    {"expect",
-     "expect tag TAG VALUE | shown WINDOW... | hidden WINDOW... | prop WINDOW WIDGET PROPERTY "
-     "VALUE | prop KEY VALUE",
-     "check the panel; a failed check fails the run"},
-    {"print", "print GLOB...", "show the tags whose names match"},
-    {"say", "say TEXT", "write a line of narration into the trace"},
-    {"windows", "windows", "list the panel's windows"},
-    {"widgets", "widgets WINDOW", "list a window's widgets with their events and properties"},
-    {"props", "props WINDOW", "list a window's properties with their current values"},
-    {"tags", "tags [GLOB...]", "list tags (all, or those that match)"},
-    {"help", "help", "this list"},
+     "queue answers for the next questions or input dialogs",
+     "Message box answers: yes (6), no (7), OK (1) or a number; a notice (style 0) needs "
+     "none."},
+    {"expect", "expect CONDITION", "check the panel; a failed check fails the run",
+     "CONDITION: [tag] TAG [OP] VALUE | shown WINDOW... | hidden WINDOW... | prop WINDOW "
+     "WIDGET PROPERTY [OP] VALUE | prop KEY [OP] VALUE. OP: = != < <= > >= (= when left "
+     "out), or ~ VALUE +- TOLERANCE (± works too). A float equals VALUE when they agree to "
+     "the digits VALUE is written with: 13.9 is met by 13.900001 and 13.94, 13.90 is not met "
+     "by 13.906. Whole numbers and texts are compared exactly."},
+    {"print", "print GLOB...", "show the current values of the tags whose names match", ""},
+    {"say", "say TEXT", "write a line of narration into the trace", ""},
+    {"watch", "watch TAG-GLOB...",
+     "trace only the writes of these tags (with the event that caused each), failures and "
+     "errors",
+     "Several watch commands add up; unwatch drops some or all of them."},
+    {"unwatch", "unwatch [TAG-GLOB...]", "stop watching these tags (all when none is named)", ""},
+    {"trace", "trace quiet|normal|full", "choose how much the trace shows from now on",
+     "quiet: failures, errors, asked-for values and narration; normal: also events, tag "
+     "writes, window calls, dialogs, parameters and met expectations; full: also every "
+     "property change."},
+    {"break", "break [CONDITION | clear]",
+     "stop any run when the condition comes to hold (break alone lists them)", ""},
+    {"restart", "restart",
+     "switch the panel off and on: tags initial, saved parameters loaded, start window "
+     "shown, timers from zero",
+     "Simulated time and the panel's clock go on; windows are hidden without their close "
+     "handlers, as at a power cut."},
+    {"record", "record FILE | record stop",
+     "write the commands typed from now on, with the dialog answers given, as a scenario", ""},
+    {"load", "load FILE", "run a scenario file here and now", ""},
+    {"plot", "plot TAG,TAG... FILE | plot x=TAG,y=TAG FILE | plot stop",
+     "sample numeric tags from now on; plot stop (or the end) writes FILE: .svg or .csv",
+     "TAG,TAG...: the tags against simulated time; x=TAG,y=TAG: one against the other."},
+    {"windows", "windows", "list the panel's windows", ""},
+    {"widgets", "widgets WINDOW",
+     "list a window's widgets: label, events, properties with their values and the tags "
+     "they follow",
+     ""},
+    {"props", "props WINDOW", "list a window's properties with their current values", ""},
+    {"tags", "tags [GLOB...]", "list the catalogue's tags: kind, initial value, parameter", ""},
+    {"help", "help [COMMAND]", "this list, or one command in full", ""},
+    {"quit", "quit | exit", "leave the prompt", ""},
 };
 
 const char* usage(const std::string& name) {
@@ -105,16 +148,19 @@ struct Parser {
         return nullptr;
     }
 
-    bool widget_row(int index, const std::string& widget, const std::string& name, bool property,
-                    const EventRow** event, const PropRow** prop) {
+    bool widget_row(int index, const std::string& widget_word, const std::string& name,
+                    bool property, const EventRow** event, const PropRow** prop) {
         const HandlerWindow* h = handlers(index);
         if (h == nullptr) return false;
         const std::string& window = sim.panel().windows[index].name;
-        std::vector<std::string> widgets = h->widgets();
-        if (std::find(widgets.begin(), widgets.end(), widget) == widgets.end()) {
-            return fail("window " + window + " has no widget '" + widget +
-                        "' with handlers (widgets: " + joined(widgets) + ")");
+        std::string message;
+        std::optional<std::string> found =
+            find_widget(*h, sim.panel().labels, widget_word, &message);
+        if (!found) {
+            if (h->name != window) message.replace(0, 7 + h->name.size(), "window " + window);
+            return fail(message);
         }
+        const std::string& widget = *found;
         std::vector<std::string> names;
         if (property) {
             *prop = h->prop(widget, name);
@@ -201,11 +247,101 @@ struct Parser {
         return true;
     }
 
+    bool tags_match(const std::vector<std::string>& patterns) {
+        for (const std::string& pattern : patterns) {
+            bool any = false;
+            for (const host::Tag& t : sim.host().tags().all()) {
+                if (fnmatch(pattern.c_str(), t.def->name.c_str(), 0) == 0) {
+                    any = true;
+                    break;
+                }
+            }
+            if (!any) return fail("no tag matches '" + pattern + "'");
+        }
+        return true;
+    }
+
+    // "TAG=VALUE", "TAG= VALUE", "TAG =VALUE" as "TAG = VALUE"; then the "=" goes.
+    void split_assignment() {
+        if (args.size() >= 2 && args[1].front() != '"') {
+            size_t eq = args[1].find('=');
+            if (eq != std::string::npos && eq > 0) {
+                std::string rest = args[1].substr(eq + 1);
+                args[1].resize(eq);
+                args.insert(args.begin() + 2, "=");
+                if (!rest.empty()) args.insert(args.begin() + 3, rest);
+            }
+        }
+        if (args.size() >= 3 && args[2].size() > 1 && args[2].front() == '=') {
+            std::string rest = args[2].substr(1);
+            args[2] = "=";
+            args.insert(args.begin() + 3, rest);
+        }
+        if (args.size() >= 4 && args[2] == "=") args.erase(args.begin() + 2);
+    }
+
+    // A condition whose names the panel has and whose value suits what it compares.
+    bool condition(const std::vector<std::string>& words, Command* c) {
+        c->condition = Condition::parse(words, error);
+        if (!c->condition) return false;
+        const Condition& cond = *c->condition;
+        SimulatorProbe probe(sim, sim.panel().labels);
+        using Subject = Condition::Subject;
+        if (cond.subject == Subject::Shown || cond.subject == Subject::Hidden) {
+            for (const std::string& w : cond.names) {
+                int index = -1;
+                if (!window(w, &index)) return false;
+            }
+            return true;
+        }
+        const Comparison& cmp = cond.comparison;
+        bool equality = cmp.op == Comparison::Op::Equal || cmp.op == Comparison::Op::NotEqual;
+        if (cond.subject == Subject::Tag) {
+            host::Tag* t = nullptr;
+            if (!tag(cond.names[0], &t)) return false;
+            std::vector<unsigned char> unused;
+            if (equality &&
+                !tag_value(*t,
+                           t->def->kind == host::Kind::Text ? "\"" + cmp.value + "\"" : cmp.value,
+                           &unused)) {
+                return false;
+            }
+            std::string why = cmp.applies_to(tag_actual(*t).type);
+            if (!why.empty()) return fail(t->def->name + ": " + why);
+            return true;
+        }
+        int window_index = -1;
+        const PropRow* row = nullptr;
+        if (!probe.find_prop(cond.names, &window_index, &row, error)) return false;
+        if (equality) {
+            unsigned char unused[HMI_TEXT_VALUE_SIZE] = {};
+            std::string e = parse_prop(
+                row->kind, row->kind == PropKind::Text ? "\"" + cmp.value + "\"" : cmp.value,
+                unused);
+            if (!e.empty()) return fail(row->key + ": " + e);
+        }
+        std::string why =
+            cmp.applies_to(prop_actual(row->kind, sim.prop_value(window_index, row)).type);
+        if (!why.empty()) return fail(row->key + ": " + why);
+        return true;
+    }
+
     bool parse(Command* c) {
         const std::string& verb = args[0];
         if (verb == "set") {
             c->kind = Kind::Set;
-            if (args.size() == 4 && args[2] == "=") args.erase(args.begin() + 2);
+            split_assignment();
+            if (args.size() > 3 && args[1].find('"') == std::string::npos) {
+                host::Tag* t = sim.host().tags().find(args[1]);
+                if (t != nullptr && t->def->kind == host::Kind::Text) {
+                    std::string text;
+                    for (size_t i = 2; i < args.size(); ++i) text += (i > 2 ? " " : "") + args[i];
+                    return fail(
+                        "expected: set TAG [=] VALUE; a text of several words goes in "
+                        "double quotes: set " +
+                        args[1] + " \"" + text + "\"");
+                }
+            }
             if (!expect_count(3, 3)) return false;
             return tag(args[1], &c->tag) && tag_value(*c->tag, args[2], &c->value);
         }
@@ -230,6 +366,19 @@ struct Parser {
             if (!expect_count(1 + used, 2 + used)) return false;
             c->count = 1;
             return args.size() == 2 + used ? count(args.back(), 1000000, &c->count) : true;
+        }
+        if (verb == "run" && args.size() >= 2 && args[1] == "until") {
+            c->kind = Kind::RunUntil;
+            std::vector<std::string> words(args.begin() + 2, args.end());
+            c->count = kRunUntilDefaultMs;
+            if (words.size() >= 2 && words[words.size() - 2] == "max") {
+                if (!parse_duration(words.back(), &c->count) || c->count == 0) {
+                    return fail("'" + words.back() +
+                                "' is not a duration (500ms, 10s, 2m, 1h, 1m30s)");
+                }
+                words.resize(words.size() - 2);
+            }
+            return condition(words, c);
         }
         if (verb == "run") {
             c->kind = Kind::Run;
@@ -262,10 +411,13 @@ struct Parser {
                     auto [end, ec] = std::from_chars(a.data(), a.data() + a.size(), n);
                     if (a == "yes") {
                         n = 6;
+                    } else if (a == "ok" || a == "OK") {
+                        n = 1;
                     } else if (a == "no") {
                         n = 7;
                     } else if (ec != std::errc() || end != a.data() + a.size()) {
-                        return fail("'" + a + "' is not an answer: yes (6), no (7) or a number");
+                        return fail("'" + a +
+                                    "' is not an answer: yes (6), no (7), ok (1) or a number");
                     }
                     c->answers.push_back(n);
                 } else if (a == "cancel") {
@@ -284,11 +436,6 @@ struct Parser {
         if (verb == "expect") {
             if (args.size() < 2) return fail(std::string("expected: ") + usage(verb));
             const std::string& what = args[1];
-            if (what == "tag") {
-                c->kind = Kind::ExpectTag;
-                if (args.size() != 4) return fail("expected: expect tag TAG VALUE");
-                return tag(args[2], &c->tag) && tag_value(*c->tag, args[3], &c->value);
-            }
             if (what == "shown" || what == "hidden") {
                 c->kind = what == "shown" ? Kind::ExpectShown : Kind::ExpectHidden;
                 if (args.size() < 3) return fail("expected: expect " + what + " WINDOW...");
@@ -299,38 +446,68 @@ struct Parser {
                 }
                 return true;
             }
-            if (what == "prop") {
-                c->kind = Kind::ExpectProp;
-                size_t used = 0;
-                if (!target(2, "", true, c, &used)) return false;
-                if (args.size() != 3 + used) {
-                    return fail(
-                        "expected: expect prop WINDOW WIDGET PROPERTY VALUE | "
-                        "expect prop KEY VALUE");
-                }
-                c->value.assign(HMI_TEXT_VALUE_SIZE, 0);
-                std::string e = parse_prop(c->prop->kind, args.back(), c->value.data());
-                if (!e.empty()) return fail(c->prop->key + ": " + e);
+            if (what == "tag" && args.size() < 4)
+                return fail("expected: expect tag TAG [OP] VALUE");
+            if (what != "tag" && what != "prop" && sim.host().tags().find(what) == nullptr) {
+                return fail("expect what? tag, shown, hidden, prop or a tag's name, not '" + what +
+                            "'");
+            }
+            c->kind = Kind::Expect;
+            return condition(std::vector<std::string>(args.begin() + 1, args.end()), c);
+        }
+        if (verb == "break") {
+            c->kind = Kind::Break;
+            if (args.size() == 2 && args[1] == "clear") {
+                c->words.push_back("clear");
                 return true;
             }
-            return fail("expect what? tag, shown, hidden or prop");
+            if (args.size() == 1) return true;
+            return condition(std::vector<std::string>(args.begin() + 1, args.end()), c);
+        }
+        if (verb == "watch" || verb == "unwatch") {
+            c->kind = verb == "watch" ? Kind::Watch : Kind::Unwatch;
+            if (verb == "watch" && !expect_count(2, 1000)) return false;
+            c->words.assign(args.begin() + 1, args.end());
+            return verb == "unwatch" || tags_match(c->words);
+        }
+        if (verb == "trace") {
+            c->kind = Kind::Trace;
+            if (!expect_count(2, 2)) return false;
+            if (!parse_level(args[1]))
+                return fail("'" + args[1] + "' is not a level: quiet, normal or full");
+            c->words.push_back(args[1]);
+            return true;
+        }
+        if (verb == "restart" || verb == "quit" || verb == "exit") {
+            c->kind = verb == "restart" ? Kind::Restart : Kind::Quit;
+            return expect_count(1, 1);
+        }
+        if (verb == "record" || verb == "load") {
+            c->kind = verb == "record" ? Kind::Record : Kind::Load;
+            if (!expect_count(2, 2)) return false;
+            c->path = unquoted(args[1]);
+            return true;
+        }
+        if (verb == "plot") {
+            c->kind = Kind::Plot;
+            if (args.size() == 2 && args[1] == "stop") return true;
+            if (!expect_count(3, 3)) return false;
+            c->plot = PlotSpec::parse(args[1], error);
+            if (!c->plot) return false;
+            std::optional<PlotSampler> sampler = PlotSampler::make(sim, c->plot->tags, error);
+            if (!sampler) return false;
+            c->path = unquoted(args[2]);
+            if (!c->path.ends_with(".svg") && !c->path.ends_with(".csv")) {
+                return fail("'" + c->path + "': a plot is written as FILE.svg or FILE.csv");
+            }
+            return true;
         }
         if (verb == "print" || verb == "tags") {
-            c->kind = Kind::Print;
+            c->kind = verb == "print" ? Kind::Print : Kind::Tags;
             if (verb == "print" && !expect_count(2, 1000)) return false;
             c->words.assign(args.begin() + 1, args.end());
             if (c->words.empty()) c->words.push_back("*");
-            for (const std::string& pattern : c->words) {
-                bool any = false;
-                for (const host::Tag& t : sim.host().tags().all()) {
-                    if (fnmatch(pattern.c_str(), t.def->name.c_str(), 0) == 0) {
-                        any = true;
-                        break;
-                    }
-                }
-                if (!any) return fail("no tag matches '" + pattern + "'");
-            }
-            return true;
+            return tags_match(c->words);
         }
         if (verb == "say") {
             c->kind = Kind::Say;
@@ -339,9 +516,21 @@ struct Parser {
             c->words.push_back(text);
             return true;
         }
-        if (verb == "windows" || verb == "help") {
-            c->kind = verb == "windows" ? Kind::Windows : Kind::Help;
+        if (verb == "windows") {
+            c->kind = Kind::Windows;
             return expect_count(1, 1);
+        }
+        if (verb == "help") {
+            c->kind = Kind::Help;
+            if (!expect_count(1, 2)) return false;
+            if (args.size() == 2) {
+                if (command_help(args[1]).empty()) {
+                    return fail("no command '" + args[1] +
+                                "' (commands: " + joined(command_names(), 100) + ")");
+                }
+                c->words.push_back(args[1]);
+            }
+            return true;
         }
         if (verb == "widgets" || verb == "props") {
             c->kind = verb == "widgets" ? Kind::Widgets : Kind::Props;
@@ -357,36 +546,79 @@ std::string tag_text(const host::Tag& tag) {
     return host::gbk_to_utf8(host::format_value(tag.def->kind, tag.value));
 }
 
-bool same_tag_value(const host::Tag& tag, const std::vector<unsigned char>& value) {
-    switch (tag.def->kind) {
-        case host::Kind::Text:
-            return std::strncmp(reinterpret_cast<const char*>(tag.value),
-                                reinterpret_cast<const char*>(value.data()),
-                                host::kTextTagSize) == 0;
-        case host::Kind::F32: {
-            float a, b;
-            std::memcpy(&a, tag.value, 4);
-            std::memcpy(&b, value.data(), 4);
-            return a == b;
-        }
-        default:
-            return std::memcmp(tag.value, value.data(), host::width(tag.def->kind)) == 0;
-    }
+}  // namespace
+
+std::string answer_name(int answer) {
+    const char* name = answer == 6 ? "yes" : answer == 7 ? "no" : answer == 1 ? "OK" : nullptr;
+    return name == nullptr ? std::to_string(answer)
+                           : std::string(name) + " (" + std::to_string(answer) + ")";
 }
 
-bool same_prop_value(PropKind kind, const unsigned char* a, const unsigned char* b) {
-    if (kind == PropKind::Text) {
-        return std::strncmp(reinterpret_cast<const char*>(a), reinterpret_cast<const char*>(b),
-                            HMI_TEXT_VALUE_SIZE) == 0;
-    }
-    if (kind == PropKind::Float) {
-        float x, y;
-        std::memcpy(&x, a, 4);
-        std::memcpy(&y, b, 4);
-        return x == y;
-    }
-    return std::memcmp(a, b, prop_width(kind)) == 0;
+std::string style_name(int style) {
+    const char* name = style == 0 ? "notice" : (style == 2 || style == 290) ? "question" : nullptr;
+    return name == nullptr ? "style " + std::to_string(style)
+                           : std::string(name) + " (style " + std::to_string(style) + ")";
 }
+
+namespace {
+
+std::string expectation_text(const Condition& cond) {
+    std::string names;
+    for (const std::string& n : cond.names) names += (names.empty() ? "" : " ") + n;
+    if (cond.subject == Condition::Subject::Shown) return "shown: " + names;
+    if (cond.subject == Condition::Subject::Hidden) return "hidden: " + names;
+    return names + " " + cond.comparison.readable();
+}
+
+// A property of a window not shown keeps the value of its last poll: say so.
+std::string hidden_note(Simulator& sim, SimulatorProbe& probe, const Condition& cond) {
+    if (cond.subject != Condition::Subject::Prop) return {};
+    int window = -1;
+    const PropRow* row = nullptr;
+    std::string error;
+    if (!probe.find_prop(cond.names, &window, &row, &error) || sim.shown(window)) return {};
+    return " (window not shown)";
+}
+
+// 7400 as "7s400ms", as a duration is written.
+std::string duration_text(uint64_t ms) {
+    if (ms == 0) return "0ms";
+    std::string out;
+    for (auto [unit, size] : {std::pair{"h", 3600000ull}, std::pair{"m", 60000ull},
+                              std::pair{"s", 1000ull}, std::pair{"ms", 1ull}}) {
+        if (ms >= size) {
+            out += std::to_string(ms / size) + unit;
+            ms %= size;
+        }
+    }
+    return out;
+}
+
+// Rows of cells as lines with each column as wide as its widest cell.
+std::vector<std::string> aligned(const std::vector<std::vector<std::string>>& rows) {
+    std::vector<size_t> widths;
+    auto width = [](const std::string& text) {
+        size_t n = 0;
+        for (unsigned char ch : text) n += (ch & 0xC0) != 0x80;  // UTF-8 characters
+        return n;
+    };
+    for (const auto& row : rows) {
+        widths.resize(std::max(widths.size(), row.size()));
+        for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], width(row[i]));
+    }
+    std::vector<std::string> lines;
+    for (const auto& row : rows) {
+        std::string line;
+        for (size_t i = 0; i < row.size(); ++i) {
+            line += row[i];
+            if (i + 1 < row.size()) line += std::string(widths[i] - width(row[i]) + 2, ' ');
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 }  // namespace
 
 const std::vector<std::string>& command_names() {
@@ -401,7 +633,18 @@ const std::vector<std::string>& command_names() {
 std::string command_help() {
     std::string out;
     for (const Syntax& s : kSyntax) out += std::string(s.usage) + "\n    " + s.help + "\n";
+    out += "help COMMAND tells more of one command.\n";
     return out;
+}
+
+std::string command_help(const std::string& name) {
+    for (const Syntax& s : kSyntax) {
+        if (name != s.name && !(name == "exit" && std::string(s.name) == "quit")) continue;
+        std::string out = std::string(s.usage) + "\n    " + s.help + "\n";
+        if (*s.more != '\0') out += "    " + std::string(s.more) + "\n";
+        return out;
+    }
+    return {};
 }
 
 bool split_words(std::string_view line, std::vector<std::string>* words, std::string* error) {
@@ -556,7 +799,7 @@ bool execute(const Command& c, Simulator& sim, const std::string& where) {
             std::string text = c.kind == Kind::AnswerMsgbox ? "answer msgbox" : "answer input";
             for (int a : c.answers) {
                 sim.queue_msgbox(a);
-                text += " " + std::to_string(a);
+                text += " " + answer_name(a);
             }
             for (const auto& v : c.inputs) {
                 sim.queue_input(v);
@@ -566,14 +809,6 @@ bool execute(const Command& c, Simulator& sim, const std::string& where) {
             }
             sim.report(EntryType::Action, text, {{"call", "answer"}});
             return true;
-        }
-        case Kind::ExpectTag: {
-            if (same_tag_value(*c.tag, c.value)) return true;
-            std::vector<unsigned char> copy = c.value;
-            std::string expected =
-                host::gbk_to_utf8(host::format_value(c.tag->def->kind, copy.data()));
-            return failed(c.tag->def->name + " = " + expected,
-                          c.tag->def->name + " = " + tag_text(*c.tag));
         }
         case Kind::ExpectShown:
         case Kind::ExpectHidden: {
@@ -592,15 +827,150 @@ bool execute(const Command& c, Simulator& sim, const std::string& where) {
             return failed(std::string(want ? "shown" : "hidden") + ": " + wrong,
                           "shown windows: " + (shown.empty() ? "none" : shown));
         }
-        case Kind::ExpectProp: {
-            const unsigned char* value = sim.prop_value(c.window, c.prop);
-            if (same_prop_value(c.prop->kind, value, c.value.data())) return true;
-            const std::string& w = panel.windows[c.window].name;
-            std::string name = w + " " + c.prop->widget + " " + c.prop->property;
-            return failed(name + " = " + format_prop(c.prop->kind, c.value.data()),
-                          name + " = " + format_prop(c.prop->kind, value) +
-                              (sim.shown(c.window) ? "" : " (window not shown)"));
+        case Kind::Expect: {
+            SimulatorProbe probe(sim, panel.labels);
+            const Condition& cond = *c.condition;
+            Outcome outcome = evaluate(cond, probe);
+            if (outcome.holds) return true;
+            return failed(expectation_text(cond),
+                          (outcome.error.empty() ? outcome.actual : outcome.error) +
+                              hidden_note(sim, probe, cond));
         }
+        case Kind::RunUntil: {
+            SimulatorProbe probe(sim, panel.labels);
+            const Condition& cond = *c.condition;
+            uint64_t start = sim.now();
+            std::string stopped = "met";
+            if (!evaluate(cond, probe).holds) {
+                stopped = sim.run_until(c.count, [&] {
+                    return evaluate(cond, probe).holds ? std::string("met") : std::string();
+                });
+            }
+            Outcome outcome = evaluate(cond, probe);
+            if (stopped == "met") {
+                sim.report(EntryType::Action,
+                           "run until " + cond.text + ": holds after " +
+                               duration_text(sim.now() - start) + " (" + outcome.actual + ")",
+                           {{"call", "run until"}});
+                return true;
+            }
+            if (!stopped.empty()) {
+                sim.report(EntryType::Warning,
+                           "run stopped at " + format_time(sim.now()) + " " + stopped);
+                return true;
+            }
+            return failed(expectation_text(cond) + " within " + duration_text(c.count),
+                          outcome.actual + hidden_note(sim, probe, cond));
+        }
+        case Kind::Break: {
+            Session& session = sim.session();
+            if (c.condition) {
+                session.breaks.push_back({*c.condition, false});
+                sim.report(EntryType::Info, "a run stops when " + c.condition->text +
+                                                " comes to hold (break clear drops it)");
+            } else if (!c.words.empty()) {
+                session.breaks.clear();
+                sim.report(EntryType::Info, "no breaks");
+            } else {
+                for (const Session::Break& b : session.breaks) {
+                    sim.report(EntryType::Info, "break " + b.condition.text);
+                }
+                if (session.breaks.empty()) sim.report(EntryType::Info, "no breaks");
+            }
+            return true;
+        }
+        case Kind::Watch:
+        case Kind::Unwatch: {
+            std::vector<std::string>& watched = sim.session().view.watched;
+            if (c.kind == Kind::Watch) {
+                for (const std::string& w : c.words) {
+                    if (std::find(watched.begin(), watched.end(), w) == watched.end()) {
+                        watched.push_back(w);
+                    }
+                }
+            } else if (c.words.empty()) {
+                watched.clear();
+            } else {
+                for (const std::string& w : c.words) {
+                    watched.erase(std::remove(watched.begin(), watched.end(), w), watched.end());
+                }
+            }
+            std::string list;
+            for (const std::string& w : watched) list += (list.empty() ? "" : " ") + w;
+            sim.report(EntryType::Info, watched.empty() ? "watching every tag"
+                                                        : "watching only the writes of " + list);
+            return true;
+        }
+        case Kind::Trace:
+            sim.session().view.level = *parse_level(c.words.at(0));
+            sim.report(EntryType::Info, "trace " + c.words.at(0));
+            return true;
+        case Kind::Restart:
+            sim.restart();
+            return true;
+        case Kind::Record: {
+            std::optional<ScenarioRecorder>& recorder = sim.session().recorder;
+            if (c.path == "stop") {
+                if (!recorder) return refuse("nothing is being recorded");
+                sim.report(EntryType::Info, "recording written to " + recorder->path());
+                recorder.reset();
+                return true;
+            }
+            std::string error;
+            recorder = ScenarioRecorder::open(c.path, &error);
+            if (!recorder) return refuse(error);
+            sim.report(EntryType::Info,
+                       "recording what is typed to " + c.path + " (record stop ends it)");
+            return true;
+        }
+        case Kind::Load: {
+            Session& session = sim.session();
+            if (session.load_depth >= 8) {
+                return refuse("load: scenarios that load scenarios, 8 deep: stopped here");
+            }
+            std::string text;
+            try {
+                text = read_file(c.path);
+            } catch (const std::exception& e) {
+                return refuse(e.what());
+            }
+            ++session.load_depth;
+            ScenarioResult result = run_scenario(text, c.path, sim);
+            --session.load_depth;
+            return result.ok();
+        }
+        case Kind::Plot: {
+            Session& session = sim.session();
+            if (!c.plot) {
+                std::vector<std::string> errors;
+                for (const std::string& line : session.finish_plots(sim.now(), &errors)) {
+                    sim.report(EntryType::Info, line);
+                }
+                for (const std::string& e : errors) refuse(e);
+                return errors.empty();
+            }
+            std::string error;
+            std::optional<PlotSampler> sampler = PlotSampler::make(sim, c.plot->tags, &error);
+            if (!sampler) return refuse(error);
+            session.plots.push_back({*c.plot, std::move(*sampler), c.path});
+            sim.report(EntryType::Info, "plotting to " + c.path + " (plot stop writes it)");
+            return true;
+        }
+        case Kind::Tags: {
+            std::vector<std::vector<std::string>> rows;
+            for (const host::Tag& t : sim.host().tags().all()) {
+                for (const std::string& pattern : c.words) {
+                    if (fnmatch(pattern.c_str(), t.def->name.c_str(), 0) != 0) continue;
+                    rows.push_back({t.def->name, std::string(host::kind_name(t.def->kind)),
+                                    "initial " + t.def->initial, t.def->param ? "parameter" : ""});
+                    break;
+                }
+            }
+            for (const std::string& line : aligned(rows)) sim.report(EntryType::Info, line);
+            return true;
+        }
+        case Kind::Quit:
+            return true;
         case Kind::Print:
             for (const host::Tag& t : sim.host().tags().all()) {
                 for (const std::string& pattern : c.words) {
@@ -615,45 +985,73 @@ bool execute(const Command& c, Simulator& sim, const std::string& where) {
         case Kind::Say:
             sim.report(EntryType::Say, c.words.at(0));
             return true;
-        case Kind::Windows:
+        case Kind::Windows: {
+            std::vector<std::vector<std::string>> rows;
             for (size_t i = 0; i < panel.windows.size(); ++i) {
                 const PanelWindow& w = panel.windows[i];
                 const HandlerWindow* h = sim.handlers(static_cast<int>(i));
-                std::string text =
-                    w.name + (sim.shown(static_cast<int>(i)) ? "  shown" : "  hidden");
-                if (sim.modal_window() == static_cast<int>(i)) text += " modal";
+                std::string state = sim.shown(static_cast<int>(i)) ? "shown" : "hidden";
+                if (sim.modal_window() == static_cast<int>(i)) state += " modal";
+                std::string handlers = "no handlers";
                 if (h != nullptr) {
-                    text += "  " + std::to_string(h->events.size()) + " events, " +
-                            std::to_string(h->props.size()) + " properties";
-                    if (h->name != w.name) text += " (keys \"" + h->name + "_...\")";
-                } else {
-                    text += "  no handlers";
+                    handlers = std::to_string(h->events.size()) + " events, " +
+                               std::to_string(h->props.size()) + " properties";
+                    if (h->name != w.name) handlers += " (keys \"" + h->name + "_...\")";
                 }
+                std::string timers;
                 for (const PanelTimer& t : panel.timers) {
                     if (t.window != w.name) continue;
-                    text += "  " + t.widget + " every " + std::to_string(t.period_ms) + " ms";
+                    timers += (timers.empty() ? "" : ", ") + t.widget + " every " +
+                              std::to_string(t.period_ms) + " ms";
                     if (h == nullptr || h->event(t.widget, "timer") == nullptr)
-                        text += " (no handler)";
+                        timers += " (no handler)";
                 }
-                sim.report(EntryType::Info, text, {{"window", w.name}});
+                rows.push_back({w.name, state, handlers, timers});
             }
+            for (const std::string& line : aligned(rows)) sim.report(EntryType::Info, line);
             return true;
+        }
         case Kind::Widgets: {
             const HandlerWindow& h = *sim.handlers(c.window);
+            std::vector<std::vector<std::string>> rows;
             for (const std::string& widget : h.widgets()) {
-                std::string text = widget + ":";
+                const std::string* label = panel.labels.label(h.name, widget);
+                std::string events;
                 for (const EventRow& r : h.events) {
-                    if (r.widget == widget) text += " " + r.event;
+                    if (r.widget == widget) events += (events.empty() ? "" : ", ") + r.event;
                 }
+                rows.push_back({widget, label ? "\"" + *label + "\"" : "(no label)",
+                                events.empty() ? "" : "on " + events, ""});
                 for (const PropRow& r : h.props) {
-                    if (r.widget == widget) text += " ." + r.property;
+                    if (r.widget != widget) continue;
+                    bool polled = false;
+                    std::vector<std::string> follows = sim.prop_follows(c.window, &r, &polled);
+                    std::string tags;
+                    for (const std::string& t : follows) tags += (tags.empty() ? "" : ", ") + t;
+                    if (!polled) {
+                        tags = "(not polled yet: show the window)";
+                    } else if (tags.empty()) {
+                        tags = "(reads no tag)";
+                    } else {
+                        tags = "follows " + tags;
+                    }
+                    rows.push_back({"",
+                                    "  " + r.property + " = " +
+                                        format_prop(r.kind, sim.prop_value(c.window, &r)),
+                                    tags, ""});
                 }
-                sim.report(EntryType::Info, text, {{"widget", widget}});
             }
+            for (const std::string& line : aligned(rows)) sim.report(EntryType::Info, line);
             return true;
         }
         case Kind::Props: {
             const HandlerWindow& h = *sim.handlers(c.window);
+            if (h.props.empty()) {
+                sim.report(EntryType::Info, "window " + panel.windows[c.window].name +
+                                                " has no properties that follow tags (widgets " +
+                                                "WINDOW lists its widgets)");
+                return true;
+            }
             for (const PropRow& r : h.props) {
                 std::string value = format_prop(r.kind, sim.prop_value(c.window, &r));
                 sim.report(EntryType::Print, r.widget + " " + r.property + " = " + value,
@@ -662,7 +1060,7 @@ bool execute(const Command& c, Simulator& sim, const std::string& where) {
             return true;
         }
         case Kind::Help: {
-            std::string help = command_help();
+            std::string help = c.words.empty() ? command_help() : command_help(c.words[0]);
             size_t start = 0;
             while (start < help.size()) {
                 size_t end = help.find('\n', start);
@@ -674,7 +1072,6 @@ bool execute(const Command& c, Simulator& sim, const std::string& where) {
     }
     return false;
 }
-
 std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
                                                     const std::string& origin, Simulator& sim,
                                                     int* bad_lines) {
@@ -710,8 +1107,8 @@ ScenarioResult run_scenario(std::string_view text, const std::string& origin, Si
     }
     size_t unanswered = sim.unanswered();
     for (const auto& [line, c] : commands) {
-        bool check = c.kind == Kind::ExpectTag || c.kind == Kind::ExpectShown ||
-                     c.kind == Kind::ExpectHidden || c.kind == Kind::ExpectProp;
+        bool check = c.kind == Kind::Expect || c.kind == Kind::ExpectShown ||
+                     c.kind == Kind::ExpectHidden || c.kind == Kind::RunUntil;
         if (check) ++result.expectations;
         if (!execute(c, sim, origin + ":" + std::to_string(line))) ++result.failures;
     }

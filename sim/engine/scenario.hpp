@@ -7,7 +7,14 @@
 //   expect tag TAG VALUE           expect shown WINDOW...   expect hidden WINDOW...
 //   expect prop WINDOW WIDGET PROPERTY VALUE | expect prop KEY VALUE
 //   print GLOB...                  say TEXT
-//   windows   widgets WINDOW   props WINDOW   tags [GLOB...]   help
+//   run until CONDITION [max DURATION]        expect CONDITION
+//   break [CONDITION | clear]      watch TAG-GLOB...    unwatch [TAG-GLOB...]
+//   trace quiet|normal|full        restart              load FILE
+//   record FILE | record stop      plot TAG,TAG...|x=TAG,y=TAG FILE | plot stop
+//   windows   widgets WINDOW   props WINDOW   tags [GLOB...]   help [COMMAND]   quit
+//
+// A widget is named by its own name or by its label (panel/widgets.txt) where no other
+// widget of its window has that label.
 //
 // A line is checked whole against the panel and the library before anything of it is
 // done; a line that cannot be done changes nothing.
@@ -19,6 +26,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/engine/condition.hpp"
+#include "sim/engine/plot.hpp"
 #include "sim/engine/simulator.hpp"
 
 namespace hmi::sim {
@@ -35,16 +44,26 @@ struct Command {
         Clock,
         AnswerMsgbox,
         AnswerInput,
-        ExpectTag,
         ExpectShown,
         ExpectHidden,
-        ExpectProp,
         Print,
         Say,
         Windows,
         Widgets,
         Props,
         Help,
+        RunUntil,
+        Expect,
+        Break,
+        Watch,
+        Unwatch,
+        Trace,
+        Restart,
+        Record,
+        Load,
+        Plot,
+        Tags,
+        Quit,
     };
     Kind kind;
     std::string text;  // the line as written
@@ -57,12 +76,20 @@ struct Command {
     uint64_t count = 0;  // timer ticks or milliseconds
     std::vector<int> answers;
     std::vector<std::optional<double>> inputs;
-    std::vector<std::string> words;  // print patterns, say text
+    std::vector<std::string> words;  // print patterns, say text, help topic
+    std::optional<Condition> condition;
+    std::string path;  // record, load, plot
+    std::optional<PlotSpec> plot;
 };
+
+// How long `run until` waits at most when no `max` is given.
+constexpr uint64_t kRunUntilDefaultMs = 3600 * 1000;
 
 // The names a command starts with, for help and completion.
 const std::vector<std::string>& command_names();
 std::string command_help();
+// The usage and longer help of one command; empty when there is no such command.
+std::string command_help(const std::string& name);
 
 // Splits a line into words: double-quoted texts are one word (quotes kept); "#" outside
 // quotes starts a comment. Returns false with a message for an unterminated quote.
@@ -90,6 +117,10 @@ std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
 
 // Checks every line, and runs the scenario only if all are good.
 ScenarioResult run_scenario(std::string_view text, const std::string& origin, Simulator& sim);
+
+// A message box answer and style as a person reads them: "yes (6)", "question (style 2)".
+std::string answer_name(int answer);
+std::string style_name(int style);
 
 // "10s", "500ms", "1m30s", "2h": false if it is none.
 bool parse_duration(std::string_view text, uint64_t* ms);

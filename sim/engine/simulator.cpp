@@ -1,5 +1,6 @@
 #include "sim/engine/simulator.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -7,6 +8,7 @@
 
 #include "host/gbk.hpp"
 #include "sim/engine/params_file.hpp"
+#include "sim/engine/session.hpp"
 
 namespace hmi::sim {
 
@@ -38,6 +40,7 @@ Simulator::Simulator(const Panel& panel, std::shared_ptr<const Library> library,
       library_(std::move(library)),
       options_(std::move(options)),
       sink_(std::move(sink)),
+      session_(std::make_unique<Session>()),
       host_(panel.catalogue) {
     start_time_ = options_.start_time != 0 ? options_.start_time : catalogue_clock(panel_);
     for (const PanelWindow& def : panel_.windows) {
@@ -117,11 +120,28 @@ void Simulator::clear_answers() {
     input_answers_.clear();
 }
 
+std::vector<std::string> Simulator::prop_follows(int window, const PropRow* row, bool* polled) {
+    std::vector<std::string> names;
+    *polled = false;
+    const WindowState& w = windows_[window];
+    if (w.handlers == nullptr) return names;
+    for (size_t i = 0; i < w.handlers->props.size(); ++i) {
+        if (&w.handlers->props[i] != row) continue;
+        *polled = w.cells[i].polled;
+        for (int32_t tag : w.cells[i].reads) {
+            const std::string& name = host_.tags().all()[static_cast<size_t>(tag)].def->name;
+            if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+        }
+    }
+    return names;
+}
+
 void Simulator::emit(int depth, EntryType type, std::string text,
                      std::vector<std::pair<std::string, std::string>> fields) {
+    for (ActivePlot& plot : session_->plots) plot.sampler.sample(now_);
     if (!sink_) return;
     Entry entry{now_, depth, type, std::move(text), std::move(fields)};
-    sink_(entry);
+    session_->view.pass(entry, sink_);
 }
 
 void Simulator::report(EntryType type, std::string text,
@@ -142,6 +162,31 @@ void Simulator::start() {
     set_clock(0);
     emit(0, EntryType::Start, "panel starts, clock " + format_clock(start_time_),
          {{"clock", std::to_string(start_time_)}, {"library", library_->path()}});
+    power_on();
+}
+
+void Simulator::restart() {
+    host::install(&host_);
+    emit(0, EntryType::Action,
+         "restart: the panel is switched off and on, clock " + format_clock(clock()),
+         {{"call", "restart"}, {"clock", std::to_string(clock())}});
+    queue_.clear();
+    for (WindowState& w : windows_) {
+        w.shown = w.modal = false;
+        for (WindowState::Cell& cell : w.cells) {
+            std::memset(cell.bytes, 0, sizeof cell.bytes);
+            cell.reads.clear();
+            cell.polled = cell.again = false;
+        }
+    }
+    for (TimerState& t : timers_) t.running = false;
+    host_.tags().reset();
+    set_clock(now_);
+    host_.clear_trace();
+    power_on();
+}
+
+void Simulator::power_on() {
     load_params();
     for (size_t i = 0; i < windows_.size(); ++i) {
         if (windows_[i].def->start) {
@@ -287,6 +332,8 @@ void Simulator::call(const Queued& event) {
     const EventRow& row = *event.row;
     std::string text = std::string(event.verb) + " " + w.def->name;
     if (row.widget != "window") text += " " + row.widget;
+    const std::string* label = panel_.labels.label(w.handlers->name, row.widget);
+    if (label != nullptr && std::strcmp(event.verb, "click") == 0) text += " (" + *label + ")";
     emit(
         0, EntryType::Event, text,
         {{"event", event.verb}, {"window", w.def->name}, {"widget", row.widget}, {"key", row.key}});
@@ -521,6 +568,7 @@ void Simulator::run(uint64_t ms) {
 
 std::string Simulator::run_until(uint64_t ms, const std::function<std::string()>& stop) {
     host::install(&host_);
+    session_->arm_breaks(*this);
     uint64_t end = now_ + ms;
     for (;;) {
         TimerState* next = nullptr;
@@ -532,6 +580,8 @@ std::string Simulator::run_until(uint64_t ms, const std::function<std::string()>
         set_clock(next->due);
         next->due += next->def->period_ms;  // a handler that hides and shows restarts it
         tick(*next);
+        std::string at_break = session_->check_breaks(*this);
+        if (!at_break.empty()) return at_break;
         for (const std::function<std::string()>* check : {&stop, &std::as_const(interrupt)}) {
             if (!*check) continue;
             std::string reason = (*check)();

@@ -22,6 +22,8 @@
 
 namespace hmi::sim {
 
+class Session;
+
 struct Options {
     uint32_t start_time = 0;  // seconds since the epoch; 0: the catalogue's clock
     std::string params_path;  // empty: parameters are saved in memory only
@@ -43,6 +45,13 @@ class Simulator {
 
     // Loads the saved parameters, shows the start windows and polls them.
     void start();
+    // Powers the panel off and on: every window hidden (no close handler runs), tags
+    // back to their initial values, the saved parameters loaded again, the start
+    // windows shown, timers from zero. Simulated time and the clock go on.
+    void restart();
+
+    // What is set up around the panel: the trace's view, breaks, plots, a recording.
+    Session& session() { return *session_; }
 
     // ---- what the panel is ----
     const Panel& panel() const { return panel_; }
@@ -56,6 +65,9 @@ class Simulator {
     const HandlerWindow* handlers(int window) const { return windows_[window].handlers; }
     // A widget's current value of a property (as the last poll left it), or nullptr.
     const unsigned char* prop_value(int window, const PropRow* row) const;
+    // The tags (full names) that a property's function read at its last poll; *polled
+    // is false when it has not been polled since the panel started.
+    std::vector<std::string> prop_follows(int window, const PropRow* row, bool* polled);
 
     // ---- acting on the panel; each runs to the end of the events it causes ----
     void set_tag(host::Tag& tag, const unsigned char* value);
@@ -136,6 +148,7 @@ class Simulator {
     bool poll(int window, size_t row, bool report_change);
     void set_clock(uint64_t ms);
     void tick(TimerState& timer);
+    void power_on();
     void load_params();
     void save_params(const host::Host::Params& params);
     void note_unanswered(const std::string& what);
@@ -144,6 +157,7 @@ class Simulator {
     std::shared_ptr<const Library> library_;
     Options options_;
     Sink sink_;
+    std::unique_ptr<Session> session_;
     host::Host host_;
     std::vector<WindowState> windows_;
     std::vector<TimerState> timers_;
