@@ -12,6 +12,7 @@
 
 #include "sim/cli/line_reader.hpp"
 #include "sim/engine/scenario.hpp"
+#include "sim/engine/session.hpp"
 
 namespace hmi::sim {
 
@@ -130,12 +131,17 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
         for (;;) {
             std::optional<std::string> line = ask(question);
             if (!line) return std::nullopt;
-            if (*line == "yes" || *line == "y") return 6;
-            if (*line == "ok" || *line == "OK") return 1;
-            if (*line == "no" || *line == "n" || line->empty()) return 7;
-            int n = 0;
-            auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), n);
-            if (ec == std::errc() && end == line->data() + line->size()) return n;
+            std::optional<int> n;
+            if (*line == "yes" || *line == "y") n = 6;
+            if (*line == "ok" || *line == "OK") n = 1;
+            if (*line == "no" || *line == "n" || line->empty()) n = 7;
+            int number = 0;
+            auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), number);
+            if (!n && ec == std::errc() && end == line->data() + line->size()) n = number;
+            if (n) {
+                if (g_sim->session().recorder) g_sim->session().recorder->answered_msgbox(*n);
+                return n;
+            }
         }
     };
     sim.ask_value = [](const std::string& tag, const std::string& prompt_text, double minimum,
@@ -146,10 +152,17 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
                                " - a number, or nothing to cancel: ";
         for (;;) {
             std::optional<std::string> line = ask(question);
-            if (!line || line->empty()) return std::nullopt;
+            std::optional<ScenarioRecorder>& recorder = g_sim->session().recorder;
+            if (!line || line->empty()) {
+                if (line && recorder) recorder->answered_input(std::nullopt);
+                return std::nullopt;
+            }
             double v = 0;
             auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), v);
-            if (ec == std::errc() && end == line->data() + line->size()) return v;
+            if (ec == std::errc() && end == line->data() + line->size()) {
+                if (recorder) recorder->answered_input(v);
+                return v;
+            }
         }
     };
     output.line(
@@ -166,7 +179,20 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
             if (!error.empty()) sim.report(EntryType::Error, error);
             continue;
         }
+        std::optional<ScenarioRecorder>& recorder = sim.session().recorder;
+        std::vector<std::string> words;
+        split_words(*line, &words, &error);
+        bool recorded = recorder && !is_prompt_only(words.at(0));
+        if (recorded) recorder->begin_command(*line);
         execute(*command, sim, "");
+        if (recorded && recorder && !recorder->end_command()) {
+            sim.report(EntryType::Error, "cannot write " + recorder->path() + ": recording ends");
+            recorder.reset();
+        }
+    }
+    if (sim.session().recorder) {
+        sim.report(EntryType::Info, "recording written to " + sim.session().recorder->path());
+        sim.session().recorder.reset();
     }
     if (g_tty && !history_file.empty()) write_history(history_file.c_str());
     sim.interrupt = nullptr;

@@ -12,6 +12,9 @@
 
 #include "sim/cli/interactive.hpp"
 #include "sim/cli/output.hpp"
+#include "sim/engine/plot.hpp"
+#include "sim/engine/probe.hpp"
+#include "sim/engine/session.hpp"
 #include "sim/engine/tour.hpp"
 
 using namespace hmi::sim;
@@ -52,6 +55,8 @@ int main(int argc, char** argv) {
         "  hmisim --tour                        walk through every screen\n"
         "  hmisim -i                            the panel at a prompt\n"
         "  hmisim my.sim --watch main,pic1      one scenario, two windows in the trace\n"
+        "  hmisim my.sim -i                     one scenario, then the prompt\n"
+        "  hmisim 60-electrical.sim --plot electric.electric1,electric.electric2 -o e.svg\n"
         "Scenario commands: type help at the prompt.");
     std::vector<std::string> scenarios;
     bool run_interactive = false, tour = false, check = false;
@@ -61,6 +66,7 @@ int main(int argc, char** argv) {
     std::string library_path = default_library();
     std::string panel_dir = HMI_PANEL_DIR;
     unsigned seed = 1;
+    std::string plot, plot_svg, plot_csv;
     app.add_option("scenario", scenarios,
                    "scenario files to run, each on a freshly started panel (- reads standard "
                    "input)");
@@ -86,6 +92,11 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--seed", seed, "seed of the random values some screens show")
         ->capture_default_str();
+    app.add_option("--plot", plot,
+                   "sample these numeric tags while the scenario (or the prompt) runs: "
+                   "TAG,TAG... against simulated time, or x=TAG,y=TAG one against the other");
+    app.add_option("-o,--output", plot_svg, "where --plot draws its SVG picture (FILE.svg)");
+    app.add_option("--csv", plot_csv, "where --plot writes the same series as CSV (FILE.csv)");
     CLI11_PARSE(app, argc, argv);
 
     std::stringstream list(watch);
@@ -163,6 +174,69 @@ int main(int argc, char** argv) {
         }
     }
 
+    // --plot: the tags are checked now, the series sampled by each panel the run makes.
+    std::optional<PlotSpec> plot_spec;
+    if (!plot.empty() || !plot_svg.empty() || !plot_csv.empty()) {
+        std::string error;
+        if (plot.empty()) error = "-o and --csv write what --plot samples: give --plot too";
+        if (error.empty() && plot_svg.empty() && plot_csv.empty()) {
+            error = "--plot needs -o FILE.svg or --csv FILE.csv";
+        }
+        if (error.empty() && !plot_svg.empty() && !plot_svg.ends_with(".svg")) {
+            error = "-o '" + plot_svg + "': the picture is written as FILE.svg";
+        }
+        if (error.empty() && (tour || scenarios.size() > 1)) {
+            error = "--plot samples one scenario or the prompt, not several";
+        }
+        if (error.empty()) plot_spec = PlotSpec::parse(plot, &error);
+        if (error.empty()) {
+            Simulator probe(panel, library, Options{}, nullptr);
+            PlotSampler::make(probe, plot_spec->tags, &error);
+        }
+        if (!error.empty()) {
+            std::cerr << "hmisim: " << error << "\n";
+            return 2;
+        }
+    }
+    if (run_interactive && (tour || scenarios.size() > 1 || check)) {
+        std::cerr << "hmisim: -i stays at the prompt after one scenario, not after "
+                  << (check  ? "--check"
+                      : tour ? "the tour"
+                             : "several")
+                  << "\n";
+        return 2;
+    }
+    TraceLevel level = out.quiet  ? TraceLevel::Quiet
+                       : out.json ? TraceLevel::Full
+                                  : TraceLevel::Normal;
+    // What every panel of this run is given before it starts, and what is done after.
+    auto before = [&](Simulator& sim) {
+        sim.session().view.level = level;
+        if (!plot_spec) return;
+        for (const std::string& path : {plot_svg, plot_csv}) {
+            if (path.empty()) continue;
+            std::string error;
+            sim.session().plots.push_back(
+                {*plot_spec, std::move(*PlotSampler::make(sim, plot_spec->tags, &error)), path});
+        }
+    };
+    int plot_errors = 0;
+    auto write_plots = [&](Simulator& sim) {
+        std::vector<std::string> errors;
+        for (const std::string& line : sim.session().finish_plots(sim.now(), &errors)) {
+            output.line(line);
+        }
+        for (const std::string& e : errors) output(Entry{sim.now(), 0, EntryType::Error, e, {}});
+        plot_errors += static_cast<int>(errors.size());
+    };
+    int prompt_status = 0;
+    auto after = [&](Simulator& sim) {
+        if (run_interactive)
+            prompt_status =
+                interactive(sim, output, state_dir.empty() ? "" : state_dir + "/history");
+        write_plots(sim);
+    };
+
     if (tour) {
         try {
             std::vector<std::string> found = tour_scenarios(tour_dir);
@@ -196,7 +270,8 @@ int main(int argc, char** argv) {
                 errors == 0 ? ++passed : ++bad;
                 continue;
             }
-            ScenarioRun run = run_scenario_file(path, panel, library, options, output);
+            ScenarioRun run =
+                run_scenario_file(path, panel, library, options, output, {before, after});
             const ScenarioResult& r = run.result;
             std::string summary = "scenario " + path + ": ";
             if (r.bad_lines > 0) {
@@ -222,10 +297,13 @@ int main(int argc, char** argv) {
                         std::to_string(total - passed) + " failed");
         }
         if (bad > 0) return 2;
-        return passed == total ? 0 : 1;
+        return passed == total && plot_errors == 0 && prompt_status == 0 ? 0 : 1;
     }
 
     Simulator sim(panel, library, options, output);
+    before(sim);
     sim.start();
-    return interactive(sim, output, state_dir.empty() ? "" : state_dir + "/history");
+    int status = interactive(sim, output, state_dir.empty() ? "" : state_dir + "/history");
+    write_plots(sim);
+    return plot_errors == 0 ? status : 1;
 }

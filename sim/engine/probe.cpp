@@ -1,6 +1,7 @@
 #include "sim/engine/probe.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "host/gbk.hpp"
@@ -189,7 +190,12 @@ std::optional<PlotSampler> PlotSampler::make(Simulator& sim, const std::vector<s
 void PlotSampler::sample(uint64_t ms) {
     std::vector<double> values;
     values.reserve(tags_.size());
-    for (const host::Tag* t : tags_) values.push_back(tag_actual(*t).number);
+    for (const host::Tag* t : tags_) {
+        Actual a = tag_actual(*t);
+        // A float as the panel shows it (2.062, not 2.062000036): its shortest form.
+        values.push_back(a.type == Actual::Type::Float ? std::strtod(a.display.c_str(), nullptr)
+                                                       : a.number);
+    }
     table_.sample(ms, values);
 }
 
