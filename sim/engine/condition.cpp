@@ -164,11 +164,11 @@ bool Comparison::holds(const Actual& actual) const {
         case Op::Less:
             return a < number;
         case Op::LessEqual:
-            return a <= number;
+            return a <= number || equal;
         case Op::Greater:
             return a > number;
         case Op::GreaterEqual:
-            return a >= number;
+            return a >= number || equal;
         case Op::Near:
             return std::fabs(a - number) <= tolerance;
     }

@@ -7,8 +7,9 @@
 // property) equals the value written when they agree to the digits written: the float
 // rounded to as many decimals as the expectation has is the expectation. `13.9` is met
 // by 13.900001 and by 13.94, not by 13.96; `13.90` is not met by 13.906. Write more
-// digits for a closer check, or `~ VALUE ± TOLERANCE` for a band of your own. `<`,
-// `<=`, `>`, `>=` compare the values as they are. Texts take `=` and `!=` only.
+// digits for a closer check, or `~ VALUE ± TOLERANCE` for a band of your own. `<` and
+// `>` compare the values as they are; `<=` and `>=` also hold when the values are equal
+// in the sense above. Texts take `=` and `!=` only.
 //
 // A condition names what is compared: a tag (`TAG OP VALUE`, or `tag TAG OP VALUE`), a
 // window (`shown WINDOW`, `hidden WINDOW`) or a property value (`prop WINDOW WIDGET

@@ -1086,6 +1086,14 @@ std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
         std::string error;
         std::optional<Command> c = parse_command(line, sim, &error);
         if (c) {
+            // Files a scenario names are found beside it.
+            bool names_file = c->kind == Kind::Load || c->kind == Kind::Plot ||
+                              (c->kind == Kind::Record && c->path != "stop");
+            size_t slash = origin.rfind('/');
+            if (names_file && !c->path.empty() && c->path.front() != '/' &&
+                slash != std::string::npos) {
+                c->path = origin.substr(0, slash + 1) + c->path;
+            }
             commands.emplace_back(number, std::move(*c));
         } else if (!error.empty()) {
             ++*bad_lines;

@@ -53,6 +53,8 @@ std::optional<TraceLevel> parse_level(const std::string& name) {
 
 bool TraceView::keep(const Entry& entry) const {
     if (always_shown(entry.type)) return true;
+    const std::string* call = find_field(entry, "call");
+    if (call != nullptr && *call == "run until") return true;  // what was asked for
     if (level == TraceLevel::Quiet) return false;
     if (!watched.empty()) {
         if (entry.type != EntryType::Write) return false;

@@ -82,7 +82,11 @@ const Case kCases[] = {
     {"< 70", Actual::floating(70), false},
     {"<= 70", Actual::floating(70), true},
     {"> 13.9", Actual::floating(13.900001), true},
-    {">= 13.9", Actual::floating(13.899999), false},
+    {">= 13.9", Actual::floating(13.899999), true},  // equal to the digits written
+    {">= 13.9", Actual::floating(13.8), false},
+    {"<= 13.9", Actual::floating(13.900001), true},
+    {"< 13.9", Actual::floating(13.899999), true},
+    {"<= 70", Actual::whole(71), false},
     {">= -1", Actual::whole(0), true},
     // a band of one's own
     {"~ 10 +- 0.5", Actual::floating(10.5), true},
