@@ -38,6 +38,12 @@ std::optional<std::string> ask(const std::string& prompt) {
     }
 }
 
+// Answers given at the prompt go into a recording as answer lines.
+ScenarioRecorder* recorder() {
+    std::optional<ScenarioRecorder>& r = g_sim->session().recorder;
+    return r ? &*r : nullptr;
+}
+
 char* next_candidate(const char* text, int state) {
     static size_t index;
     if (state == 0) index = 0;
@@ -49,62 +55,13 @@ char* next_candidate(const char* text, int state) {
     return nullptr;
 }
 
-void add_windows() {
-    for (const PanelWindow& w : g_sim->panel().windows) g_candidates.push_back(w.name);
-}
-void add_tags() {
-    for (const host::Tag& t : g_sim->host().tags().all()) g_candidates.push_back(t.def->name);
-}
-void add_widgets(const std::string& window, const char* event) {
-    int index = g_sim->panel().window_index(window);
-    if (index < 0 || g_sim->handlers(index) == nullptr) return;
-    const HandlerWindow& h = *g_sim->handlers(index);
-    if (event == nullptr) {
-        for (const std::string& w : h.widgets()) g_candidates.push_back(w);
-        return;
-    }
-    for (const EventRow& r : h.events) {
-        if (r.event == event) g_candidates.push_back(r.widget);
-    }
-}
-void add_properties(const std::string& window, const std::string& widget) {
-    int index = g_sim->panel().window_index(window);
-    if (index < 0 || g_sim->handlers(index) == nullptr) return;
-    for (const PropRow& r : g_sim->handlers(index)->props) {
-        if (r.widget == widget) g_candidates.push_back(r.property);
-    }
-}
-
 char** complete(const char* text, int start, int /*end*/) {
     rl_attempted_completion_over = 1;  // no file names
     std::vector<std::string> words;
     std::string error;
     split_words(std::string_view(rl_line_buffer, static_cast<size_t>(start)), &words, &error);
-    g_candidates.clear();
-    size_t n = words.size();
-    const std::string verb = n > 0 ? words[0] : "";
-    if (n == 0) {
-        g_candidates = command_names();
-        g_candidates.push_back("exit");
-    } else if (verb == "set" || verb == "print" || verb == "tags") {
-        if (verb != "set" || n == 1) add_tags();
-    } else if (verb == "show" || verb == "hide" || verb == "widgets" || verb == "props") {
-        if (n == 1) add_windows();
-    } else if (verb == "click" || verb == "fire") {
-        if (n == 1) add_windows();
-        if (n == 2) add_widgets(words[1], verb == "click" ? "click" : "timer");
-    } else if (verb == "answer") {
-        if (n == 1) g_candidates = {"msgbox", "input"};
-        if (n >= 2 && words[1] == "msgbox") g_candidates = {"yes", "no"};
-        if (n >= 2 && words[1] == "input") g_candidates = {"cancel"};
-    } else if (verb == "expect") {
-        if (n == 1) g_candidates = {"tag", "shown", "hidden", "prop"};
-        if (n == 2 && words[1] == "tag") add_tags();
-        if (n >= 2 && (words[1] == "shown" || words[1] == "hidden")) add_windows();
-        if (n == 2 && words[1] == "prop") add_windows();
-        if (n == 3 && words[1] == "prop") add_widgets(words[2], nullptr);
-        if (n == 4 && words[1] == "prop") add_properties(words[2], words[3]);
-    }
+    g_candidates = completions(*g_sim, words);
+    if (words.empty()) g_candidates.push_back("exit");
     return rl_completion_matches(text, next_candidate);
 }
 
@@ -126,7 +83,8 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
     }
     sim.ask_question = [](const std::string& title, const std::string& text,
                           int style) -> std::optional<int> {
-        std::string question = "message box \"" + title + "\": " + text + " (" + style_name(style) +
+        std::string question = "message box \"" + title + "\": " + text + " (" +
+                               host::msgbox_style_text(style) +
                                ") - answer yes (6), no (7), ok (1) or a number: ";
         for (;;) {
             std::optional<std::string> line = ask(question);
@@ -138,10 +96,9 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
             int number = 0;
             auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), number);
             if (!n && ec == std::errc() && end == line->data() + line->size()) n = number;
-            if (n) {
-                if (g_sim->session().recorder) g_sim->session().recorder->answered_msgbox(*n);
-                return n;
-            }
+            if (!n) continue;
+            if (recorder() != nullptr) recorder()->answered_msgbox(*n);
+            return n;
         }
     };
     sim.ask_value = [](const std::string& tag, const std::string& prompt_text, double minimum,
@@ -152,20 +109,19 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
                                " - a number, or nothing to cancel: ";
         for (;;) {
             std::optional<std::string> line = ask(question);
-            std::optional<ScenarioRecorder>& recorder = g_sim->session().recorder;
             if (!line || line->empty()) {
-                if (line && recorder) recorder->answered_input(std::nullopt);
+                if (line && recorder() != nullptr) recorder()->answered_input(std::nullopt);
                 return std::nullopt;
             }
             double v = 0;
             auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), v);
             if (ec == std::errc() && end == line->data() + line->size()) {
-                if (recorder) recorder->answered_input(v);
+                if (recorder() != nullptr) recorder()->answered_input(v);
                 return v;
             }
         }
     };
-    output.line(
+    output.info(
         "hmisim: the panel runs. Type help for the commands, quit to leave; Tab "
         "completes commands and names.");
     for (;;) {
@@ -176,22 +132,22 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
         std::string error;
         std::optional<Command> command = parse_command(*line, sim, &error);
         if (!command) {
-            if (!error.empty()) sim.report(EntryType::Error, error);
+            if (!error.empty()) sim.report(EventType::Error, {{"message", Value::text(error)}});
             continue;
         }
-        std::optional<ScenarioRecorder>& recorder = sim.session().recorder;
-        std::vector<std::string> words;
-        split_words(*line, &words, &error);
-        bool recorded = recorder && !is_prompt_only(words.at(0));
-        if (recorded) recorder->begin_command(*line);
-        execute(*command, sim, "");
-        if (recorded && recorder && !recorder->end_command()) {
-            sim.report(EntryType::Error, "cannot write " + recorder->path() + ": recording ends");
-            recorder.reset();
+        // What is typed goes into a recording, but not what only looks or asks.
+        bool recorded = recorder() != nullptr && !is_prompt_only(command->row->name);
+        if (recorded) recorder()->begin_command(*line);
+        execute(*command, sim);
+        if (recorded && recorder() != nullptr && !recorder()->end_command()) {
+            sim.report(EventType::Error,
+                       {{"message", Value::text("cannot write " + recorder()->path() +
+                                                ": the recording ends")}});
+            sim.session().recorder.reset();
         }
     }
-    if (sim.session().recorder) {
-        sim.report(EntryType::Info, "recording written to " + sim.session().recorder->path());
+    if (recorder() != nullptr) {
+        output.info("recording written to " + recorder()->path());
         sim.session().recorder.reset();
     }
     if (g_tty && !history_file.empty()) write_history(history_file.c_str());

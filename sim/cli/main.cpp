@@ -39,13 +39,263 @@ std::string default_library() {
     return env != nullptr && *env != '\0' ? env : HMISCRIPT_PATH;
 }
 
+struct Settings {
+    std::vector<std::string> scenarios;
+    bool interactive = false, tour = false, check = false;
+    std::string tour_dir = HMI_SCENARIO_DIR;
+    OutputOptions out;
+    std::string watch, start, params;
+    std::string library_path = default_library();
+    std::string panel_dir = HMI_PANEL_DIR;
+    unsigned seed = 1;
+    std::string plot, plot_svg, plot_csv;  // --plot, -o, --csv
+};
+
+void add_options(CLI::App& app, Settings& s) {
+    app.add_option("scenario", s.scenarios,
+                   "scenario files to run, each on a freshly started panel (- reads standard "
+                   "input)");
+    app.add_flag("-i,--interactive", s.interactive,
+                 "type commands at a prompt (the default without scenarios)");
+    app.add_flag("--tour", s.tour, "run the bundled scenarios that walk through every screen");
+    app.add_option("--tour-dir", s.tour_dir, "the tour's folder (its tour.txt or its *.sim files)")
+        ->capture_default_str();
+    app.add_flag("--check", s.check, "only check the scenarios' lines, run nothing");
+    app.add_flag("-q,--quiet", s.out.quiet, "report only failures, errors and printed tags");
+    app.add_flag("--json", s.out.json, "one JSON object a line instead of the readable trace");
+    app.add_option("--watch", s.watch,
+                   "report events and properties of these windows only (comma-separated)");
+    app.add_option("--start", s.start,
+                   "the panel's clock at start, \"YYYY-MM-DD HH:MM:SS\" UTC (default: the tag "
+                   "catalogue's system.CurDateTime)");
+    app.add_option("--params", s.params,
+                   "the file of saved parameters, loaded at start and written by each save "
+                   "(default: none for scenarios; for -i at a terminal the user's state folder); "
+                   "none keeps them in memory");
+    app.add_option("--library", s.library_path, "the script library to load")
+        ->capture_default_str();
+    app.add_option("--panel", s.panel_dir, "the panel project: tags.txt and windows.txt")
+        ->capture_default_str();
+    app.add_option("--seed", s.seed, "seed of the random values some screens show")
+        ->capture_default_str();
+    app.add_option("--plot", s.plot,
+                   "sample numeric tags while the scenario (or the prompt) runs: TAG,TAG... "
+                   "against simulated time, or x=TAG,y=TAG one against the other");
+    app.add_option("-o,--output", s.plot_svg, "where --plot draws its picture (FILE.svg)");
+    app.add_option("--csv", s.plot_csv, "where --plot writes the same series (FILE.csv)");
+}
+
+// What every panel of this run is given before it starts (the trace's level, the
+// plots), and what is done after its scenario (the plots written, the prompt).
+struct Around {
+    TraceLevel level = TraceLevel::Normal;
+    std::optional<PlotSpec> plot;
+    std::vector<std::string> plot_files;
+    bool prompt = false;  // -i with a scenario: stay at the prompt after it
+    std::string history;
+    Output* output = nullptr;
+    int failures = 0;  // plots that could not be written, a prompt's bad status
+
+    void before(Simulator& sim) const {
+        sim.session().view.level = level;
+        for (const std::string& path : plot_files) {
+            std::string error;
+            std::optional<PlotSampler> sampler = PlotSampler::make(sim, plot->tags, &error);
+            if (sampler) sim.session().plots.push_back({*plot, std::move(*sampler), path});
+        }
+    }
+    void after(Simulator& sim) {
+        if (prompt && interactive(sim, *output, history) != 0) ++failures;
+        std::vector<std::string> errors;
+        for (const std::string& line : sim.session().finish_plots(sim.now(), &errors)) {
+            output->info(line);
+        }
+        for (const std::string& e : errors) output->error(e);
+        failures += static_cast<int>(errors.size());
+    }
+    ScenarioHooks hooks() {
+        return {[this](Simulator& sim) { before(sim); }, [this](Simulator& sim) { after(sim); }};
+    }
+};
+
+// --plot, -o, --csv and -i as the run allows them; an empty message when they do.
+std::string check_around(const Settings& s, const Panel& panel,
+                         const std::shared_ptr<const Library>& library, Around* around) {
+    around->level = s.out.quiet  ? TraceLevel::Quiet
+                    : s.out.json ? TraceLevel::Full
+                                 : TraceLevel::Normal;
+    bool several = s.tour || s.scenarios.size() > 1;
+    if (s.interactive && (several || s.check)) {
+        return std::string("-i stays at the prompt after one scenario, not after ") +
+               (s.check  ? "--check"
+                : s.tour ? "the tour"
+                         : "several");
+    }
+    around->prompt = s.interactive && !s.scenarios.empty();
+    if (s.plot.empty() && s.plot_svg.empty() && s.plot_csv.empty()) return {};
+    if (s.plot.empty()) return "-o and --csv write what --plot samples: give --plot too";
+    if (s.plot_svg.empty() && s.plot_csv.empty())
+        return "--plot needs -o FILE.svg or --csv FILE.csv";
+    if (!s.plot_svg.empty() && !s.plot_svg.ends_with(".svg")) {
+        return "-o '" + s.plot_svg + "': the picture is written as FILE.svg";
+    }
+    if (several) return "--plot samples one scenario or the prompt, not several";
+    std::string error;
+    around->plot = PlotSpec::parse(s.plot, &error);
+    if (!around->plot) return error;
+    Simulator probe(panel, library, Options{});
+    if (!PlotSampler::make(probe, around->plot->tags, &error)) return error;
+    for (const std::string& path : {s.plot_svg, s.plot_csv}) {
+        if (!path.empty()) around->plot_files.push_back(path);
+    }
+    return {};
+}
+
+// What of the library the panel cannot use, or uses only in part.
+void warn_about_library(const Panel& panel, const Library& library, Output& output) {
+    for (const std::string& problem : library.problems()) output.warning("library: " + problem);
+    for (const HandlerWindow& h : library.windows()) {
+        bool mapped = false;
+        for (const PanelWindow& w : panel.windows) mapped = mapped || w.handlers == h.name;
+        if (!mapped) {
+            output.warning("the library has handlers for window \"" + h.name +
+                           "\", which no window of the panel takes (windows.txt)");
+        }
+    }
+    for (const HandlerWindow& h : library.windows()) {
+        for (const EventRow& row : h.events) {
+            if (row.event != "timer") continue;
+            bool timed = false;
+            for (const PanelTimer& t : panel.timers) {
+                timed =
+                    timed || (panel.window(t.window)->handlers == h.name && t.widget == row.widget);
+            }
+            if (!timed)
+                output.warning(row.key + " has no timer in windows.txt: it ticks only by fire");
+        }
+    }
+    for (const PanelTimer& t : panel.timers) {
+        const HandlerWindow* h = library.window(panel.window(t.window)->handlers);
+        if (t.enable && h != nullptr && h->event(t.widget, "timer") != nullptr &&
+            h->prop(t.widget, "enable") == nullptr) {
+            output.warning("timer " + t.window + " " + t.widget +
+                           " has no enable property in the library: it always ticks");
+        }
+    }
+}
+
+struct Tally {
+    int passed = 0, bad = 0;
+};
+
+// Checks one scenario's lines on a fresh panel, running nothing.
+void check_one(const std::string& path, const Panel& panel,
+               const std::shared_ptr<const Library>& library, const Options& options,
+               Output& output, Tally& tally) {
+    Simulator sim(panel, library, options, std::ref(output));
+    std::string text;
+    try {
+        text = read_file(path);
+    } catch (const std::exception& e) {
+        output.error(e.what());
+        ++tally.bad;
+        return;
+    }
+    int errors = 0;
+    check_scenario(text, path, sim, &errors);
+    errors == 0 ? ++tally.passed : ++tally.bad;
+}
+
+void run_one(const std::string& path, const Panel& panel,
+             const std::shared_ptr<const Library>& library, const Options& options, Output& output,
+             Tally& tally, Around& around) {
+    ScenarioRun run =
+        run_scenario_file(path, panel, library, options, std::ref(output), around.hooks());
+    const ScenarioResult& r = run.result;
+    std::string summary = "scenario " + path + ": ";
+    if (r.bad_lines > 0) {
+        summary += std::to_string(r.bad_lines) + " bad line(s), not run";
+        ++tally.bad;
+    } else {
+        summary += std::to_string(r.expectations) + " expectation(s), " +
+                   (r.failures == 0 ? "all met" : std::to_string(r.failures) + " failure(s)") +
+                   ", " + format_time(run.simulated_ms) + " of panel time";
+        if (r.failures == 0) ++tally.passed;
+    }
+    output.summary(summary, {{"file", Value::text(path)},
+                             {"bad_lines", Value::integer(r.bad_lines)},
+                             {"expectations", Value::integer(r.expectations)},
+                             {"failures", Value::integer(r.failures)},
+                             {"panel_ms", Value::integer(static_cast<int64_t>(run.simulated_ms))}});
+}
+
+int run_scenarios(const Settings& s, const Panel& panel,
+                  const std::shared_ptr<const Library>& library, const Options& options,
+                  Output& output, Around& around) {
+    Tally tally;
+    for (std::string path : s.scenarios) {
+        if (path == "-") path = "/dev/stdin";
+        if (s.check) {
+            check_one(path, panel, library, options, output, tally);
+        } else {
+            run_one(path, panel, library, options, output, tally, around);
+        }
+    }
+    int total = static_cast<int>(s.scenarios.size());
+    if (s.check) {
+        output.summary("checked " + std::to_string(total) +
+                           " scenario(s): " + std::to_string(tally.passed) + " good, " +
+                           std::to_string(tally.bad) + " with bad lines",
+                       {{"checked", Value::integer(total)},
+                        {"good", Value::integer(tally.passed)},
+                        {"bad", Value::integer(tally.bad)}});
+    } else if (total > 1 || s.tour) {
+        output.summary(std::string(s.tour ? "tour" : "scenarios") + ": " + std::to_string(total) +
+                           " run, " + std::to_string(tally.passed) + " passed, " +
+                           std::to_string(total - tally.passed) + " failed",
+                       {{"run", Value::integer(total)},
+                        {"passed", Value::integer(tally.passed)},
+                        {"failed", Value::integer(total - tally.passed)}});
+    }
+    if (tally.bad > 0) return 2;
+    return tally.passed == total && around.failures == 0 ? 0 : 1;
+}
+
+// The simulator's options from the settings; false with a message when one is wrong.
+bool simulator_options(Settings& s, const std::string& state_dir, Options* options) {
+    options->seed = s.seed;
+    if (!s.start.empty() && !parse_clock(s.start, &options->start_time)) {
+        std::cerr << "hmisim: --start '" << s.start << "' is not \"YYYY-MM-DD HH:MM:SS\"\n";
+        return false;
+    }
+    if (s.params.empty() && !state_dir.empty()) s.params = state_dir + "/params.txt";
+    if (s.params != "none") options->params_path = s.params;
+    std::stringstream list(s.watch);
+    for (std::string name; std::getline(list, name, ',');) {
+        if (!name.empty()) s.out.watch.insert(name);
+    }
+    return true;
+}
+
+// The tour's scenarios ahead of the ones named; false with a message when there are none.
+bool add_tour(Settings& s) {
+    try {
+        std::vector<std::string> found = tour_scenarios(s.tour_dir);
+        s.scenarios.insert(s.scenarios.begin(), found.begin(), found.end());
+    } catch (const std::exception& e) {
+        std::cerr << "hmisim: " << e.what() << "\n";
+        return false;
+    }
+    if (s.scenarios.empty()) std::cerr << "hmisim: no scenarios in " << s.tour_dir << "\n";
+    return !s.scenarios.empty();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // The simulated panel keeps its clock in UTC, so runs are the same everywhere.
     setenv("TZ", "UTC", 1);
     tzset();
-
     CLI::App app{
         "hmisim: the operator panel on a desktop. Loads the script library as the panel does,\n"
         "shows its windows, runs its timers on a simulated clock and reports every tag write,\n"
@@ -56,254 +306,47 @@ int main(int argc, char** argv) {
         "  hmisim -i                            the panel at a prompt\n"
         "  hmisim my.sim --watch main,pic1      one scenario, two windows in the trace\n"
         "  hmisim my.sim -i                     one scenario, then the prompt\n"
-        "  hmisim 60-electrical.sim --plot electric.electric1,electric.electric2 -o e.svg\n"
+        "  hmisim panel/scenarios/60-electrical.sim --plot electric.electric1,electric.electric2"
+        " -o e.svg\n"
         "Scenario commands: type help at the prompt.");
-    std::vector<std::string> scenarios;
-    bool run_interactive = false, tour = false, check = false;
-    std::string tour_dir = HMI_SCENARIO_DIR;
-    OutputOptions out;
-    std::string watch, start, params;
-    std::string library_path = default_library();
-    std::string panel_dir = HMI_PANEL_DIR;
-    unsigned seed = 1;
-    std::string plot, plot_svg, plot_csv;
-    app.add_option("scenario", scenarios,
-                   "scenario files to run, each on a freshly started panel (- reads standard "
-                   "input)");
-    app.add_flag("-i,--interactive", run_interactive,
-                 "type commands at a prompt (the default without scenarios)");
-    app.add_flag("--tour", tour, "run the bundled scenarios that walk through every screen");
-    app.add_option("--tour-dir", tour_dir, "the tour's folder (its tour.txt or its *.sim files)")
-        ->capture_default_str();
-    app.add_flag("--check", check, "only check the scenarios' lines, run nothing");
-    app.add_flag("-q,--quiet", out.quiet, "report only failures, errors and printed tags");
-    app.add_flag("--json", out.json, "one JSON object a line instead of the readable trace");
-    app.add_option("--watch", watch,
-                   "report events and properties of these windows only (comma-separated)");
-    app.add_option("--start", start,
-                   "the panel's clock at start, \"YYYY-MM-DD HH:MM:SS\" UTC (default: the tag "
-                   "catalogue's system.CurDateTime)");
-    app.add_option("--params", params,
-                   "the file of saved parameters, loaded at start and written by each save "
-                   "(default: none for scenarios; for -i at a terminal the user's state folder); "
-                   "none keeps them in memory");
-    app.add_option("--library", library_path, "the script library to load")->capture_default_str();
-    app.add_option("--panel", panel_dir, "the panel project: tags.txt and windows.txt")
-        ->capture_default_str();
-    app.add_option("--seed", seed, "seed of the random values some screens show")
-        ->capture_default_str();
-    app.add_option("--plot", plot,
-                   "sample these numeric tags while the scenario (or the prompt) runs: "
-                   "TAG,TAG... against simulated time, or x=TAG,y=TAG one against the other");
-    app.add_option("-o,--output", plot_svg, "where --plot draws its SVG picture (FILE.svg)");
-    app.add_option("--csv", plot_csv, "where --plot writes the same series as CSV (FILE.csv)");
+    Settings s;
+    add_options(app, s);
     CLI11_PARSE(app, argc, argv);
 
-    std::stringstream list(watch);
-    for (std::string name; std::getline(list, name, ',');) {
-        if (!name.empty()) out.watch.insert(name);
-    }
-    Output output(out, stdout);
-
-    Options options;
-    options.seed = seed;
-    if (!start.empty() && !parse_clock(start, &options.start_time)) {
-        std::cerr << "hmisim: --start '" << start << "' is not \"YYYY-MM-DD HH:MM:SS\"\n";
-        return 2;
-    }
-    bool interactive_mode = run_interactive || (!tour && scenarios.empty());
+    bool interactive_mode = s.interactive || (!s.tour && s.scenarios.empty());
     // A person at a terminal keeps parameters and history in the state folder; a
     // prompt fed from a pipe touches no file unless told to.
     std::string state_dir =
-        interactive_mode && !check && isatty(STDIN_FILENO) ? state_directory() : "";
-    if (params.empty() && !state_dir.empty()) params = state_dir + "/params.txt";
-    if (params != "none") options.params_path = params;
-
+        interactive_mode && !s.check && isatty(STDIN_FILENO) ? state_directory() : "";
+    Options options;
+    if (!simulator_options(s, state_dir, &options)) return 2;
+    Output output(s.out, stdout);
     Panel panel;
     std::shared_ptr<const Library> library;
     try {
-        panel = Panel::load(panel_dir);
-        library = Library::load(library_path);
+        panel = Panel::load(s.panel_dir);
+        library = Library::load(s.library_path);
     } catch (const std::exception& e) {
         std::cerr << "hmisim: " << e.what() << "\n";
         return 2;
     }
-    for (const std::string& problem : library->problems()) {
-        output(Entry{0, 0, EntryType::Warning, "library: " + problem, {}});
-    }
-    for (const HandlerWindow& h : library->windows()) {
-        bool mapped = false;
-        for (const PanelWindow& w : panel.windows) mapped = mapped || w.handlers == h.name;
-        if (!mapped) {
-            output(Entry{0,
-                         0,
-                         EntryType::Warning,
-                         "the library has handlers for window \"" + h.name +
-                             "\", which no window of the panel takes (windows.txt)",
-                         {}});
-        }
-    }
-
-    for (const HandlerWindow& h : library->windows()) {
-        for (const EventRow& row : h.events) {
-            if (row.event != "timer") continue;
-            bool timed = false;
-            for (const PanelTimer& t : panel.timers) {
-                const PanelWindow* w = panel.window(t.window);
-                timed = timed || (w->handlers == h.name && t.widget == row.widget);
-            }
-            if (!timed) {
-                output(Entry{0,
-                             0,
-                             EntryType::Warning,
-                             row.key + " has no timer in windows.txt: it ticks only by fire",
-                             {}});
-            }
-        }
-    }
-    for (const PanelTimer& t : panel.timers) {
-        const HandlerWindow* h = library->window(panel.window(t.window)->handlers);
-        if (t.enable && h != nullptr && h->event(t.widget, "timer") != nullptr &&
-            h->prop(t.widget, "enable") == nullptr) {
-            output(Entry{0,
-                         0,
-                         EntryType::Warning,
-                         "timer " + t.window + " " + t.widget +
-                             " has no enable property in the library: it always ticks",
-                         {}});
-        }
-    }
-
-    // --plot: the tags are checked now, the series sampled by each panel the run makes.
-    std::optional<PlotSpec> plot_spec;
-    if (!plot.empty() || !plot_svg.empty() || !plot_csv.empty()) {
-        std::string error;
-        if (plot.empty()) error = "-o and --csv write what --plot samples: give --plot too";
-        if (error.empty() && plot_svg.empty() && plot_csv.empty()) {
-            error = "--plot needs -o FILE.svg or --csv FILE.csv";
-        }
-        if (error.empty() && !plot_svg.empty() && !plot_svg.ends_with(".svg")) {
-            error = "-o '" + plot_svg + "': the picture is written as FILE.svg";
-        }
-        if (error.empty() && (tour || scenarios.size() > 1)) {
-            error = "--plot samples one scenario or the prompt, not several";
-        }
-        if (error.empty()) plot_spec = PlotSpec::parse(plot, &error);
-        if (error.empty()) {
-            Simulator probe(panel, library, Options{}, nullptr);
-            PlotSampler::make(probe, plot_spec->tags, &error);
-        }
-        if (!error.empty()) {
-            std::cerr << "hmisim: " << error << "\n";
-            return 2;
-        }
-    }
-    if (run_interactive && (tour || scenarios.size() > 1 || check)) {
-        std::cerr << "hmisim: -i stays at the prompt after one scenario, not after "
-                  << (check  ? "--check"
-                      : tour ? "the tour"
-                             : "several")
-                  << "\n";
+    warn_about_library(panel, *library, output);
+    if (s.tour && !add_tour(s)) return 2;
+    Around around;
+    around.output = &output;
+    around.history = state_dir.empty() ? "" : state_dir + "/history";
+    std::string error = check_around(s, panel, library, &around);
+    if (!error.empty()) {
+        std::cerr << "hmisim: " << error << "\n";
         return 2;
     }
-    TraceLevel level = out.quiet  ? TraceLevel::Quiet
-                       : out.json ? TraceLevel::Full
-                                  : TraceLevel::Normal;
-    // What every panel of this run is given before it starts, and what is done after.
-    auto before = [&](Simulator& sim) {
-        sim.session().view.level = level;
-        if (!plot_spec) return;
-        for (const std::string& path : {plot_svg, plot_csv}) {
-            if (path.empty()) continue;
-            std::string error;
-            sim.session().plots.push_back(
-                {*plot_spec, std::move(*PlotSampler::make(sim, plot_spec->tags, &error)), path});
-        }
-    };
-    int plot_errors = 0;
-    auto write_plots = [&](Simulator& sim) {
-        std::vector<std::string> errors;
-        for (const std::string& line : sim.session().finish_plots(sim.now(), &errors)) {
-            output.line(line);
-        }
-        for (const std::string& e : errors) output(Entry{sim.now(), 0, EntryType::Error, e, {}});
-        plot_errors += static_cast<int>(errors.size());
-    };
-    int prompt_status = 0;
-    auto after = [&](Simulator& sim) {
-        if (run_interactive)
-            prompt_status =
-                interactive(sim, output, state_dir.empty() ? "" : state_dir + "/history");
-        write_plots(sim);
-    };
+    if (!s.scenarios.empty()) return run_scenarios(s, panel, library, options, output, around);
 
-    if (tour) {
-        try {
-            std::vector<std::string> found = tour_scenarios(tour_dir);
-            scenarios.insert(scenarios.begin(), found.begin(), found.end());
-        } catch (const std::exception& e) {
-            std::cerr << "hmisim: " << e.what() << "\n";
-            return 2;
-        }
-        if (scenarios.empty()) {
-            std::cerr << "hmisim: no scenarios in " << tour_dir << "\n";
-            return 2;
-        }
-    }
-
-    if (!scenarios.empty()) {
-        int passed = 0, bad = 0;
-        for (std::string path : scenarios) {
-            if (path == "-") path = "/dev/stdin";
-            if (check) {
-                Simulator sim(panel, library, options, output);
-                std::string text;
-                try {
-                    text = read_file(path);
-                } catch (const std::exception& e) {
-                    output(Entry{0, 0, EntryType::Error, e.what(), {}});
-                    ++bad;
-                    continue;
-                }
-                int errors = 0;
-                check_scenario(text, path, sim, &errors);
-                errors == 0 ? ++passed : ++bad;
-                continue;
-            }
-            ScenarioRun run =
-                run_scenario_file(path, panel, library, options, output, {before, after});
-            const ScenarioResult& r = run.result;
-            std::string summary = "scenario " + path + ": ";
-            if (r.bad_lines > 0) {
-                summary += std::to_string(r.bad_lines) + " bad line(s), not run";
-                ++bad;
-            } else {
-                summary +=
-                    std::to_string(r.expectations) + " expectation(s), " +
-                    (r.failures == 0 ? "all met" : std::to_string(r.failures) + " failure(s)") +
-                    ", " + format_time(run.simulated_ms) + " of panel time";
-                if (r.failures == 0) ++passed;
-            }
-            output.line(summary);
-        }
-        int total = static_cast<int>(scenarios.size());
-        if (check) {
-            output.line("checked " + std::to_string(total) +
-                        " scenario(s): " + std::to_string(passed) + " good, " +
-                        std::to_string(bad) + " with bad lines");
-        } else if (total > 1 || tour) {
-            output.line(std::string(tour ? "tour" : "scenarios") + ": " + std::to_string(total) +
-                        " run, " + std::to_string(passed) + " passed, " +
-                        std::to_string(total - passed) + " failed");
-        }
-        if (bad > 0) return 2;
-        return passed == total && plot_errors == 0 && prompt_status == 0 ? 0 : 1;
-    }
-
-    Simulator sim(panel, library, options, output);
-    before(sim);
+    Simulator sim(panel, library, options, std::ref(output));
+    around.before(sim);
     sim.start();
-    int status = interactive(sim, output, state_dir.empty() ? "" : state_dir + "/history");
-    write_plots(sim);
-    return plot_errors == 0 ? status : 1;
+    int status = interactive(sim, output, around.history);
+    around.prompt = false;
+    around.after(sim);
+    return around.failures == 0 ? status : 1;
 }

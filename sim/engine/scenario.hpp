@@ -4,10 +4,8 @@
 //   click WINDOW WIDGET | KEY      fire WINDOW WIDGET [N] | KEY [N]
 //   run DURATION (500ms, 10s, 2m, 1h, 1m30s)   clock YYYY-MM-DD HH:MM:SS
 //   answer msgbox yes|no|N ...     answer input NUMBER|cancel ...
-//   expect tag TAG VALUE           expect shown WINDOW...   expect hidden WINDOW...
-//   expect prop WINDOW WIDGET PROPERTY VALUE | expect prop KEY VALUE
 //   print GLOB...                  say TEXT
-//   run until CONDITION [max DURATION]        expect CONDITION
+//   run until CONDITION [max DURATION]        expect CONDITION (comparisons, tolerances)
 //   break [CONDITION | clear]      watch TAG-GLOB...    unwatch [TAG-GLOB...]
 //   trace quiet|normal|full        restart              load FILE
 //   record FILE | record stop      plot TAG,TAG...|x=TAG,y=TAG FILE | plot stop
@@ -15,6 +13,8 @@
 //
 // A widget is named by its own name or by its label (panel/widgets.txt) where no other
 // widget of its window has that label.
+//
+// Each command is one row of the table in commands.cpp.
 //
 // A line is checked whole against the panel and the library before anything of it is
 // done; a line that cannot be done changes nothing.
@@ -32,40 +32,14 @@
 
 namespace hmi::sim {
 
+struct CommandRow;
+
+// One line, parsed and checked against the panel and the library.
 struct Command {
-    enum class Kind {
-        Set,
-        Show,
-        Hide,
-        Touch,
-        Click,
-        Fire,
-        Run,
-        Clock,
-        AnswerMsgbox,
-        AnswerInput,
-        ExpectShown,
-        ExpectHidden,
-        Print,
-        Say,
-        Windows,
-        Widgets,
-        Props,
-        Help,
-        RunUntil,
-        Expect,
-        Break,
-        Watch,
-        Unwatch,
-        Trace,
-        Restart,
-        Record,
-        Load,
-        Plot,
-        Tags,
-        Quit,
-    };
-    Kind kind;
+    // Which form of the command the line is.
+    enum class Form { Plain, Msgbox, Input, Shown, Hidden, Condition, Until };
+    const CommandRow* row = nullptr;
+    Form form = Form::Plain;
     std::string text;  // the line as written
     host::Tag* tag = nullptr;
     int window = -1;
@@ -85,11 +59,37 @@ struct Command {
 // How long `run until` waits at most when no `max` is given.
 constexpr uint64_t kRunUntilDefaultMs = 3600 * 1000;
 
-// The names a command starts with, for help and completion.
+// Where a command was written: a file and line, or nothing for the prompt.
+struct Where {
+    std::string file;
+    int line = 0;
+};
+
+struct Parser;  // the words of a line against the panel (commands.cpp)
+struct Runner;  // a command at work on the panel (commands.cpp)
+
+// A scenario command: everything about it is in its row, from which help, completion,
+// checking and running all come.
+struct CommandRow {
+    const char* name;
+    const char* usage;
+    const char* help;     // one line
+    const char* details;  // more, for help COMMAND
+    bool expectation;     // a check that counts in the scenario's result
+    bool (*parse)(Parser& parser, Command* command);
+    bool (*run)(const Runner& runner);
+    // The words that may come next after these (words[0] is the command's name).
+    void (*complete)(Simulator& sim, const std::vector<std::string>& words,
+                     std::vector<std::string>* out);
+};
+
+const CommandRow* find_command(std::string_view name);
+// The names of the commands, for help and completion.
 const std::vector<std::string>& command_names();
-std::string command_help();
-// The usage and longer help of one command; empty when there is no such command.
-std::string command_help(const std::string& name);
+std::string command_help();                       // every command: usage and one line
+std::string command_help(std::string_view name);  // one command, with its details
+// What may come next after the words of a line so far: command names first.
+std::vector<std::string> completions(Simulator& sim, const std::vector<std::string>& words);
 
 // Splits a line into words: double-quoted texts are one word (quotes kept); "#" outside
 // quotes starts a comment. Returns false with a message for an unterminated quote.
@@ -99,8 +99,8 @@ bool split_words(std::string_view line, std::vector<std::string>* words, std::st
 std::optional<Command> parse_command(std::string_view line, Simulator& sim, std::string* error);
 
 // Carries it out; a failed expectation or a command that the panel's state does not
-// allow is reported (prefixed with `where`) and gives false, and changes nothing.
-bool execute(const Command& command, Simulator& sim, const std::string& where);
+// allow is reported (with where it was written) and gives false, and changes nothing.
+bool execute(const Command& command, Simulator& sim, const Where& where = {});
 
 struct ScenarioResult {
     int bad_lines = 0;     // lines that could not be parsed: nothing was run
@@ -117,10 +117,6 @@ std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
 
 // Checks every line, and runs the scenario only if all are good.
 ScenarioResult run_scenario(std::string_view text, const std::string& origin, Simulator& sim);
-
-// A message box answer and style as a person reads them: "yes (6)", "question (style 2)".
-std::string answer_name(int answer);
-std::string style_name(int style);
 
 // "10s", "500ms", "1m30s", "2h": false if it is none.
 bool parse_duration(std::string_view text, uint64_t* ms);

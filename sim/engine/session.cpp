@@ -9,14 +9,34 @@
 namespace hmi::sim {
 namespace {
 
-bool always_shown(EntryType type) {
+bool always_shown(const Event& event) {
+    switch (event.type) {
+        case EventType::Warning:
+        case EventType::Print:
+        case EventType::PropValue:
+        case EventType::Info:
+        case EventType::Say:
+        case EventType::Summary:
+        case EventType::Wait:
+            return true;
+        default:
+            return is_failure(event);
+    }
+}
+
+// The events that cause others: what a line of the trace is shown under.
+bool is_cause(EventType type) {
     switch (type) {
-        case EntryType::Fail:
-        case EntryType::Error:
-        case EntryType::Warning:
-        case EntryType::Print:
-        case EntryType::Info:
-        case EntryType::Say:
+        case EventType::Click:
+        case EventType::Timer:
+        case EventType::Open:
+        case EventType::Close:
+        case EventType::Set:
+        case EventType::Show:
+        case EventType::Hide:
+        case EventType::Touch:
+        case EventType::Clock:
+        case EventType::Restart:
             return true;
         default:
             return false;
@@ -51,33 +71,26 @@ std::optional<TraceLevel> parse_level(const std::string& name) {
     return std::nullopt;
 }
 
-bool TraceView::keep(const Entry& entry) const {
-    if (always_shown(entry.type)) return true;
-    const std::string* call = find_field(entry, "call");
-    if (call != nullptr && *call == "run until") return true;  // what was asked for
+bool TraceView::keep(const Event& event) const {
+    if (always_shown(event)) return true;
     if (level == TraceLevel::Quiet) return false;
     if (!watched.empty()) {
-        if (entry.type != EntryType::Write) return false;
-        const std::string* tag = find_field(entry, "tag");
-        const std::string* full = find_field(entry, "full");
-        return (tag != nullptr && matches(watched, *tag)) ||
-               (full != nullptr && matches(watched, *full));
+        bool write = event.type == EventType::Write || event.type == EventType::Set;
+        return write && matches(watched, event.text("tag"));
     }
-    return level == TraceLevel::Full || entry.type != EntryType::Prop;
+    return level == TraceLevel::Full || event.type != EventType::Prop;
 }
 
-void TraceView::pass(const Entry& entry, const std::function<void(const Entry&)>& out) {
-    bool kept = keep(entry);
-    if (entry.depth == 0) {
+void TraceView::pass(const Event& event, const std::function<void(const Event&)>& out) {
+    bool kept = keep(event);
+    if (event.depth == 0) {
         cause_.reset();
-        if (!kept && (entry.type == EntryType::Event || entry.type == EntryType::Action)) {
-            cause_ = entry;
-        }
+        if (!kept && is_cause(event.type)) cause_ = event;
     } else if (kept && cause_) {
         out(*cause_);
         cause_.reset();
     }
-    if (kept) out(entry);
+    if (kept) out(event);
 }
 
 std::string Session::check_breaks(Simulator& sim) {

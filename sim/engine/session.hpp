@@ -17,8 +17,8 @@ namespace hmi::sim {
 
 class Simulator;
 
-// quiet: failures, errors, asked-for values, listings and narration. normal: also the
-// events, actions, tag writes, window calls, dialogs and parameters, and met
+// quiet: failures, errors, warnings, asked-for values, listings and narration. normal:
+// also the events, actions, tag writes, window calls, dialogs and parameters, and met
 // expectations. full: also every property change.
 enum class TraceLevel : uint8_t { Quiet, Normal, Full };
 const char* level_name(TraceLevel level);
@@ -30,15 +30,15 @@ std::optional<TraceLevel> parse_level(const std::string& name);
 class TraceView {
   public:
     TraceLevel level = TraceLevel::Full;  // the whole stream; the prompt and files show normal
-    std::vector<std::string> watched;  // tag globs
+    std::vector<std::string> watched;     // tag globs
 
     // Gives the entries to show for this one: none, it, or the event that caused it
     // (not shown so far) followed by it.
-    void pass(const Entry& entry, const std::function<void(const Entry&)>& out);
+    void pass(const Event& event, const std::function<void(const Event&)>& out);
 
   private:
-    bool keep(const Entry& entry) const;
-    std::optional<Entry> cause_;  // the last event, while none of what it caused was shown
+    bool keep(const Event& event) const;
+    std::optional<Event> cause_;  // the last event, while none of what it caused was shown
 };
 
 struct ActivePlot {

@@ -136,6 +136,7 @@ TEST_F(Scenario, AFailedExpectationShowsWhatWasExpectedNextToWhatIs) {
     EXPECT_EQ(out.take(),
               "00:00:00.000 FAIL s.sim:1: expect tag main.count 3: expected main.count = 3, is "
               "main.count = 0\n"
+              "00:00:00.000 ok s.sim:2: expect tag main.count 0 (main.count = 0)\n"
               "00:00:00.000 FAIL s.sim:3: expect shown main TimeSetting: expected shown: "
               "TimeSetting, is shown windows: main\n"
               "00:00:00.000 FAIL s.sim:4: expect hidden main: expected hidden: main, is shown "
@@ -164,12 +165,14 @@ TEST_F(Scenario, TagsAndTextsAreSetAndPrintedAsThePanelHoldsThem) {
     // The tag holds the panel's GBK bytes; the trace reads UTF-8.
     EXPECT_STREQ(reinterpret_cast<char*>(sim.host().tags().find("dish.iuput0")->value),
                  "\xcc\xe1\xca\xbe x");
-    EXPECT_EQ(out.take(),
-              "00:00:00.000 set dish.iuput0 = \"提示 x\"\n"
-              "00:00:00.000 set main.screenProtectTime = 20\n"
-              "00:00:00.000 main.screenProtectTime = 20\n"
-              "00:00:00.000 dish.iuput0 = \"提示 x\"\n"
-              "00:00:00.000 dish.iuput1 = \"CD\"\n");
+    EXPECT_EQ(
+        out.take(),
+        "00:00:00.000 set dish.iuput0 = \"提示 x\"\n"
+        "00:00:00.000 ok s.sim:2: expect tag dish.iuput0 \"提示 x\" (dish.iuput0 = \"提示 x\")\n"
+        "00:00:00.000 set main.screenProtectTime = 20\n"
+        "00:00:00.000 main.screenProtectTime = 20\n"
+        "00:00:00.000 dish.iuput0 = \"提示 x\"\n"
+        "00:00:00.000 dish.iuput1 = \"CD\"\n");
 }
 
 TEST(Duration, IsACountWithAUnitOrSeveral) {
