@@ -1,10 +1,10 @@
-// Plots: the SVG is well-formed XML (read back with expat) with one polyline a tag and
+// Plots: the SVG is well-formed XML (read back strictly) with one polyline a tag and
 // the points the samples give; the CSV has a row a change; bad plot specs are named.
 #include "sim/engine/plot.hpp"
 
-#include <expat.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <map>
 
 namespace hmi::sim::test {
@@ -17,52 +17,142 @@ struct Svg {
     std::string root;
     std::map<std::string, size_t> points;  // data-tag -> number of points
     std::vector<std::string> texts;
-    std::string text_now;
-    int depth_in_text = 0;
 };
 
-Svg read_svg(const std::string& xml) {
-    Svg svg;
-    XML_Parser parser = XML_ParserCreate("UTF-8");
-    XML_SetUserData(parser, &svg);
-    XML_SetElementHandler(
-        parser,
-        [](void* data, const XML_Char* name, const XML_Char** attributes) {
-            Svg& s = *static_cast<Svg*>(data);
-            std::string element = name;
-            if (s.root.empty()) s.root = element;
-            if (element == "text") {
-                ++s.depth_in_text;
-                s.text_now.clear();
+// A strict reader of the XML the plots are: a declaration, one root element, nested
+// elements with double-quoted attributes, text with the five named entities and
+// numeric ones. Anything else is not well-formed.
+class XmlReader {
+  public:
+    explicit XmlReader(const std::string& xml) : x_(xml) {}
+
+    Svg read() {
+        Svg svg;
+        if (x_.compare(0, 5, "<?xml") == 0) {
+            size_t end = x_.find("?>");
+            if (end == std::string::npos) return failed(svg, "declaration not closed");
+            at_ = end + 2;
+        }
+        skip_space();
+        if (!element(svg, 0)) return failed(svg, error_);
+        skip_space();
+        if (at_ != x_.size()) return failed(svg, "text after the root element");
+        svg.well_formed = true;
+        return svg;
+    }
+
+  private:
+    Svg failed(Svg& svg, const std::string& why) {
+        svg.error = why + " at byte " + std::to_string(at_);
+        return svg;
+    }
+    bool fail(const std::string& why) {
+        error_ = why;
+        return false;
+    }
+    void skip_space() {
+        while (at_ < x_.size() && std::isspace(static_cast<unsigned char>(x_[at_]))) ++at_;
+    }
+    std::string name() {
+        size_t start = at_;
+        while (at_ < x_.size() && (std::isalnum(static_cast<unsigned char>(x_[at_])) ||
+                                   x_[at_] == '-' || x_[at_] == ':' || x_[at_] == '_')) {
+            ++at_;
+        }
+        return x_.substr(start, at_ - start);
+    }
+    // Text up to `stop`, with its entities resolved.
+    bool text(char stop, std::string* out) {
+        while (at_ < x_.size() && x_[at_] != stop) {
+            char c = x_[at_];
+            if (c == '<' || (c == '>' && stop == '"')) return fail("a bare < or > in text");
+            if (c != '&') {
+                *out += c;
+                ++at_;
+                continue;
             }
-            if (element != "polyline") return;
-            std::string tag, points;
-            for (int i = 0; attributes[i] != nullptr; i += 2) {
-                if (std::string(attributes[i]) == "data-tag") tag = attributes[i + 1];
-                if (std::string(attributes[i]) == "points") points = attributes[i + 1];
+            size_t end = x_.find(';', at_);
+            if (end == std::string::npos) return fail("an entity not closed");
+            std::string entity = x_.substr(at_ + 1, end - at_ - 1);
+            static const std::map<std::string, char> kNamed = {
+                {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+            if (kNamed.count(entity)) {
+                *out += kNamed.at(entity);
+            } else if (entity.size() > 1 && entity[0] == '#' &&
+                       entity.find_first_not_of("0123456789", 1) == std::string::npos) {
+                *out += '?';
+            } else {
+                return fail("an unknown entity &" + entity + ";");
             }
+            at_ = end + 1;
+        }
+        return at_ < x_.size() || stop == '<' || fail("the file ends inside text");
+    }
+    bool element(Svg& svg, int depth) {
+        if (depth > 50 || at_ >= x_.size() || x_[at_] != '<') return fail("expected an element");
+        ++at_;
+        std::string tag = name();
+        if (tag.empty()) return fail("an element without a name");
+        if (svg.root.empty()) svg.root = tag;
+        std::map<std::string, std::string> attributes;
+        for (;;) {
+            skip_space();
+            if (x_.compare(at_, 2, "/>") == 0 || (at_ < x_.size() && x_[at_] == '>')) break;
+            std::string key = name();
+            if (key.empty() || x_.compare(at_, 2, "=\"") != 0) return fail("a bad attribute");
+            at_ += 2;
+            std::string value;
+            if (!text('"', &value)) return false;
+            ++at_;
+            if (!attributes.emplace(key, value).second) return fail("a repeated attribute");
+        }
+        if (tag == "polyline") {
             size_t count = 0;
             bool in_point = false;
-            for (char c : points) {
+            for (char c : attributes["points"]) {
                 if (c != ' ' && !in_point) ++count;
                 in_point = c != ' ';
             }
-            s.points[tag] = count;
-        },
-        [](void* data, const XML_Char* name) {
-            Svg& s = *static_cast<Svg*>(data);
-            if (std::string(name) == "text" && --s.depth_in_text == 0)
-                s.texts.push_back(s.text_now);
-        });
-    XML_SetCharacterDataHandler(parser, [](void* data, const XML_Char* text, int length) {
-        Svg& s = *static_cast<Svg*>(data);
-        if (s.depth_in_text > 0) s.text_now.append(text, static_cast<size_t>(length));
-    });
-    svg.well_formed =
-        XML_Parse(parser, xml.data(), static_cast<int>(xml.size()), XML_TRUE) == XML_STATUS_OK;
-    if (!svg.well_formed) svg.error = XML_ErrorString(XML_GetErrorCode(parser));
-    XML_ParserFree(parser);
-    return svg;
+            svg.points[attributes["data-tag"]] = count;
+        }
+        if (x_.compare(at_, 2, "/>") == 0) {
+            at_ += 2;
+            return true;
+        }
+        ++at_;
+        std::string content;
+        for (;;) {
+            if (!text('<', &content)) return false;
+            if (at_ >= x_.size()) return fail("<" + tag + "> not closed");
+            if (x_.compare(at_, 2, "</") == 0) break;
+            if (!element(svg, depth + 1)) return false;
+        }
+        at_ += 2;
+        if (name() != tag || at_ >= x_.size() || x_[at_] != '>') {
+            return fail("<" + tag + "> closed by another");
+        }
+        ++at_;
+        if (tag == "text") svg.texts.push_back(content);
+        return true;
+    }
+
+    const std::string& x_;
+    size_t at_ = 0;
+    std::string error_;
+};
+
+Svg read_svg(const std::string& xml) {
+    return XmlReader(xml).read();
+}
+
+// The reader refuses what is not well-formed.
+TEST(Plot, TheXmlReaderRefusesWhatIsNotWellFormed) {
+    for (const char* bad : {"<svg>", "<svg></g>", "<svg a=1/>", "<svg>a < b</svg>",
+                            "<svg>&nbsp;</svg>", "<svg/><svg/>", "<svg a=\"1\" a=\"2\"/>"}) {
+        EXPECT_FALSE(read_svg(bad).well_formed) << bad;
+    }
+    EXPECT_TRUE(read_svg("<?xml version=\"1.0\"?>\n<svg a=\"&amp;\"><text>x &lt; y</text></svg>\n")
+                    .well_formed);
 }
 
 bool has_text(const Svg& svg, const std::string& text) {
