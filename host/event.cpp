@@ -277,6 +277,10 @@ std::string param_line(const Event& e) {
             return "the parameter file " + file + " is corrupt (" + e.text("error") +
                    "): not loaded; the panel starts with the catalogue's values";
         }
+        if (file.empty()) {
+            return "loaded " + std::to_string(e.integer("count")) +
+                   " saved parameters from the panel's memory";
+        }
         return "loaded " + std::to_string(e.integer("count")) + " saved parameters from " + file;
     }
     std::string line = "param " + op;

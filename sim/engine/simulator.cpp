@@ -158,10 +158,29 @@ void Simulator::restart() {
         }
     }
     for (TimerState& t : timers_) t.running = false;
+    host::Host::Params saved = host_.saved_params();
     host_.tags().reset();
     set_clock(now_);
     host_.clear_trace();
+    // Without a parameter file the saved parameters were kept in memory, which a
+    // restart keeps as the panel's own storage would.
+    if (options_.params_path.empty()) restore_saved(saved);
     power_on();
+}
+
+void Simulator::restore_saved(const host::Host::Params& saved) {
+    int64_t restored = 0;
+    for (const auto& [name, bytes] : saved) {
+        host::Tag* tag = host_.tags().find(name);
+        if (tag == nullptr || bytes.size() != host::width(tag->def->kind)) continue;
+        std::memcpy(tag->value, bytes.data(), bytes.size());
+        host_.mark_written(*tag);
+        ++restored;
+    }
+    emit(0, EventType::Param,
+         {{"operation", text("load")},
+          {"outcome", text("loaded")},
+          {"count", Value::integer(restored)}});
 }
 
 void Simulator::power_on() {

@@ -152,6 +152,7 @@ class Simulator {
     void set_clock(uint64_t ms);
     void tick(TimerState& timer);
     void power_on();
+    void restore_saved(const host::Host::Params& saved);
     void load_params();
     std::vector<Field> save_params(const host::Host::Params& params);
     void apply_saved(const std::string& path, const std::vector<ParamEntry>& entries);
