@@ -273,10 +273,7 @@ std::string param_line(const Event& e) {
     const std::string& file = e.text("file");
     if (op == "load") {
         if (outcome == "missing") return "no saved parameters yet in " + file;
-        if (outcome == "corrupt") {
-            return "the parameter file " + file + " is corrupt (" + e.text("error") +
-                   "): not loaded; the panel starts with the catalogue's values";
-        }
+        if (outcome == "damaged" || outcome == "unusable") return e.text("error");
         if (file.empty()) {
             return "loaded " + std::to_string(e.integer("count")) +
                    " saved parameters from the panel's memory";
@@ -454,7 +451,7 @@ std::string format_line(const Event& e) {
             return line + "warning: " + describe(e);
         case EventType::Param: {
             const std::string& outcome = e.text("outcome");
-            bool error = outcome == "failed" || outcome == "corrupt";
+            bool error = outcome == "failed" || outcome == "damaged" || outcome == "unusable";
             return line + (error ? "ERROR " : "") + describe(e);
         }
         default:

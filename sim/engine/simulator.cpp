@@ -210,13 +210,17 @@ void Simulator::load_params() {
         return std::vector<Field>{
             {"operation", text("load")}, {"outcome", text(outcome)}, {"file", text(path)}};
     };
-    switch (load_params_file(path, &entries, &error)) {
+    LoadResult result = load_params_file(path, &entries, &error);
+    switch (result) {
         case LoadResult::Missing:
             emit(0, EventType::Param, loading("missing"));
             break;
-        case LoadResult::Corrupt: {
-            std::vector<Field> fields = loading("corrupt");
-            fields.push_back({"error", text(error)});
+        case LoadResult::Damaged:
+        case LoadResult::Unusable: {
+            // Not loaded; no save replaces it (each save fails and says why).
+            std::vector<Field> fields =
+                loading(result == LoadResult::Damaged ? "damaged" : "unusable");
+            fields.push_back({"error", text(refusal_message(path, result, error))});
             emit(0, EventType::Param, std::move(fields));
             break;
         }

@@ -16,7 +16,8 @@ bool is_failure(const Event& event) {
         case EventType::Expect:
             return !event.flag("met");
         case EventType::Param:
-            return event.text("outcome") == "failed" || event.text("outcome") == "corrupt";
+            return event.text("outcome") == "failed" || event.text("outcome") == "damaged" ||
+                   event.text("outcome") == "unusable";
         default:
             return false;
     }
