@@ -348,6 +348,12 @@ std::string host_call_line(const Event& e, Naming naming) {
                         : "") +
                    (e.text("already").empty() ? "" : " (already " + e.text("already") + ")");
         case EventType::MsgBox:
+            // The host's record of calls keeps the numbers alone; the trace names them.
+            if (naming == Naming::AsWritten) {
+                return "msgbox " + quoted(e, "title") + " " + quoted(e, "text") + " style " +
+                       std::to_string(e.integer("style")) + " -> " +
+                       std::to_string(e.integer("answer"));
+            }
             return "msgbox " + quoted(e, "title") + " " + quoted(e, "text") + " " +
                    msgbox_style_text(e.integer("style")) + " -> " +
                    msgbox_answer_text(e.integer("answer"));

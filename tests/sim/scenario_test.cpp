@@ -145,6 +145,19 @@ TEST_F(Scenario, AFailedExpectationShowsWhatWasExpectedNextToWhatIs) {
               "\"AC\", is dish.iuput0 = \"AB\"\n");
 }
 
+// Watching a window keeps the click of another window that opened it, so that the
+// window's own lines say why they came.
+TEST_F(Scenario, AWatchedWindowShowsTheClickThatOpenedIt) {
+    out.filter = WindowFilter({"12"});
+    run_scenario("click main sequencer\n", "s.sim", sim);
+    EXPECT_EQ(out.take(),
+              "00:00:00.000 click main bmptext20 (sequencer)\n"
+              "00:00:00.000 open 12\n"
+              "00:00:00.000   set main.can3 = 1\n"
+              "00:00:00.000   set dtmain.dp_web_flag = 1\n"
+              "00:00:00.000   prop 12 timer11 enable = 1\n");
+}
+
 TEST_F(Scenario, AnswersThatNoDialogTookFailTheRun) {
     ScenarioResult result =
         run_scenario("answer msgbox yes 2\nanswer input 5 cancel\n", "s.sim", sim);
