@@ -2,49 +2,41 @@
 
 #include <stdexcept>
 
+#include "host/lines.hpp"
+
 namespace hmi::sim {
-namespace {
-
-std::string_view trimmed(std::string_view text) {
-    size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) return {};
-    size_t last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
-
-}  // namespace
 
 WidgetLabels WidgetLabels::parse(std::string_view text, const std::string& origin) {
     WidgetLabels labels;
     std::string window;
-    int number = 0;
-    while (!text.empty()) {
-        size_t eol = text.find('\n');
-        std::string_view line = text.substr(0, eol);
-        text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
-        ++number;
-        auto fail = [&](const std::string& what) {
-            throw std::runtime_error(origin + ":" + std::to_string(number) + ": " + what);
-        };
-        line = trimmed(line.substr(0, line.find('#')));
-        if (line.empty()) continue;
-        if (line.front() == '[') {
-            if (line.back() != ']' || line.size() < 3 ||
-                line.find_first_of(" \t[]", 1) != line.size() - 1) {
-                fail("expected [WINDOW], not '" + std::string(line) + "'");
-            }
-            window = std::string(line.substr(1, line.size() - 2));
-            continue;
+    host::LineErrors errors(origin);
+    host::for_each_line(text, errors, [&](int, std::string_view line) -> std::string {
+        std::vector<std::string> words;
+        std::string error;
+        if (!host::split_words(line, &words, &error)) return error;
+        if (words.empty()) return {};
+        const std::string& first = words[0];
+        if (first.front() == '[') {
+            bool one_name = words.size() == 1 && first.size() >= 3 && first.back() == ']' &&
+                            first.find_first_of("[]", 1) == first.size() - 1;
+            if (!one_name) return "expected [WINDOW], not " + host::quoted_excerpt(line);
+            window = first.substr(1, first.size() - 2);
+            return {};
         }
-        size_t space = line.find_first_of(" \t");
-        std::string widget(line.substr(0, space));
-        std::string label(space == std::string_view::npos ? "" : trimmed(line.substr(space)));
-        if (window.empty()) fail("widget '" + widget + "' before any [WINDOW]");
-        if (label.empty()) fail("widget '" + widget + "' of window " + window + " has no label");
-        if (!labels.labels_.emplace(Key{window, widget}, label).second) {
-            fail("widget '" + widget + "' of window " + window + " is labelled twice");
+        if (window.empty()) return "widget " + host::quoted_excerpt(first) + " before any [WINDOW]";
+        if (words.size() == 1) {
+            return "widget " + host::quoted_excerpt(first) + " of window " + window +
+                   " has no label";
         }
-    }
+        std::string label;  // the rest of the line, its words one space apart
+        for (size_t i = 1; i < words.size(); ++i) label += (i > 1 ? " " : "") + words[i];
+        if (!labels.labels_.emplace(Key{window, first}, label).second) {
+            return "widget " + host::quoted_excerpt(first) + " of window " + window +
+                   " is labelled twice";
+        }
+        return {};
+    });
+    if (errors.count() > 0) throw std::runtime_error(errors.joined());
     return labels;
 }
 

@@ -11,10 +11,9 @@
 namespace hmi::sim::test {
 namespace {
 
+// The panel loads its labels with the rest of its files.
 const WidgetLabels& panel_labels() {
-    static const WidgetLabels labels =
-        WidgetLabels::parse(read_file(std::string(HMI_PANEL_DIR) + "/widgets.txt"), "widgets.txt");
-    return labels;
+    return real_panel().labels;
 }
 
 TEST(WidgetLabels, EveryWidgetOfTheTablesHasALabel) {
@@ -90,7 +89,10 @@ TEST(WidgetLabels, BadFilesAreRefusedWithTheirLine) {
               "w:3: widget 'button8' of window 15 is labelled twice"},
           Bad{"\n[15 16]\n", "w:2: expected [WINDOW], not '[15 16]'"},
           Bad{"[]\n", "w:1: expected [WINDOW], not '[]'"},
-          Bad{"[15\n", "w:1: expected [WINDOW], not '[15'"}}) {
+          Bad{"[15\n", "w:1: expected [WINDOW], not '[15'"},
+          Bad{"[15]\nbutton8 \"open\n", "w:2: a quoted text is not closed"},
+          Bad{"a b\nc d\n",
+              "w:1: widget 'a' before any [WINDOW]\nw:2: widget 'c' before any [WINDOW]"}}) {
         try {
             WidgetLabels::parse(b.text, "w");
             ADD_FAILURE() << "accepted: " << b.text;
