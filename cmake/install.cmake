@@ -50,6 +50,7 @@ if(TARGET hmisim)
 
   install(TARGETS hmisim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT simulator)
   install(FILES ${PROJECT_SOURCE_DIR}/panel/tags.txt ${PROJECT_SOURCE_DIR}/panel/windows.txt
+    ${PROJECT_SOURCE_DIR}/panel/widgets.txt
     DESTINATION ${HMI_INSTALL_PANELDIR} COMPONENT simulator)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/panel/scenarios
     DESTINATION ${HMI_INSTALL_PANELDIR} COMPONENT simulator)

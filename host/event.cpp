@@ -181,10 +181,10 @@ void append_json_string(std::string& out, std::string_view text) {
 
 const char* type_name(EventType type) {
     static const char* const kNames[] = {
-        "write",  "read",   "poll",     "window",  "msgbox", "input",   "param", "lookup",
-        "format", "start",  "scenario", "click",   "timer",  "open",    "close", "set",
-        "show",   "hide",   "touch",    "clock",   "answer", "prop",    "print", "prop_value",
-        "say",    "expect", "error",    "warning", "info",   "summary",
+        "write",  "read",       "poll",     "window", "msgbox", "input",   "param", "lookup",
+        "format", "start",      "scenario", "click",  "timer",  "open",    "close", "set",
+        "show",   "hide",       "touch",    "clock",  "answer", "restart", "wait",  "prop",
+        "print",  "prop_value", "say",      "expect", "error",  "warning", "info",  "summary",
     };
     static_assert(sizeof kNames / sizeof kNames[0] == static_cast<size_t>(EventType::Summary) + 1);
     return kNames[static_cast<size_t>(type)];
@@ -274,6 +274,10 @@ std::string param_line(const Event& e) {
     if (op == "load") {
         if (outcome == "missing") return "no saved parameters yet in " + file;
         if (outcome == "damaged" || outcome == "unusable") return e.text("error");
+        if (file.empty()) {
+            return "loaded " + std::to_string(e.integer("count")) +
+                   " saved parameters from the panel's memory";
+        }
         return "loaded " + std::to_string(e.integer("count")) + " saved parameters from " + file;
     }
     std::string line = "param " + op;
@@ -286,8 +290,32 @@ std::string param_line(const Event& e) {
 std::string handler_line(const Event& e) {
     std::string line = std::string(type_name(e.type)) + " " + e.text("window");
     if (e.text("widget") != "window") line += " " + e.text("widget");
+    if (!e.text("label").empty()) line += " (" + e.text("label") + ")";
     return line;
 }
+
+// Message box styles and answers by name, with the panel's number beside.
+std::string named(const char* name, const char* what, int64_t number) {
+    std::string n = std::string(what) + std::to_string(number);
+    return name == nullptr ? n : std::string(name) + " (" + n + ")";
+}
+}  // namespace
+
+std::string msgbox_style_text(int64_t style) {
+    return named(style == 0                     ? "notice"
+                 : (style == 2 || style == 290) ? "question"
+                                                : nullptr,
+                 "style ", style);
+}
+std::string msgbox_answer_text(int64_t answer) {
+    return named(answer == 6   ? "yes"
+                 : answer == 7 ? "no"
+                 : answer == 1 ? "OK"
+                               : nullptr,
+                 "", answer);
+}
+
+namespace {
 
 std::string located(const Event& e, const std::string& message) {
     std::string where = e.text("file");
@@ -297,6 +325,10 @@ std::string located(const Event& e, const std::string& message) {
 
 std::string expect_line(const Event& e) {
     if (!e.text("message").empty()) return located(e, e.text("message"));
+    if (e.flag("met")) {
+        const std::string& actual = e.text("actual");
+        return located(e, e.text("command") + (actual.empty() ? "" : " (" + actual + ")"));
+    }
     return located(
         e, e.text("command") + ": expected " + e.text("expected") + ", is " + e.text("actual"));
 }
@@ -313,11 +345,18 @@ std::string host_call_line(const Event& e, Naming naming) {
             return e.text("call") + " " + e.text("window") +
                    (e.find("in_panel") != nullptr && !e.flag("in_panel")
                         ? " (no such window in the panel)"
-                        : "");
+                        : "") +
+                   (e.text("already").empty() ? "" : " (already " + e.text("already") + ")");
         case EventType::MsgBox:
-            return "msgbox " + quoted(e, "title") + " " + quoted(e, "text") + " style " +
-                   std::to_string(e.integer("style")) + " -> " +
-                   std::to_string(e.integer("answer"));
+            // The host's record of calls keeps the numbers alone; the trace names them.
+            if (naming == Naming::AsWritten) {
+                return "msgbox " + quoted(e, "title") + " " + quoted(e, "text") + " style " +
+                       std::to_string(e.integer("style")) + " -> " +
+                       std::to_string(e.integer("answer"));
+            }
+            return "msgbox " + quoted(e, "title") + " " + quoted(e, "text") + " " +
+                   msgbox_style_text(e.integer("style")) + " -> " +
+                   msgbox_answer_text(e.integer("answer"));
         case EventType::Input:
             return input_line(e);
         case EventType::Param:
@@ -358,8 +397,21 @@ std::string describe(const Event& e, Naming naming) {
             return "touch";
         case EventType::Clock:
             return "clock " + clock_text(e.integer("clock"));
-        case EventType::Answer:
-            return "answer " + e.text("dialog") + " " + e.find("answers")->readable();
+        case EventType::Answer: {
+            if (e.text("dialog") != "msgbox") {
+                return "answer " + e.text("dialog") + " " + e.find("answers")->readable();
+            }
+            std::string line = "answer msgbox";
+            for (const Value& a : e.find("answers")->items())
+                line += " " + msgbox_answer_text(a.as_integer());
+            return line;
+        }
+        case EventType::Restart:
+            return "restart: the panel is switched off and on, clock " +
+                   clock_text(e.integer("clock"));
+        case EventType::Wait:
+            return located(e, "run until " + e.text("condition") + ": holds after " +
+                                  e.text("after") + " (" + e.text("actual") + ")");
         case EventType::Prop:
             return "prop " + e.text("window") + " " + e.text("widget") + " " + e.text("property") +
                    " = " + value_of(e);

@@ -84,6 +84,8 @@ enum class EventType : uint8_t {
     Touch,      // ... touches the panel
     Clock,      // ... sets the panel's clock
     Answer,     // ... queues answers for dialogs
+    Restart,    // ... switches the panel off and on
+    Wait,       // a run until its condition held
     Prop,       // a widget property changed
     Print,      // a tag's value, asked for
     PropValue,  // a property's current value, asked for
@@ -141,6 +143,11 @@ enum class Naming : uint8_t {
     AsWritten,  // a tag as the script wrote it: the host's record of calls
     WithTag,    // a name written without its group followed by the tag it means
 };
+
+// A message box style and answer as a person reads them, with the panel's number:
+// "question (style 2)", "yes (6)".
+std::string msgbox_style_text(int64_t style);
+std::string msgbox_answer_text(int64_t answer);
 
 // One line of the readable trace, without the time and the indent.
 std::string describe(const Event& event, Naming naming = Naming::WithTag);

@@ -159,9 +159,11 @@ void* Host::get_value_by_slot(const char* name, void** slot) {
 int Host::window(WindowCall call, const char* name) {
     static const char* const kVerbs[] = {"show", "hide", "center", "show_modal", "exit_modal"};
     std::string window = name ? name : "(null)";
-    record(EventType::Window, {{"call", Value::text(kVerbs[static_cast<int>(call)])},
-                               {"window", Value::text(window)}});
-    if (on_window) on_window(call, window);
+    std::string already = on_window ? on_window(call, window) : std::string();
+    std::vector<Field> fields{{"call", Value::text(kVerbs[static_cast<int>(call)])},
+                              {"window", Value::text(window)}};
+    if (!already.empty()) fields.push_back({"already", Value::text(already)});
+    record(EventType::Window, std::move(fields));
     return 0;
 }
 

@@ -66,8 +66,9 @@ class Host {
         ask_input;
 
     // ---- windows ----
-    // Told after each window call, once the host has recorded it.
-    std::function<void(WindowCall, const std::string& window)> on_window;
+    // Told of each window call before the host records it; gives "shown" or "hidden"
+    // when the call finds the window so already (a second hide changes nothing), else "".
+    std::function<std::string(WindowCall, const std::string& window)> on_window;
 
     // ---- parameters ----
     // The copy in parameter memory and the last one stored, tag name to value bytes.

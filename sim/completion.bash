@@ -19,7 +19,15 @@ _hmisim()
             _filedir
             return
             ;;
-        --watch | --start | --seed | -h | --help | --version)
+        -o | --output)
+            _filedir svg
+            return
+            ;;
+        --csv)
+            _filedir csv
+            return
+            ;;
+        --watch | --start | --seed | --plot | -h | --help | --version)
             return
             ;;
     esac

@@ -10,7 +10,9 @@
 #include <iostream>
 #include <vector>
 
+#include "sim/cli/line_reader.hpp"
 #include "sim/engine/scenario.hpp"
+#include "sim/engine/session.hpp"
 
 namespace hmi::sim {
 
@@ -20,18 +22,26 @@ std::vector<std::string> g_candidates;
 
 bool g_tty = false;
 
-// One line from the person; nullopt at the end of input.
+// One line from the person; nullopt at the end of input. Ctrl-C while a line is typed
+// drops it and asks again.
 std::optional<std::string> ask(const std::string& prompt) {
-    if (!g_tty) {
-        std::string line;
-        if (!std::getline(std::cin, line)) return std::nullopt;
-        return line;
+    std::string line;
+    for (;;) {
+        switch (read_line(prompt, g_tty, &line)) {
+            case Read::Line:
+                return line;
+            case Read::End:
+                return std::nullopt;
+            case Read::Cancelled:
+                break;
+        }
     }
-    char* raw = readline(prompt.c_str());
-    if (raw == nullptr) return std::nullopt;
-    std::string line = raw;
-    std::free(raw);
-    return line;
+}
+
+// Answers given at the prompt go into a recording as answer lines.
+ScenarioRecorder* recorder() {
+    std::optional<ScenarioRecorder>& r = g_sim->session().recorder;
+    return r ? &*r : nullptr;
 }
 
 char* next_candidate(const char* text, int state) {
@@ -51,7 +61,7 @@ char** complete(const char* text, int start, int /*end*/) {
     std::string error;
     split_words(std::string_view(rl_line_buffer, static_cast<size_t>(start)), &words, &error);
     g_candidates = completions(*g_sim, words);
-    if (words.empty()) g_candidates.push_back("quit");
+    if (words.empty()) g_candidates.push_back("exit");
     return rl_completion_matches(text, next_candidate);
 }
 
@@ -60,59 +70,105 @@ std::string prompt(const Simulator& sim) {
 }
 }  // namespace
 
+namespace {
+
+// A message box with no queued answer asks the person.
+std::optional<int> ask_question(const std::string& title, const std::string& text, int style) {
+    std::string question = "message box \"" + title + "\": " + text + " (" +
+                           host::msgbox_style_text(style) +
+                           ") - answer yes (6), no (7), ok (1) or a number: ";
+    for (;;) {
+        std::optional<std::string> line = ask(question);
+        if (!line) return std::nullopt;
+        std::optional<int> n;
+        if (*line == "yes" || *line == "y") n = 6;
+        if (*line == "ok" || *line == "OK") n = 1;
+        if (*line == "no" || *line == "n" || line->empty()) n = 7;
+        int number = 0;
+        auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), number);
+        if (!n && ec == std::errc() && end == line->data() + line->size()) n = number;
+        if (!n) continue;
+        if (recorder() != nullptr) recorder()->answered_msgbox(*n);
+        return n;
+    }
+}
+
+// An input dialog with no queued answer asks the person.
+std::optional<double> ask_value(const std::string& tag, const std::string& prompt_text,
+                                double minimum, double maximum) {
+    char range[64];
+    std::snprintf(range, sizeof range, "%g..%g", minimum, maximum);
+    std::string question = "input " + tag + " \"" + prompt_text + "\" " + range +
+                           " - a number, or nothing to cancel: ";
+    for (;;) {
+        std::optional<std::string> line = ask(question);
+        if (!line || line->empty()) {
+            if (line && recorder() != nullptr) recorder()->answered_input(std::nullopt);
+            return std::nullopt;
+        }
+        double v = 0;
+        auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), v);
+        if (ec == std::errc() && end == line->data() + line->size()) {
+            if (recorder() != nullptr) recorder()->answered_input(v);
+            return v;
+        }
+    }
+}
+
+// One typed line: parsed, carried out, and recorded when a recording runs (but not what
+// only looks or asks).
+void run_line(Simulator& sim, const std::string& line) {
+    std::string error;
+    std::optional<Command> command = parse_command(line, sim, &error);
+    if (!command) {
+        if (!error.empty()) sim.report(EventType::Error, {{"message", Value::text(error)}});
+        return;
+    }
+    bool recorded = recorder() != nullptr && !is_prompt_only(command->row->name);
+    if (recorded) recorder()->begin_command(line);
+    execute(*command, sim);
+    if (recorded && recorder() != nullptr && !recorder()->end_command()) {
+        sim.report(EventType::Error, {{"message", Value::text("cannot write " + recorder()->path() +
+                                                              ": the recording ends")}});
+        sim.session().recorder.reset();
+    }
+}
+
+}  // namespace
+
 int interactive(Simulator& sim, Output& output, const std::string& history_file) {
     g_sim = &sim;
     g_tty = isatty(STDIN_FILENO) != 0;
+    // Ctrl-C cancels a line or stops a run; it never ends the program here.
+    Interrupts interrupts;
+    sim.interrupt = [] { return Interrupts::take() ? std::string("by Ctrl-C") : std::string(); };
     if (g_tty) {
         rl_readline_name = "hmisim";
         rl_attempted_completion_function = complete;
         if (!history_file.empty()) read_history(history_file.c_str());
     }
-    sim.ask_question = [](const std::string& title, const std::string& text,
-                          int style) -> std::optional<int> {
-        std::string question = "message box \"" + title + "\": " + text + " (style " +
-                               std::to_string(style) + ") - answer yes, no or a number: ";
-        for (;;) {
-            std::optional<std::string> line = ask(question);
-            if (!line) return std::nullopt;
-            if (*line == "yes" || *line == "y") return 6;
-            if (*line == "no" || *line == "n" || line->empty()) return 7;
-            int n = 0;
-            auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), n);
-            if (ec == std::errc() && end == line->data() + line->size()) return n;
-        }
-    };
-    sim.ask_value = [](const std::string& tag, const std::string& prompt_text, double minimum,
-                       double maximum) -> std::optional<double> {
-        char range[64];
-        std::snprintf(range, sizeof range, "%g..%g", minimum, maximum);
-        std::string question = "input " + tag + " \"" + prompt_text + "\" " + range +
-                               " - a number, or nothing to cancel: ";
-        for (;;) {
-            std::optional<std::string> line = ask(question);
-            if (!line || line->empty()) return std::nullopt;
-            double v = 0;
-            auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), v);
-            if (ec == std::errc() && end == line->data() + line->size()) return v;
-        }
-    };
+    sim.ask_question = ask_question;
+    sim.ask_value = ask_value;
     output.info(
         "hmisim: the panel runs. Type help for the commands, quit to leave; Tab "
         "completes commands and names.");
     for (;;) {
         std::optional<std::string> line = ask(prompt(sim));
-        if (!line || *line == "quit" || *line == "exit") break;
+        if (!line) break;
+        std::vector<std::string> words;
+        std::string error;
+        split_words(*line, &words, &error);
+        if (words.size() == 1 && (words[0] == "quit" || words[0] == "exit")) break;
         if (line->find_first_not_of(" \t") == std::string::npos) continue;
         if (g_tty) add_history(line->c_str());
-        std::string error;
-        std::optional<Command> command = parse_command(*line, sim, &error);
-        if (!command) {
-            if (!error.empty()) sim.report(EventType::Error, {{"message", Value::text(error)}});
-            continue;
-        }
-        execute(*command, sim);
+        run_line(sim, *line);
+    }
+    if (recorder() != nullptr) {
+        output.info("recording written to " + recorder()->path());
+        sim.session().recorder.reset();
     }
     if (g_tty && !history_file.empty()) write_history(history_file.c_str());
+    sim.interrupt = nullptr;
     g_sim = nullptr;
     return 0;
 }

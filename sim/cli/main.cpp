@@ -14,6 +14,9 @@
 #include "host/loader.hpp"
 #include "sim/cli/interactive.hpp"
 #include "sim/cli/output.hpp"
+#include "sim/engine/plot.hpp"
+#include "sim/engine/probe.hpp"
+#include "sim/engine/session.hpp"
 #include "sim/engine/tour.hpp"
 
 using namespace hmi::sim;
@@ -70,6 +73,7 @@ struct Settings {
     std::string library_path = defaults.library;
     std::string panel_dir = defaults.panel;
     unsigned seed = 1;
+    std::string plot, plot_svg, plot_csv;  // --plot, -o, --csv
 };
 
 void add_options(CLI::App& app, Settings& s) {
@@ -99,6 +103,77 @@ void add_options(CLI::App& app, Settings& s) {
         ->capture_default_str();
     app.add_option("--seed", s.seed, "seed of the random values some screens show")
         ->capture_default_str();
+    app.add_option("--plot", s.plot,
+                   "sample numeric tags while the scenario (or the prompt) runs: TAG,TAG... "
+                   "against simulated time, or x=TAG,y=TAG one against the other");
+    app.add_option("-o,--output", s.plot_svg, "where --plot draws its picture (FILE.svg)");
+    app.add_option("--csv", s.plot_csv, "where --plot writes the same series (FILE.csv)");
+}
+
+// What every panel of this run is given before it starts (the trace's level, the
+// plots), and what is done after its scenario (the plots written, the prompt).
+struct Around {
+    TraceLevel level = TraceLevel::Normal;
+    std::optional<PlotSpec> plot;
+    std::vector<std::string> plot_files;
+    bool prompt = false;  // -i with a scenario: stay at the prompt after it
+    std::string history;
+    Output* output = nullptr;
+    int failures = 0;  // plots that could not be written, a prompt's bad status
+
+    void before(Simulator& sim) const {
+        sim.session().view.level = level;
+        for (const std::string& path : plot_files) {
+            std::string error;
+            std::optional<PlotSampler> sampler = PlotSampler::make(sim, plot->tags, &error);
+            if (sampler) sim.session().plots.push_back({*plot, std::move(*sampler), path});
+        }
+    }
+    void after(Simulator& sim) {
+        if (prompt && interactive(sim, *output, history) != 0) ++failures;
+        std::vector<std::string> errors;
+        for (const std::string& line : sim.session().finish_plots(sim.now(), &errors)) {
+            output->info(line);
+        }
+        for (const std::string& e : errors) output->error(e);
+        failures += static_cast<int>(errors.size());
+    }
+    ScenarioHooks hooks() {
+        return {[this](Simulator& sim) { before(sim); }, [this](Simulator& sim) { after(sim); }};
+    }
+};
+
+// --plot, -o, --csv and -i as the run allows them; an empty message when they do.
+std::string check_around(const Settings& s, const Panel& panel,
+                         const std::shared_ptr<const Library>& library, Around* around) {
+    around->level = s.out.quiet  ? TraceLevel::Quiet
+                    : s.out.json ? TraceLevel::Full
+                                 : TraceLevel::Normal;
+    bool several = s.tour || s.scenarios.size() > 1;
+    if (s.interactive && (several || s.check)) {
+        return std::string("-i stays at the prompt after one scenario, not after ") +
+               (s.check  ? "--check"
+                : s.tour ? "the tour"
+                         : "several");
+    }
+    around->prompt = s.interactive && !s.scenarios.empty();
+    if (s.plot.empty() && s.plot_svg.empty() && s.plot_csv.empty()) return {};
+    if (s.plot.empty()) return "-o and --csv write what --plot samples: give --plot too";
+    if (s.plot_svg.empty() && s.plot_csv.empty())
+        return "--plot needs -o FILE.svg or --csv FILE.csv";
+    if (!s.plot_svg.empty() && !s.plot_svg.ends_with(".svg")) {
+        return "-o '" + s.plot_svg + "': the picture is written as FILE.svg";
+    }
+    if (several) return "--plot samples one scenario or the prompt, not several";
+    std::string error;
+    around->plot = PlotSpec::parse(s.plot, &error);
+    if (!around->plot) return error;
+    Simulator probe(panel, library, Options{});
+    if (!PlotSampler::make(probe, around->plot->tags, &error)) return error;
+    for (const std::string& path : {s.plot_svg, s.plot_csv}) {
+        if (!path.empty()) around->plot_files.push_back(path);
+    }
+    return {};
 }
 
 // What of the library the panel cannot use, or uses only in part.
@@ -158,8 +233,9 @@ void check_one(const std::string& path, const Panel& panel,
 
 void run_one(const std::string& path, const Panel& panel,
              const std::shared_ptr<const Library>& library, const Options& options, Output& output,
-             Tally& tally) {
-    ScenarioRun run = run_scenario_file(path, panel, library, options, std::ref(output));
+             Tally& tally, Around& around) {
+    ScenarioRun run =
+        run_scenario_file(path, panel, library, options, std::ref(output), around.hooks());
     const ScenarioResult& r = run.result;
     std::string summary = "scenario " + path + ": ";
     if (r.bad_lines > 0) {
@@ -180,13 +256,13 @@ void run_one(const std::string& path, const Panel& panel,
 
 int run_scenarios(const Settings& s, const Panel& panel,
                   const std::shared_ptr<const Library>& library, const Options& options,
-                  Output& output) {
+                  Output& output, Around& around) {
     Tally tally;
     for (const std::string& path : s.scenarios) {
         if (s.check) {
             check_one(path, panel, library, options, output, tally);
         } else {
-            run_one(path, panel, library, options, output, tally);
+            run_one(path, panel, library, options, output, tally, around);
         }
     }
     int total = static_cast<int>(s.scenarios.size());
@@ -206,7 +282,7 @@ int run_scenarios(const Settings& s, const Panel& panel,
                         {"failed", Value::integer(total - tally.passed)}});
     }
     if (tally.bad > 0) return 2;
-    return tally.passed == total ? 0 : 1;
+    return tally.passed == total && around.failures == 0 ? 0 : 1;
 }
 
 // The simulator's options from the settings; false with a message when one is wrong.
@@ -253,6 +329,9 @@ int main(int argc, char** argv) {
         "  hmisim --tour                        walk through every screen\n"
         "  hmisim -i                            the panel at a prompt\n"
         "  hmisim my.sim --watch main,pic1      one scenario, two windows in the trace\n"
+        "  hmisim my.sim -i                     one scenario, then the prompt\n"
+        "  hmisim panel/scenarios/60-electrical.sim --plot electric.electric1,electric.electric2"
+        " -o e.svg\n"
         "Scenario commands: type help at the prompt.");
     app.set_version_flag("--version", "hmisim " HMI_VERSION);
     Settings s;
@@ -278,9 +357,21 @@ int main(int argc, char** argv) {
     }
     warn_about_library(panel, *library, output);
     if (s.tour && !add_tour(s)) return 2;
-    if (!s.scenarios.empty()) return run_scenarios(s, panel, library, options, output);
+    Around around;
+    around.output = &output;
+    around.history = state_dir.empty() ? "" : state_dir + "/history";
+    std::string error = check_around(s, panel, library, &around);
+    if (!error.empty()) {
+        std::cerr << "hmisim: " << error << "\n";
+        return 2;
+    }
+    if (!s.scenarios.empty()) return run_scenarios(s, panel, library, options, output, around);
 
     Simulator sim(panel, library, options, std::ref(output));
+    around.before(sim);
     sim.start();
-    return interactive(sim, output, state_dir.empty() ? "" : state_dir + "/history");
+    int status = interactive(sim, output, around.history);
+    around.prompt = false;
+    around.after(sim);
+    return around.failures == 0 ? status : 1;
 }

@@ -2,9 +2,7 @@
 
 namespace hmi::sim {
 
-bool Output::wanted(const Event& event) {
-    if (!filter_.keep(event)) return false;
-    if (!options_.json && !in_readable_trace(event)) return false;
+bool Output::wanted(const Event& event) const {
     if (options_.quiet) {
         return is_failure(event) || event.type == EventType::Print ||
                event.type == EventType::PropValue || event.type == EventType::Info ||
@@ -14,10 +12,12 @@ bool Output::wanted(const Event& event) {
 }
 
 void Output::operator()(const Event& event) {
-    if (!wanted(event)) return;
-    std::string line = options_.json ? host::to_json(event) : host::format_line(event);
-    std::fprintf(out_, "%s\n", line.c_str());
-    std::fflush(out_);
+    filter_.pass(event, [this](const Event& e) {
+        if (!wanted(e)) return;
+        std::string line = options_.json ? host::to_json(e) : host::format_line(e);
+        std::fprintf(out_, "%s\n", line.c_str());
+        std::fflush(out_);
+    });
 }
 
 void Output::summary(std::string text, std::vector<Field> counts) {

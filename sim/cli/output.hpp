@@ -30,7 +30,7 @@ class Output {
     void error(std::string message);
 
   private:
-    bool wanted(const Event& event);
+    bool wanted(const Event& event) const;
 
     OutputOptions options_;
     WindowFilter filter_;

@@ -8,7 +8,9 @@
 #include <cstring>
 
 #include "host/gbk.hpp"
+#include "sim/engine/probe.hpp"
 #include "sim/engine/scenario.hpp"
+#include "sim/engine/session.hpp"
 
 namespace hmi::sim {
 
@@ -16,6 +18,8 @@ namespace {
 // The answers of a message box as the panel numbers them.
 constexpr int kAnswerYes = 6;
 constexpr int kAnswerNo = 7;
+constexpr int kAnswerOk = 1;
+constexpr int kMostLoadDepth = 8;  // scenarios that load scenarios
 
 std::string joined(const std::vector<std::string>& names, size_t most = 12) {
     std::string out;
@@ -76,16 +80,20 @@ struct Parser {
         return nullptr;
     }
 
-    bool widget_row(int index, const std::string& widget, const std::string& name, bool property,
-                    Command* c) {
+    // The widget is named by its name or by its label.
+    bool widget_row(int index, const std::string& widget_word, const std::string& name,
+                    bool property, Command* c) {
         const HandlerWindow* h = handlers(index);
         if (h == nullptr) return false;
         const std::string& window = sim.panel().windows[index].name;
-        std::vector<std::string> widgets = h->widgets();
-        if (std::find(widgets.begin(), widgets.end(), widget) == widgets.end()) {
-            return fail("window " + window + " has no widget '" + widget +
-                        "' with handlers (widgets: " + joined(widgets) + ")");
+        std::string message;
+        std::optional<std::string> found =
+            find_widget(*h, sim.panel().labels, widget_word, &message);
+        if (!found) {
+            if (h->name != window) message.replace(0, 7 + h->name.size(), "window " + window);
+            return fail(message);
         }
+        const std::string& widget = *found;
         std::vector<std::string> names;
         if (property) {
             c->prop = h->prop(widget, name);
@@ -170,6 +178,67 @@ struct Parser {
         }
         return true;
     }
+
+    // "TAG=VALUE", "TAG= VALUE", "TAG =VALUE" as "TAG = VALUE"; then the "=" goes.
+    void split_assignment() {
+        if (args.size() >= 2 && args[1].front() != '"') {
+            size_t eq = args[1].find('=');
+            if (eq != std::string::npos && eq > 0) {
+                std::string rest = args[1].substr(eq + 1);
+                args[1].resize(eq);
+                args.insert(args.begin() + 2, "=");
+                if (!rest.empty()) args.insert(args.begin() + 3, rest);
+            }
+        }
+        if (args.size() >= 3 && args[2].size() > 1 && args[2].front() == '=') {
+            std::string rest = args[2].substr(1);
+            args[2] = "=";
+            args.insert(args.begin() + 3, rest);
+        }
+        if (args.size() >= 4 && args[2] == "=") args.erase(args.begin() + 2);
+    }
+
+    // A condition whose names the panel has and whose value suits what it compares.
+    bool condition(const std::vector<std::string>& words, Command* c) {
+        c->condition = Condition::parse(words, error);
+        if (!c->condition) return false;
+        const Condition& cond = *c->condition;
+        using Subject = Condition::Subject;
+        if (cond.subject == Subject::Shown || cond.subject == Subject::Hidden) {
+            for (const std::string& w : cond.names) {
+                int index = -1;
+                if (!window(w, &index)) return false;
+            }
+            return true;
+        }
+        const Comparison& cmp = cond.comparison;
+        bool equality = cmp.op == Comparison::Op::Equal || cmp.op == Comparison::Op::NotEqual;
+        if (cond.subject == Subject::Tag) {
+            host::Tag* t = nullptr;
+            if (!tag(cond.names[0], &t)) return false;
+            std::vector<unsigned char> unused;
+            bool text = t->def->kind == host::Kind::Text;
+            if (equality && !tag_value(*t, text ? "\"" + cmp.value + "\"" : cmp.value, &unused)) {
+                return false;
+            }
+            std::string why = cmp.applies_to(tag_actual(*t).type);
+            return why.empty() || fail(t->def->name + ": " + why);
+        }
+        int window_index = -1;
+        const PropRow* row = nullptr;
+        SimulatorProbe probe(sim, sim.panel().labels);
+        if (!probe.find_prop(cond.names, &window_index, &row, error)) return false;
+        if (equality) {
+            unsigned char unused[HMI_TEXT_VALUE_SIZE] = {};
+            bool text = row->kind == PropKind::Text;
+            std::string e =
+                parse_prop(row->kind, text ? "\"" + cmp.value + "\"" : cmp.value, unused);
+            if (!e.empty()) return fail(row->key + ": " + e);
+        }
+        std::string why =
+            cmp.applies_to(prop_actual(row->kind, sim.prop_value(window_index, row)).type);
+        return why.empty() || fail(row->key + ": " + why);
+    }
 };
 
 // What a running command needs: the panel, and where the command was written.
@@ -196,15 +265,18 @@ struct Runner {
         std::vector<Field> fields = located();
         fields.push_back({"met", Value::boolean(met)});
         fields.push_back({"command", Value::text(c.text)});
-        if (!met) {
-            fields.push_back({"expected", Value::text(expected)});
-            fields.push_back({"actual", Value::text(actual)});
-        }
+        if (!met) fields.push_back({"expected", Value::text(expected)});
+        if (!met || !actual.empty()) fields.push_back({"actual", Value::text(actual)});
         sim.report(EventType::Expect, std::move(fields));
         return met;
     }
     void info(std::string text) const {
         sim.report(EventType::Info, {{"text", Value::text(std::move(text))}});
+    }
+    void warning(std::string text) const {
+        std::vector<Field> fields = located();
+        fields.push_back({"message", Value::text(std::move(text))});
+        sim.report(EventType::Warning, std::move(fields));
     }
     const Panel& panel() const { return sim.panel(); }
 };
@@ -261,25 +333,66 @@ void complete_answer(Simulator&, const Words& w, Words* out) {
     if (w.size() >= 2 && w[1] == "msgbox") *out = {"yes", "no"};
     if (w.size() >= 2 && w[1] == "input") *out = {"cancel"};
 }
+void complete_condition(Simulator& sim, const Words& w, size_t first, Words* out);
 void complete_expect(Simulator& sim, const Words& w, Words* out) {
-    size_t n = w.size();
-    if (n == 1) *out = {"tag", "shown", "hidden", "prop"};
-    if (n == 1) return;
-    if (n == 2 && w[1] == "tag") add_tags(sim, out);
-    if (w[1] == "shown" || w[1] == "hidden") add_windows(sim, out);
-    if (w[1] != "prop") return;
-    if (n == 2) add_windows(sim, out);
-    if (n == 3) add_widgets(sim, w[2], nullptr, out);
-    if (n == 4) add_properties(sim, w[2], w[3], out);
+    complete_condition(sim, w, 1, out);
 }
 void complete_help(Simulator&, const Words& w, Words* out) {
     if (w.size() == 1) *out = command_names();
+}
+// A condition: a tag, shown or hidden and a window, prop and a window's widgets.
+void complete_condition(Simulator& sim, const Words& w, size_t first, Words* out) {
+    size_t n = w.size();
+    if (n == first) {
+        *out = {"tag", "shown", "hidden", "prop"};
+        add_tags(sim, out);
+        return;
+    }
+    if (n < first) return;
+    const std::string& kind = w[first];
+    if (n == first + 1 && kind == "tag") add_tags(sim, out);
+    if (kind == "shown" || kind == "hidden") add_windows(sim, out);
+    if (kind != "prop") return;
+    if (n == first + 1) add_windows(sim, out);
+    if (n == first + 2) add_widgets(sim, w[first + 1], nullptr, out);
+    if (n == first + 3) add_properties(sim, w[first + 1], w[first + 2], out);
+}
+void complete_run(Simulator& sim, const Words& w, Words* out) {
+    if (w.size() == 1) *out = {"until"};
+    if (w.size() >= 2 && w[1] == "until") complete_condition(sim, w, 2, out);
+}
+void complete_break(Simulator& sim, const Words& w, Words* out) {
+    if (w.size() == 1) out->push_back("clear");
+    complete_condition(sim, w, 1, out);
+}
+void complete_trace(Simulator&, const Words& w, Words* out) {
+    if (w.size() == 1) *out = {"quiet", "normal", "full"};
+}
+void complete_record(Simulator&, const Words& w, Words* out) {
+    if (w.size() == 1) *out = {"stop"};
+}
+void complete_plot(Simulator& sim, const Words& w, Words* out) {
+    if (w.size() == 1) {
+        *out = {"stop", "x="};
+        add_tags(sim, out);
+    }
 }
 
 // ---- parse and run, by command ----
 
 bool parse_set(Parser& p, Command* c) {
-    if (p.args.size() == 4 && p.args[2] == "=") p.args.erase(p.args.begin() + 2);
+    p.split_assignment();
+    if (p.args.size() > 3) {
+        host::Tag* t = p.sim.host().tags().find(p.args[1]);
+        if (t != nullptr && t->def->kind == host::Kind::Text) {
+            std::string text;
+            for (size_t i = 2; i < p.args.size(); ++i) text += (i > 2 ? " " : "") + p.args[i];
+            return p.fail(
+                "expected: set TAG [=] VALUE; a text of several words goes in double "
+                "quotes: set " +
+                p.args[1] + " \"" + text + "\"");
+        }
+    }
     if (!p.expect_count(3, 3)) return false;
     return p.tag(p.args[1], &c->tag) && p.tag_value(*c->tag, p.args[2], &c->value);
 }
@@ -344,12 +457,84 @@ bool run_fire(const Runner& r) {
 }
 
 bool parse_run(Parser& p, Command* c) {
+    if (p.args.size() >= 2 && p.args[1] == "until") {
+        c->form = Command::Form::Until;
+        std::vector<std::string> words(p.args.begin() + 2, p.args.end());
+        c->count = kRunUntilDefaultMs;
+        if (words.size() >= 2 && words[words.size() - 2] == "max") {
+            if (!parse_duration(words.back(), &c->count) || c->count == 0) {
+                return p.fail("'" + words.back() +
+                              "' is not a duration (500ms, 10s, 2m, 1h, 1m30s)");
+            }
+            words.resize(words.size() - 2);
+        }
+        return p.condition(words, c);
+    }
     if (!p.expect_count(2, 2)) return false;
     return parse_duration(p.args[1], &c->count) ||
            p.fail("'" + p.args[1] + "' is not a duration (500ms, 10s, 2m, 1h, 1m30s)");
 }
+// What a condition compares, as an expectation names it.
+std::string expectation_text(const Condition& cond) {
+    std::string names;
+    for (const std::string& n : cond.names) names += (names.empty() ? "" : " ") + n;
+    if (cond.subject == Condition::Subject::Shown) return "shown: " + names;
+    if (cond.subject == Condition::Subject::Hidden) return "hidden: " + names;
+    return names + " " + cond.comparison.readable();
+}
+// A property of a window not shown keeps the value of its last poll: say so.
+std::string hidden_note(Simulator& sim, SimulatorProbe& probe, const Condition& cond) {
+    if (cond.subject != Condition::Subject::Prop) return {};
+    int window = -1;
+    const PropRow* row = nullptr;
+    std::string error;
+    if (!probe.find_prop(cond.names, &window, &row, &error) || sim.shown(window)) return {};
+    return " (window not shown)";
+}
+// 7400 as "7s400ms", as a duration is written.
+std::string duration_text(uint64_t ms) {
+    if (ms == 0) return "0ms";
+    std::string out;
+    for (auto [unit, size] : {std::pair{"h", 3600000ull}, std::pair{"m", 60000ull},
+                              std::pair{"s", 1000ull}, std::pair{"ms", 1ull}}) {
+        if (ms >= size) {
+            out += std::to_string(ms / size) + unit;
+            ms %= size;
+        }
+    }
+    return out;
+}
+bool run_until(const Runner& r) {
+    SimulatorProbe probe(r.sim, r.panel().labels);
+    const Condition& cond = *r.c.condition;
+    uint64_t start = r.sim.now();
+    std::string stopped = "met";
+    if (!evaluate(cond, probe).holds) {
+        stopped = r.sim.run_until(r.c.count, [&] {
+            return evaluate(cond, probe).holds ? std::string("met") : std::string();
+        });
+    }
+    Outcome outcome = evaluate(cond, probe);
+    if (stopped == "met") {
+        std::vector<Field> fields = r.located();
+        fields.push_back({"condition", Value::text(cond.text)});
+        fields.push_back({"after", Value::text(duration_text(r.sim.now() - start))});
+        fields.push_back({"after_ms", Value::integer(static_cast<int64_t>(r.sim.now() - start))});
+        fields.push_back({"actual", Value::text(outcome.actual)});
+        r.sim.report(EventType::Wait, std::move(fields));
+        return true;
+    }
+    if (!stopped.empty()) {
+        r.warning("run stopped at " + format_time(r.sim.now()) + " " + stopped);
+        return true;
+    }
+    return r.expectation(false, expectation_text(cond) + " within " + duration_text(r.c.count),
+                         outcome.actual + hidden_note(r.sim, probe, cond));
+}
 bool run_run(const Runner& r) {
-    r.sim.run(r.c.count);
+    if (r.c.form == Command::Form::Until) return run_until(r);
+    std::string stopped = r.sim.run_until(r.c.count, nullptr);
+    if (!stopped.empty()) r.warning("run stopped at " + format_time(r.sim.now()) + " " + stopped);
     return true;
 }
 
@@ -375,8 +560,10 @@ bool parse_msgbox_answer(Parser& p, const std::string& a, Command* c) {
         n = kAnswerYes;
     } else if (a == "no") {
         n = kAnswerNo;
+    } else if (a == "ok" || a == "OK") {
+        n = kAnswerOk;
     } else if (ec != std::errc() || end != a.data() + a.size()) {
-        return p.fail("'" + a + "' is not an answer: yes (6), no (7) or a number");
+        return p.fail("'" + a + "' is not an answer: yes (6), no (7), ok (1) or a number");
     }
     c->answers.push_back(n);
     return true;
@@ -420,78 +607,22 @@ bool run_answer(const Runner& r) {
     return true;
 }
 
-bool parse_expect_prop(Parser& p, Command* c) {
-    size_t used = 0;
-    if (!p.target(2, "", true, c, &used)) return false;
-    if (p.args.size() != 3 + used) {
-        return p.fail("expected: expect prop WINDOW WIDGET PROPERTY VALUE | expect prop KEY VALUE");
-    }
-    c->value.assign(HMI_TEXT_VALUE_SIZE, 0);
-    std::string e = parse_prop(c->prop->kind, p.args.back(), c->value.data());
-    return e.empty() || p.fail(c->prop->key + ": " + e);
-}
 bool parse_expect(Parser& p, Command* c) {
     if (p.args.size() < 2) return p.usage();
     const std::string& what = p.args[1];
-    if (what == "tag") {
-        c->form = Command::Form::Tag;
-        if (p.args.size() != 4) return p.fail("expected: expect tag TAG VALUE");
-        return p.tag(p.args[2], &c->tag) && p.tag_value(*c->tag, p.args[3], &c->value);
-    }
     if (what == "shown" || what == "hidden") {
         c->form = what == "shown" ? Command::Form::Shown : Command::Form::Hidden;
         if (p.args.size() < 3) return p.fail("expected: expect " + what + " WINDOW...");
         return p.windows_from(2, c);
     }
-    if (what == "prop") {
-        c->form = Command::Form::Prop;
-        return parse_expect_prop(p, c);
+    if (what == "tag" && p.args.size() < 4) return p.fail("expected: expect tag TAG [OP] VALUE");
+    if (what != "tag" && what != "prop" && p.sim.host().tags().find(what) == nullptr) {
+        return p.fail("expect what? tag, shown, hidden, prop or a tag's name, not '" + what + "'");
     }
-    return p.fail("expect what? tag, shown, hidden or prop");
+    c->form = Command::Form::Condition;
+    return p.condition(std::vector<std::string>(p.args.begin() + 1, p.args.end()), c);
 }
 
-std::string tag_text(const host::Tag& tag) {
-    return host::typed_value(tag.def->kind, tag.value).readable(true);
-}
-
-bool same_tag_value(const host::Tag& tag, const std::vector<unsigned char>& value) {
-    switch (tag.def->kind) {
-        case host::Kind::Text:
-            return std::strncmp(reinterpret_cast<const char*>(tag.value),
-                                reinterpret_cast<const char*>(value.data()),
-                                host::kTextTagSize) == 0;
-        case host::Kind::F32: {
-            float a, b;
-            std::memcpy(&a, tag.value, 4);
-            std::memcpy(&b, value.data(), 4);
-            return a == b;
-        }
-        default:
-            return std::memcmp(tag.value, value.data(), host::width(tag.def->kind)) == 0;
-    }
-}
-
-bool same_prop_value(PropKind kind, const unsigned char* a, const unsigned char* b) {
-    if (kind == PropKind::Text) {
-        return std::strncmp(reinterpret_cast<const char*>(a), reinterpret_cast<const char*>(b),
-                            HMI_TEXT_VALUE_SIZE) == 0;
-    }
-    if (kind == PropKind::Float) {
-        float x, y;
-        std::memcpy(&x, a, 4);
-        std::memcpy(&y, b, 4);
-        return x == y;
-    }
-    return std::memcmp(a, b, prop_width(kind)) == 0;
-}
-
-bool expect_tag(const Runner& r) {
-    const host::Tag& tag = *r.c.tag;
-    if (same_tag_value(tag, r.c.value)) return r.expectation(true);
-    std::string expected = host::typed_value(tag.def->kind, r.c.value.data()).readable(true);
-    return r.expectation(false, tag.def->name + " = " + expected,
-                         tag.def->name + " = " + tag_text(tag));
-}
 bool expect_windows(const Runner& r, bool want) {
     std::string wrong, shown;
     for (int w : r.c.windows) {
@@ -507,25 +638,17 @@ bool expect_windows(const Runner& r, bool want) {
     return r.expectation(false, std::string(want ? "shown" : "hidden") + ": " + wrong,
                          "shown windows: " + (shown.empty() ? "none" : shown));
 }
-bool expect_prop(const Runner& r) {
-    const PropRow& row = *r.c.prop;
-    const unsigned char* value = r.sim.prop_value(r.c.window, &row);
-    if (same_prop_value(row.kind, value, r.c.value.data())) return r.expectation(true);
-    std::string name = r.panel().windows[r.c.window].name + " " + row.widget + " " + row.property;
-    return r.expectation(false, name + " = " + format_prop(row.kind, r.c.value.data()),
-                         name + " = " + format_prop(row.kind, value) +
-                             (r.sim.shown(r.c.window) ? "" : " (window not shown)"));
-}
 bool run_expect(const Runner& r) {
-    switch (r.c.form) {
-        case Command::Form::Tag:
-            return expect_tag(r);
-        case Command::Form::Shown:
-        case Command::Form::Hidden:
-            return expect_windows(r, r.c.form == Command::Form::Shown);
-        default:
-            return expect_prop(r);
+    if (r.c.form == Command::Form::Shown || r.c.form == Command::Form::Hidden) {
+        return expect_windows(r, r.c.form == Command::Form::Shown);
     }
+    SimulatorProbe probe(r.sim, r.panel().labels);
+    const Condition& cond = *r.c.condition;
+    Outcome outcome = evaluate(cond, probe);
+    if (outcome.holds) return r.expectation(true, {}, outcome.actual);
+    return r.expectation(
+        false, expectation_text(cond),
+        (outcome.error.empty() ? outcome.actual : outcome.error) + hidden_note(r.sim, probe, cond));
 }
 
 bool parse_patterns(Parser& p, Command* c) {
@@ -566,47 +689,100 @@ bool run_say(const Runner& r) {
     return true;
 }
 
+// Rows of cells as lines, each column as wide as its widest cell.
+std::vector<std::string> aligned(const std::vector<std::vector<std::string>>& rows) {
+    auto width = [](const std::string& text) {
+        size_t n = 0;
+        for (unsigned char ch : text) n += (ch & 0xC0) != 0x80;  // UTF-8 characters
+        return n;
+    };
+    std::vector<size_t> widths;
+    for (const auto& row : rows) {
+        widths.resize(std::max(widths.size(), row.size()));
+        for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], width(row[i]));
+    }
+    std::vector<std::string> lines;
+    for (const auto& row : rows) {
+        std::string line;
+        for (size_t i = 0; i < row.size(); ++i) {
+            line += row[i];
+            if (i + 1 < row.size()) line += std::string(widths[i] - width(row[i]) + 2, ' ');
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 bool run_windows(const Runner& r) {
+    std::vector<std::vector<std::string>> rows;
     for (size_t i = 0; i < r.panel().windows.size(); ++i) {
         int index = static_cast<int>(i);
         const PanelWindow& w = r.panel().windows[i];
         const HandlerWindow* h = r.sim.handlers(index);
-        std::string text = w.name + (r.sim.shown(index) ? "  shown" : "  hidden");
-        if (r.sim.modal_window() == index) text += " modal";
-        if (h == nullptr) text += "  no handlers";
+        std::string state = r.sim.shown(index) ? "shown" : "hidden";
+        if (r.sim.modal_window() == index) state += " modal";
+        std::string handlers = "no handlers";
         if (h != nullptr) {
-            text += "  " + std::to_string(h->events.size()) + " events, " +
-                    std::to_string(h->props.size()) + " properties";
-            if (h->name != w.name) text += " (keys \"" + h->name + "_...\")";
+            handlers = std::to_string(h->events.size()) + " events, " +
+                       std::to_string(h->props.size()) + " properties";
+            if (h->name != w.name) handlers += " (keys \"" + h->name + "_...\")";
         }
+        std::string timers;
         for (const PanelTimer& t : r.panel().timers) {
             if (t.window != w.name) continue;
-            text += "  " + t.widget + " every " + std::to_string(t.period_ms) + " ms";
-            if (h == nullptr || h->event(t.widget, "timer") == nullptr) text += " (no handler)";
+            timers += (timers.empty() ? "" : ", ") + t.widget + " every " +
+                      std::to_string(t.period_ms) + " ms";
+            if (h == nullptr || h->event(t.widget, "timer") == nullptr) timers += " (no handler)";
         }
-        r.info(text);
+        rows.push_back({w.name, state, handlers, timers});
     }
+    for (const std::string& line : aligned(rows)) r.info(line);
     return true;
 }
 
 bool parse_handler_window(Parser& p, Command* c) {
     return parse_window(p, c) && p.handlers(c->window) != nullptr;
 }
+// Each widget with its label and events, then each property with its value and the
+// tags its function read at its last poll.
 bool run_widgets(const Runner& r) {
     const HandlerWindow& h = *r.sim.handlers(r.c.window);
+    std::vector<std::vector<std::string>> rows;
     for (const std::string& widget : h.widgets()) {
-        std::string text = widget + ":";
+        const std::string* label = r.panel().labels.label(h.name, widget);
+        std::string events;
         for (const EventRow& row : h.events) {
-            if (row.widget == widget) text += " " + row.event;
+            if (row.widget == widget) events += (events.empty() ? "" : ", ") + row.event;
         }
+        rows.push_back({widget, label ? "\"" + *label + "\"" : "(no label)",
+                        events.empty() ? "" : "on " + events});
         for (const PropRow& row : h.props) {
-            if (row.widget == widget) text += " ." + row.property;
+            if (row.widget != widget) continue;
+            bool polled = false;
+            std::vector<std::string> follows = r.sim.prop_follows(r.c.window, &row, &polled);
+            std::string tags;
+            for (const std::string& t : follows) tags += (tags.empty() ? "" : ", ") + t;
+            if (!polled) {
+                tags = "(not polled yet: show the window)";
+            } else {
+                tags = tags.empty() ? "(reads no tag)" : "follows " + tags;
+            }
+            rows.push_back({"",
+                            "  " + row.property + " = " +
+                                format_prop(row.kind, r.sim.prop_value(r.c.window, &row)),
+                            tags});
         }
-        r.info(text);
     }
+    for (const std::string& line : aligned(rows)) r.info(line);
     return true;
 }
 bool run_props(const Runner& r) {
+    if (r.sim.handlers(r.c.window)->props.empty()) {
+        r.info("window " + r.panel().windows[r.c.window].name +
+               " has no properties that follow tags (widgets WINDOW lists its widgets)");
+        return true;
+    }
     for (const PropRow& row : r.sim.handlers(r.c.window)->props) {
         r.sim.report(EventType::PropValue,
                      {{"window", Value::text(r.panel().windows[r.c.window].name)},
@@ -620,7 +796,7 @@ bool run_props(const Runner& r) {
 
 bool parse_help(Parser& p, Command* c) {
     if (!p.expect_count(1, 2)) return false;
-    if (p.args.size() == 2 && find_command(p.args[1]) == nullptr) {
+    if (p.args.size() == 2 && command_help(p.args[1]).empty()) {
         return p.fail("no command '" + p.args[1] + "' (commands: " + joined(command_names(), 100) +
                       ")");
     }
@@ -637,10 +813,164 @@ bool run_help(const Runner& r) {
     return true;
 }
 
+// tags: the catalogue, not the values (print gives those).
+bool run_tags(const Runner& r) {
+    std::vector<std::vector<std::string>> rows;
+    for (const host::Tag& t : r.sim.host().tags().all()) {
+        bool wanted = std::any_of(r.c.words.begin(), r.c.words.end(),
+                                  [&](const std::string& p) { return matches(p, t.def->name); });
+        if (!wanted) continue;
+        rows.push_back({t.def->name, std::string(host::kind_name(t.def->kind)),
+                        "initial " + t.def->initial, t.def->param ? "parameter" : ""});
+    }
+    for (const std::string& line : aligned(rows)) r.info(line);
+    return true;
+}
+
+bool parse_break(Parser& p, Command* c) {
+    if (p.args.size() == 2 && p.args[1] == "clear") {
+        c->words.push_back("clear");
+        return true;
+    }
+    if (p.args.size() == 1) return true;
+    c->form = Command::Form::Condition;
+    return p.condition(std::vector<std::string>(p.args.begin() + 1, p.args.end()), c);
+}
+bool run_break(const Runner& r) {
+    Session& session = r.sim.session();
+    if (r.c.condition) {
+        session.breaks.push_back({*r.c.condition, false});
+        r.info("a run stops when " + r.c.condition->text + " comes to hold (break clear drops it)");
+        return true;
+    }
+    if (!r.c.words.empty()) session.breaks.clear();
+    for (const Session::Break& b : session.breaks) r.info("break " + b.condition.text);
+    if (session.breaks.empty()) r.info("no breaks");
+    return true;
+}
+
+bool parse_watch(Parser& p, Command* c) {
+    if (!p.expect_count(2, 1000)) return false;
+    return parse_patterns(p, c);
+}
+bool parse_unwatch(Parser& p, Command* c) {
+    c->words.assign(p.args.begin() + 1, p.args.end());
+    return true;
+}
+bool run_watch(const Runner& r, bool add) {
+    std::vector<std::string>& watched = r.sim.session().view.watched;
+    if (!add && r.c.words.empty()) watched.clear();
+    for (const std::string& w : r.c.words) {
+        auto at = std::find(watched.begin(), watched.end(), w);
+        if (add && at == watched.end()) watched.push_back(w);
+        if (!add && at != watched.end()) watched.erase(at);
+    }
+    std::string list;
+    for (const std::string& w : watched) list += (list.empty() ? "" : " ") + w;
+    r.info(watched.empty() ? "watching every tag" : "watching only the writes of " + list);
+    return true;
+}
+bool run_watch_add(const Runner& r) {
+    return run_watch(r, true);
+}
+bool run_unwatch(const Runner& r) {
+    return run_watch(r, false);
+}
+
+bool parse_trace(Parser& p, Command* c) {
+    if (!p.expect_count(2, 2)) return false;
+    if (!parse_level(p.args[1])) {
+        return p.fail("'" + p.args[1] + "' is not a level: quiet, normal or full");
+    }
+    c->words.push_back(p.args[1]);
+    return true;
+}
+bool run_trace(const Runner& r) {
+    r.sim.session().view.level = *parse_level(r.c.words.at(0));
+    r.info("trace " + r.c.words.at(0));
+    return true;
+}
+
+bool run_restart(const Runner& r) {
+    r.sim.restart();
+    return true;
+}
+
+bool parse_path(Parser& p, Command* c) {
+    if (!p.expect_count(2, 2)) return false;
+    c->path = unquoted(p.args[1]);
+    return true;
+}
+bool run_record(const Runner& r) {
+    std::optional<ScenarioRecorder>& recorder = r.sim.session().recorder;
+    if (r.c.path == "stop") {
+        if (!recorder) return r.refuse("nothing is being recorded");
+        r.info("recording written to " + recorder->path());
+        recorder.reset();
+        return true;
+    }
+    std::string error;
+    recorder = ScenarioRecorder::open(r.c.path, &error);
+    if (!recorder) return r.refuse(error);
+    r.info("recording what is typed to " + r.c.path + " (record stop ends it)");
+    return true;
+}
+bool run_load(const Runner& r) {
+    Session& session = r.sim.session();
+    if (session.load_depth >= kMostLoadDepth) {
+        return r.refuse("scenarios that load scenarios, " + std::to_string(kMostLoadDepth) +
+                        " deep: stopped here");
+    }
+    std::string text;
+    try {
+        text = read_file(r.c.path);
+    } catch (const std::exception& e) {
+        return r.refuse(e.what());
+    }
+    ++session.load_depth;
+    ScenarioResult result = run_scenario(text, r.c.path, r.sim);
+    --session.load_depth;
+    return result.ok();
+}
+
+bool parse_plot(Parser& p, Command* c) {
+    if (p.args.size() == 2 && p.args[1] == "stop") return true;
+    if (!p.expect_count(3, 3)) return false;
+    c->plot = PlotSpec::parse(p.args[1], p.error);
+    if (!c->plot || !PlotSampler::make(p.sim, c->plot->tags, p.error)) return false;
+    c->path = unquoted(p.args[2]);
+    if (!c->path.ends_with(".svg") && !c->path.ends_with(".csv")) {
+        return p.fail("'" + c->path + "': a plot is written as FILE.svg or FILE.csv");
+    }
+    return true;
+}
+bool run_plot(const Runner& r) {
+    Session& session = r.sim.session();
+    if (!r.c.plot) {
+        std::vector<std::string> errors;
+        for (const std::string& line : session.finish_plots(r.sim.now(), &errors)) r.info(line);
+        for (const std::string& e : errors) r.refuse(e);
+        if (session.plots.empty() && errors.empty()) r.info("no plot is being drawn");
+        return errors.empty();
+    }
+    std::string error;
+    std::optional<PlotSampler> sampler = PlotSampler::make(r.sim, r.c.plot->tags, &error);
+    if (!sampler) return r.refuse(error);
+    session.plots.push_back({*r.c.plot, std::move(*sampler), r.c.path});
+    r.info("plotting to " + r.c.path + " (plot stop writes it)");
+    return true;
+}
+
+// quit: the prompt ends before the line is parsed; in a scenario it does nothing.
+bool run_nothing(const Runner&) {
+    return true;
+}
+
 const CommandRow kCommands[] = {
     {"set", "set TAG [=] VALUE", "give a tag a value (as the panel's own data would)",
      "A number in range for the tag's kind (decimal or 0x hex), a float, or a text in\n"
-     "double quotes. Properties that read the tag are polled again.",
+     "double quotes (set dish.iuput0 \"a b\"). TAG=VALUE works too. Properties that read\n"
+     "the tag are polled again.",
      false, parse_set, run_set, complete_tag},
     {"show", "show WINDOW", "show a window (runs its open handler)",
      "Its timers start, its properties are polled.", false, parse_window, run_show,
@@ -652,30 +982,40 @@ const CommandRow kCommands[] = {
      complete_nothing},
     {"click", "click WINDOW WIDGET | click KEY", "touch and click a widget",
      "The window must be shown, and no other window may hold the panel modally.\n"
-     "KEY is the handler's key, window_widget_click.",
+     "WIDGET is its name or its label (widgets WINDOW lists both): click 12 \"HV203\n"
+     "duration\", click timeinput confirm, click 18 pause. KEY is the handler's key,\n"
+     "window_widget_click.",
      false, parse_click, run_click, complete_click},
     {"fire", "fire WINDOW WIDGET [N] | fire KEY [N]",
      "tick a timer N times now, without moving the clock",
      "Each tick runs with everything it causes before the next.", false, parse_fire, run_fire,
      complete_click},
-    {"run", "run DURATION", "let simulated time pass: 500ms, 10s, 2m, 1h, 1m30s",
-     "Every timer of a shown window ticks at its period, in time order.", false, parse_run, run_run,
-     complete_nothing},
+    {"run", "run DURATION | run until CONDITION [max DURATION]",
+     "let simulated time pass: 500ms, 10s, 2m, 1h, 1m30s; or until a condition holds",
+     "Every timer of a shown window ticks at its period, in time order. run until stops\n"
+     "at the first event after which the condition holds (it looks before running too);\n"
+     "without max it waits at most 1h of panel time, then fails with the value found.\n"
+     "CONDITION is as for expect: run until kelvor.save_flag = 3 max 2m, run until\n"
+     "shown timeinput. At the prompt Ctrl-C stops a run at the moment it has reached.",
+     false, parse_run, run_run, complete_run},
     {"clock", "clock YYYY-MM-DD HH:MM:SS", "set the panel's clock (UTC)",
      "The system clock tags follow it; simulated time goes on from there.", false,
      parse_clock_command, run_clock, complete_nothing},
     {"answer", "answer msgbox yes|no|N ... | answer input NUMBER|cancel ...",
      "queue answers for the next questions or input dialogs",
-     "yes is 6, no is 7. Notices need no answer. An answer that no dialog took fails the\n"
-     "scenario at its end.",
+     "yes is 6, no is 7, ok is 1. Notices need no answer. An answer that no dialog took\n"
+     "fails the scenario at its end.",
      false, parse_answer, run_answer, complete_answer},
-    {"expect",
-     "expect tag TAG VALUE | shown WINDOW... | hidden WINDOW... | prop WINDOW WIDGET PROPERTY "
-     "VALUE | prop KEY VALUE",
-     "check the panel; a failed check fails the run",
-     "A failed check shows what was expected next to what is.", true, parse_expect, run_expect,
-     complete_expect},
-    {"print", "print GLOB...", "show the tags whose names match",
+    {"expect", "expect CONDITION", "check the panel; a failed check fails the run",
+     "CONDITION: [tag] TAG [OP] VALUE | shown WINDOW... | hidden WINDOW... |\n"
+     "prop WINDOW WIDGET PROPERTY [OP] VALUE | prop KEY [OP] VALUE.\n"
+     "OP: = != < <= > >= (= when left out), or ~ VALUE +- TOLERANCE (or ±).\n"
+     "A float equals VALUE when they agree to the digits VALUE is written with: 13.9 is\n"
+     "met by 13.900001 and 13.94, 13.90 is not met by 13.906; <= and >= hold for such\n"
+     "equal values too. Whole numbers and texts compare exactly. A failed check shows\n"
+     "what was expected next to what is; a met one shows what was found.",
+     true, parse_expect, run_expect, complete_expect},
+    {"print", "print GLOB...", "show the current values of the tags whose names match",
      "Shell patterns: * any text, ? one character, [...] one of.", false, parse_print, run_print,
      complete_tags},
     {"say", "say TEXT", "write a line of narration into the trace", "", false, parse_say, run_say,
@@ -683,14 +1023,49 @@ const CommandRow kCommands[] = {
     {"windows", "windows", "list the panel's windows",
      "Shown or hidden, their handlers and their timers.", false, parse_bare, run_windows,
      complete_nothing},
-    {"widgets", "widgets WINDOW", "list a window's widgets with their events and properties", "",
-     false, parse_handler_window, run_widgets, complete_window},
+    {"widgets", "widgets WINDOW",
+     "list a window's widgets: label, events, properties with their values and tags",
+     "The tags a property follows are those its function read when last polled.", false,
+     parse_handler_window, run_widgets, complete_window},
     {"props", "props WINDOW", "list a window's properties with their current values", "", false,
      parse_handler_window, run_props, complete_window},
-    {"tags", "tags [GLOB...]", "list tags (all, or those that match)", "", false, parse_patterns,
-     run_print, complete_tags},
+    {"tags", "tags [GLOB...]", "list the catalogue's tags: kind, initial value, parameter",
+     "print gives their current values.", false, parse_patterns, run_tags, complete_tags},
+    {"watch", "watch TAG-GLOB...",
+     "trace only these tags' writes (each under the event that caused it), and failures",
+     "Several watch commands add up; unwatch drops some or all.", false, parse_watch, run_watch_add,
+     complete_tags},
+    {"unwatch", "unwatch [TAG-GLOB...]", "stop watching these tags (all when none is named)", "",
+     false, parse_unwatch, run_unwatch, complete_tags},
+    {"trace", "trace quiet|normal|full", "how much the trace shows from now on",
+     "quiet: failures, errors, warnings, asked-for values and narration; normal: also\n"
+     "events, tag writes, window calls, dialogs, parameters and met expectations; full:\n"
+     "also every property change.",
+     false, parse_trace, run_trace, complete_trace},
+    {"break", "break [CONDITION | clear]",
+     "stop any run when the condition comes to hold; alone, list the breaks",
+     "CONDITION is as for expect. The run stops at the simulated moment of the event\n"
+     "after which it holds, and says why.",
+     false, parse_break, run_break, complete_break},
+    {"restart", "restart", "switch the panel off and on",
+     "Tags back to their initial values, the saved parameters loaded again, the start\n"
+     "window shown, timers from zero. Windows go without their close handlers, as at a\n"
+     "power cut; simulated time and the clock go on.",
+     false, parse_bare, run_restart, complete_nothing},
+    {"record", "record FILE | record stop",
+     "write what is typed from now on, with the answers given to dialogs, as a scenario",
+     "Listings, help and record itself are left out.", false, parse_path, run_record,
+     complete_record},
+    {"load", "load FILE", "run a scenario file here, on this panel",
+     "In a scenario, FILE is found beside it.", false, parse_path, run_load, complete_nothing},
+    {"plot", "plot TAG,TAG... FILE | plot x=TAG,y=TAG FILE | plot stop",
+     "sample numeric tags from now on; plot stop (or the end) writes FILE, .svg or .csv",
+     "TAG,TAG...: the tags against simulated time; x=TAG,y=TAG: one against the other.", false,
+     parse_plot, run_plot, complete_plot},
     {"help", "help [COMMAND]", "this list, or more about one command", "", false, parse_help,
      run_help, complete_help},
+    {"quit", "quit | exit", "leave the prompt (exit does the same)", "", false, parse_bare,
+     run_nothing, complete_nothing},
 };
 }  // namespace
 
@@ -714,11 +1089,11 @@ std::string command_help() {
     std::string out;
     for (const CommandRow& row : kCommands)
         out += std::string(row.usage) + "\n    " + row.help + "\n";
-    return out;
+    return out + "help COMMAND tells more of one command.\n";
 }
 
 std::string command_help(std::string_view name) {
-    const CommandRow* row = find_command(name);
+    const CommandRow* row = find_command(name == "exit" ? "quit" : name);
     if (row == nullptr) return {};
     std::string out = std::string(row->usage) + "\n    " + row->help + "\n";
     std::string_view details = row->details;
@@ -741,7 +1116,7 @@ std::optional<Command> parse_command(std::string_view line, Simulator& sim, std:
     error->clear();
     std::vector<std::string> args;
     if (!split_words(line, &args, error) || args.empty()) return std::nullopt;
-    const CommandRow* row = find_command(args[0]);
+    const CommandRow* row = find_command(args[0] == "exit" ? "quit" : args[0]);
     if (row == nullptr) {
         *error =
             "unknown command '" + args[0] + "' (commands: " + joined(command_names(), 100) + ")";

@@ -1,6 +1,7 @@
 #include "sim/engine/panel.hpp"
 
 #include <charconv>
+#include <filesystem>
 #include <set>
 #include <stdexcept>
 
@@ -85,7 +86,13 @@ Panel Panel::parse(const host::Catalogue& catalogue, std::string_view text,
 Panel Panel::load(const std::string& directory) {
     host::Catalogue catalogue = host::Catalogue::load(directory + "/tags.txt");
     std::string path = directory + "/windows.txt";
-    return parse(catalogue, read_file(path), path);
+    Panel panel = parse(catalogue, read_file(path), path);
+    // Labels are optional: a panel without them names its widgets by their own names.
+    std::string labels_path = directory + "/widgets.txt";
+    if (std::filesystem::exists(labels_path)) {
+        panel.labels = WidgetLabels::parse(read_file(labels_path), labels_path);
+    }
+    return panel;
 }
 
 const PanelWindow* Panel::window(std::string_view name) const {

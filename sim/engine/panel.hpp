@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/tags.hpp"
+#include "sim/engine/labels.hpp"
 
 namespace hmi::sim {
 
@@ -30,13 +31,14 @@ struct Panel {
     host::Catalogue catalogue;
     std::vector<PanelWindow> windows;  // in the order of the file
     std::vector<PanelTimer> timers;
+    WidgetLabels labels;  // widgets.txt, when the panel has one
 
     // The windows file: "window NAME [start] [modal] [handlers=NAME|none]" and
     // "timer WINDOW WIDGET PERIOD-MS [enable]" lines, "#" comments.
     // Throws std::runtime_error naming origin:line and what is wrong.
     static Panel parse(const host::Catalogue& catalogue, std::string_view windows_text,
                        const std::string& origin);
-    // tags.txt and windows.txt of a panel directory.
+    // tags.txt, windows.txt and (when there is one) widgets.txt of a panel directory.
     static Panel load(const std::string& directory);
 
     const PanelWindow* window(std::string_view name) const;

@@ -71,7 +71,18 @@ std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
     host::for_each_line(text, errors, [&](int number, std::string_view line) {
         std::string error;
         std::optional<Command> c = parse_command(line, sim, &error);
-        if (c) commands.emplace_back(number, std::move(*c));
+        if (c) {
+            // Files a scenario names are found beside it.
+            const std::string& verb = c->row->name;
+            bool names_file = verb == std::string("load") || verb == std::string("plot") ||
+                              (verb == std::string("record") && c->path != "stop");
+            size_t slash = origin.rfind('/');
+            if (names_file && !c->path.empty() && c->path.front() != '/' &&
+                slash != std::string::npos) {
+                c->path = origin.substr(0, slash + 1) + c->path;
+            }
+            commands.emplace_back(number, std::move(*c));
+        }
         return error;
     });
     *bad_lines = errors.count();

@@ -4,10 +4,15 @@
 //   click WINDOW WIDGET | KEY      fire WINDOW WIDGET [N] | KEY [N]
 //   run DURATION (500ms, 10s, 2m, 1h, 1m30s)   clock YYYY-MM-DD HH:MM:SS
 //   answer msgbox yes|no|N ...     answer input NUMBER|cancel ...
-//   expect tag TAG VALUE           expect shown WINDOW...   expect hidden WINDOW...
-//   expect prop WINDOW WIDGET PROPERTY VALUE | expect prop KEY VALUE
 //   print GLOB...                  say TEXT
-//   windows   widgets WINDOW   props WINDOW   tags [GLOB...]   help [COMMAND]
+//   run until CONDITION [max DURATION]        expect CONDITION (comparisons, tolerances)
+//   break [CONDITION | clear]      watch TAG-GLOB...    unwatch [TAG-GLOB...]
+//   trace quiet|normal|full        restart              load FILE
+//   record FILE | record stop      plot TAG,TAG...|x=TAG,y=TAG FILE | plot stop
+//   windows   widgets WINDOW   props WINDOW   tags [GLOB...]   help [COMMAND]   quit
+//
+// A widget is named by its own name or by its label (panel/widgets.txt) where no other
+// widget of its window has that label.
 //
 // Each command is one row of the table in commands.cpp.
 //
@@ -22,6 +27,8 @@
 #include <vector>
 
 #include "host/lines.hpp"
+#include "sim/engine/condition.hpp"
+#include "sim/engine/plot.hpp"
 #include "sim/engine/simulator.hpp"
 
 namespace hmi::sim {
@@ -31,7 +38,7 @@ struct CommandRow;
 // One line, parsed and checked against the panel and the library.
 struct Command {
     // Which form of the command the line is.
-    enum class Form { Plain, Msgbox, Input, Tag, Shown, Hidden, Prop };
+    enum class Form { Plain, Msgbox, Input, Shown, Hidden, Condition, Until };
     const CommandRow* row = nullptr;
     Form form = Form::Plain;
     std::string text;  // the line as written
@@ -45,7 +52,13 @@ struct Command {
     std::vector<int> answers;
     std::vector<std::optional<double>> inputs;
     std::vector<std::string> words;  // print patterns, say text, help topic
+    std::optional<Condition> condition;
+    std::string path;  // record, load, plot
+    std::optional<PlotSpec> plot;
 };
+
+// How long `run until` waits at most when no `max` is given.
+constexpr uint64_t kRunUntilDefaultMs = 3600 * 1000;
 
 // Where a command was written: a file and line, or nothing for the prompt.
 struct Where {

@@ -1,11 +1,14 @@
 #include "sim/engine/simulator.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include "host/gbk.hpp"
 #include "sim/engine/params_file.hpp"
+#include "sim/engine/session.hpp"
 
 namespace hmi::sim {
 
@@ -36,6 +39,7 @@ Simulator::Simulator(const Panel& panel, std::shared_ptr<const Library> library,
     : panel_(panel),
       library_(std::move(library)),
       options_(std::move(options)),
+      session_(std::make_unique<Session>()),
       host_(panel.catalogue) {
     if (sink) events_.subscribe(std::move(sink));
     start_time_ = options_.start_time != 0 ? options_.start_time : catalogue_clock(panel_);
@@ -61,7 +65,7 @@ Simulator::Simulator(const Panel& panel, std::shared_ptr<const Library> library,
     }
     host_.set_recorded_topics(host::kBehaviour);
     host_.on_window = [this](host::WindowCall call, const std::string& name) {
-        window_called(call, name);
+        return window_called(call, name);
     };
     host_.on_save_params = [this](const host::Host::Params& params) { return save_params(params); };
     host_.notices_answer_themselves = true;
@@ -101,12 +105,29 @@ const unsigned char* Simulator::prop_value(int window, const PropRow* row) const
     return nullptr;
 }
 
+std::vector<std::string> Simulator::prop_follows(int window, const PropRow* row, bool* polled) {
+    std::vector<std::string> names;
+    *polled = false;
+    const WindowState& w = windows_[window];
+    if (w.handlers == nullptr) return names;
+    for (size_t i = 0; i < w.handlers->props.size(); ++i) {
+        if (&w.handlers->props[i] != row) continue;
+        *polled = w.cells[i].polled;
+        for (int32_t tag : w.cells[i].reads) {
+            const std::string& name = host_.tags().all()[static_cast<size_t>(tag)].def->name;
+            if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+        }
+    }
+    return names;
+}
+
 void Simulator::emit(int depth, EventType type, std::vector<Field> fields) {
+    for (ActivePlot& plot : session_->plots) plot.sampler.sample(now_);
     if (events_.empty()) return;
     Event event(type, std::move(fields));
     event.ms = now_;
     event.depth = depth;
-    events_.publish(event);
+    session_->view.pass(event, [this](const Event& e) { events_.publish(e); });
 }
 
 void Simulator::report(EventType type, std::vector<Field> fields) {
@@ -126,6 +147,48 @@ void Simulator::start() {
     set_clock(0);
     emit(0, EventType::Start,
          {{"clock", Value::integer(start_time_)}, {"library", text(library_->path())}});
+    power_on();
+}
+
+void Simulator::restart() {
+    host::install(&host_);
+    emit(0, EventType::Restart, {{"clock", Value::integer(clock())}});
+    queue_.clear();
+    for (WindowState& w : windows_) {
+        w.shown = w.modal = false;
+        for (WindowState::Cell& cell : w.cells) {
+            std::memset(cell.bytes, 0, sizeof cell.bytes);
+            cell.reads.clear();
+            cell.polled = cell.again = false;
+        }
+    }
+    for (TimerState& t : timers_) t.running = false;
+    host::Host::Params saved = host_.saved_params();
+    host_.tags().reset();
+    set_clock(now_);
+    host_.clear_trace();
+    // Without a parameter file the saved parameters were kept in memory, which a
+    // restart keeps as the panel's own storage would.
+    if (options_.params_path.empty()) restore_saved(saved);
+    power_on();
+}
+
+void Simulator::restore_saved(const host::Host::Params& saved) {
+    int64_t restored = 0;
+    for (const auto& [name, bytes] : saved) {
+        host::Tag* tag = host_.tags().find(name);
+        if (tag == nullptr || bytes.size() != host::width(tag->def->kind)) continue;
+        std::memcpy(tag->value, bytes.data(), bytes.size());
+        host_.mark_written(*tag);
+        ++restored;
+    }
+    emit(0, EventType::Param,
+         {{"operation", text("load")},
+          {"outcome", text("loaded")},
+          {"count", Value::integer(restored)}});
+}
+
+void Simulator::power_on() {
     load_params();
     for (size_t i = 0; i < windows_.size(); ++i) {
         if (windows_[i].def->start) {
@@ -243,10 +306,14 @@ void Simulator::set_clock(uint64_t ms) {
 
 // ---- windows and events ----
 
-void Simulator::window_called(host::WindowCall call, const std::string& name) {
+std::string Simulator::window_called(host::WindowCall call, const std::string& name) {
     int index = panel_.window_index(name);
-    if (index < 0) return;  // not a window of the panel: the panel ignores it
+    if (index < 0) return {};  // not a window of the panel: the panel ignores it
     WindowState& w = windows_[index];
+    bool showing = call == host::WindowCall::Show || call == host::WindowCall::ShowModal;
+    std::string already;
+    if (showing && w.shown) already = "shown";
+    if (call == host::WindowCall::Hide && !w.shown) already = "hidden";
     switch (call) {
         case host::WindowCall::ShowModal:
             w.modal = true;
@@ -264,6 +331,7 @@ void Simulator::window_called(host::WindowCall call, const std::string& name) {
         case host::WindowCall::Center:
             break;
     }
+    return already;
 }
 
 void Simulator::set_shown(WindowState& w, int index, bool shown) {
@@ -283,8 +351,12 @@ void Simulator::set_shown(WindowState& w, int index, bool shown) {
 void Simulator::call(const Queued& event) {
     const WindowState& w = windows_[event.window];
     const EventRow& row = *event.row;
-    emit(0, event.type,
-         {{"window", text(w.def->name)}, {"widget", text(row.widget)}, {"key", text(row.key)}});
+    std::vector<Field> fields{
+        {"window", text(w.def->name)}, {"widget", text(row.widget)}, {"key", text(row.key)}};
+    const std::string* label = panel_.labels.label(w.handlers->name, row.widget);
+    if (label != nullptr && event.type == EventType::Click)
+        fields.push_back({"label", text(*label)});
+    emit(0, event.type, std::move(fields));
     if (event.type == EventType::Click) raise_touch(true);
     size_t unanswered_before = unanswered_notes_.size();
     row.func();
@@ -323,7 +395,8 @@ void Simulator::forward(const Event& call) {
         bool in_panel = panel_.window_index(event.text("window")) >= 0;
         if (!in_panel) event.fields.push_back({"in_panel", Value::boolean(false)});
     }
-    events_.publish(event);
+    for (ActivePlot& plot : session_->plots) plot.sampler.sample(now_);
+    session_->view.pass(event, [this](const Event& e) { events_.publish(e); });
 }
 
 void Simulator::report_calls() {
@@ -488,7 +561,12 @@ void Simulator::set_clock_time(uint32_t seconds) {
 }
 
 void Simulator::run(uint64_t ms) {
+    run_until(ms, nullptr);
+}
+
+std::string Simulator::run_until(uint64_t ms, const std::function<std::string()>& stop) {
     host::install(&host_);
+    session_->arm_breaks(*this);
     uint64_t end = now_ + ms;
     for (;;) {
         TimerState* next = nullptr;
@@ -500,8 +578,16 @@ void Simulator::run(uint64_t ms) {
         set_clock(next->due);
         next->due += next->def->period_ms;  // a handler that hides and shows restarts it
         tick(*next);
+        std::string at_break = session_->check_breaks(*this);
+        if (!at_break.empty()) return at_break;
+        for (const std::function<std::string()>* check : {&stop, &std::as_const(interrupt)}) {
+            if (!*check) continue;
+            std::string reason = (*check)();
+            if (!reason.empty()) return reason;
+        }
     }
     set_clock(end);
+    return {};
 }
 
 }  // namespace hmi::sim

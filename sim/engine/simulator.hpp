@@ -23,6 +23,8 @@
 
 namespace hmi::sim {
 
+class Session;
+
 struct Options {
     uint32_t start_time = 0;  // seconds since the epoch; 0: the catalogue's clock
     std::string params_path;  // empty: parameters are saved in memory only
@@ -45,6 +47,13 @@ class Simulator {
 
     // Loads the saved parameters, shows the start windows and polls them.
     void start();
+    // Powers the panel off and on: every window hidden (no close handler runs), tags
+    // back to their initial values, the saved parameters loaded again, the start
+    // windows shown, timers from zero. Simulated time and the clock go on.
+    void restart();
+
+    // What is set up around the panel: the trace's view, breaks, plots, a recording.
+    Session& session() { return *session_; }
 
     // ---- what the panel is ----
     const Panel& panel() const { return panel_; }
@@ -58,6 +67,9 @@ class Simulator {
     const HandlerWindow* handlers(int window) const { return windows_[window].handlers; }
     // A widget's current value of a property (as the last poll left it), or nullptr.
     const unsigned char* prop_value(int window, const PropRow* row) const;
+    // The tags (full names) that a property's function read at its last poll; *polled
+    // is false when it has not been polled since the panel started.
+    std::vector<std::string> prop_follows(int window, const PropRow* row, bool* polled);
 
     // ---- acting on the panel; each runs to the end of the events it causes ----
     void set_tag(host::Tag& tag, const unsigned char* value);
@@ -66,7 +78,13 @@ class Simulator {
     void touch();
     void click(int window, const EventRow& row);                 // a touch, then the handler
     void fire(int window, const EventRow& row, unsigned times);  // timer ticks, now
-    void run(uint64_t ms);                  // simulated time with the timers at their periods
+    void run(uint64_t ms);  // simulated time with the timers at their periods
+    // The same, asking after every event whether a break holds, then `stop`, then
+    // `interrupt`: when one gives a reason, time stops at that event's moment and the
+    // reason is returned ("" when the whole time has passed).
+    std::string run_until(uint64_t ms, const std::function<std::string()>& stop);
+    // Asked after every event of any run: a Ctrl-C at the prompt.
+    std::function<std::string()> interrupt;
     void set_clock_time(uint32_t seconds);  // the panel's clock now, seconds since the epoch
 
     // ---- answers to the dialogs, queued in the host ----
@@ -123,7 +141,7 @@ class Simulator {
 
     void emit(int depth, EventType type, std::vector<Field> fields);
     void forward(const Event& call);
-    void window_called(host::WindowCall call, const std::string& name);
+    std::string window_called(host::WindowCall call, const std::string& name);
     void set_shown(WindowState& w, int index, bool shown);
     void call(const Queued& event);
     void drain();  // the events queued so far, each with its refresh
@@ -133,6 +151,8 @@ class Simulator {
     bool poll(int window, size_t row, bool report_change);
     void set_clock(uint64_t ms);
     void tick(TimerState& timer);
+    void power_on();
+    void restore_saved(const host::Host::Params& saved);
     void load_params();
     std::vector<Field> save_params(const host::Host::Params& params);
     void apply_saved(const std::string& path, const std::vector<ParamEntry>& entries);
@@ -143,6 +163,7 @@ class Simulator {
     const Panel& panel_;
     std::shared_ptr<const Library> library_;
     Options options_;
+    std::unique_ptr<Session> session_;
     EventStream events_;
     host::Host host_;
     std::vector<WindowState> windows_;

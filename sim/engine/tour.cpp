@@ -43,9 +43,10 @@ std::vector<std::string> tour_scenarios(const std::string& directory) {
 
 ScenarioRun run_scenario_file(const std::string& path, const Panel& panel,
                               const std::shared_ptr<const Library>& library, const Options& options,
-                              const Sink& sink) {
+                              const Sink& sink, const ScenarioHooks& hooks) {
     ScenarioRun run{path, {}, 0};
     Simulator sim(panel, library, options, sink);
+    if (hooks.before) hooks.before(sim);
     std::string text;
     try {
         text = read_file(path);
@@ -58,6 +59,7 @@ ScenarioRun run_scenario_file(const std::string& path, const Panel& panel,
     sim.start();
     run.result = run_scenario(text, path, sim);
     run.simulated_ms = sim.now();
+    if (hooks.after) hooks.after(sim);
     return run;
 }
 

@@ -1,6 +1,7 @@
 // The tour: the bundled scenarios, each run on a freshly started panel.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,9 +21,16 @@ struct ScenarioRun {
     uint64_t simulated_ms = 0;
 };
 
+// What a caller does with the panel of a scenario: before it starts (plots, the
+// trace's level) and after the scenario's last line (write plots, stay at a prompt).
+struct ScenarioHooks {
+    std::function<void(Simulator&)> before;
+    std::function<void(Simulator&)> after;
+};
+
 // Runs one scenario file on a new panel; a file that cannot be read counts as a bad line.
 ScenarioRun run_scenario_file(const std::string& path, const Panel& panel,
                               const std::shared_ptr<const Library>& library, const Options& options,
-                              const Sink& sink);
+                              const Sink& sink, const ScenarioHooks& hooks = {});
 
 }  // namespace hmi::sim

@@ -23,8 +23,17 @@ bool is_failure(const Event& event) {
     }
 }
 
-bool in_readable_trace(const Event& event) {
-    return event.type != EventType::Expect || !event.flag("met");
+void WindowFilter::pass(const Event& event, const std::function<void(const Event&)>& out) {
+    bool kept = keep(event);
+    if (event.depth == 0) {
+        // A window opened or closed by a handler of another window: that handler's call
+        // comes first, so that the line says why.
+        bool caused = event.type == EventType::Open || event.type == EventType::Close;
+        if (kept && caused && dropped_) out(*dropped_);
+        dropped_.reset();
+        if (!kept && is_handler_call(event.type)) dropped_ = event;
+    }
+    if (kept) out(event);
 }
 
 bool WindowFilter::keep(const Event& event) {

@@ -2,6 +2,8 @@
 // and depth, and what the outputs share to choose among them.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -17,9 +19,6 @@ using host::format_time;
 using host::Sink;
 using host::Value;
 
-// Met expectations are in the stream (and its JSON) but not in the readable trace,
-// which shows what went wrong.
-bool in_readable_trace(const Event& event);
 // An error, a failed expectation or a failed parameter operation.
 bool is_failure(const Event& event);
 
@@ -30,10 +29,14 @@ class WindowFilter {
   public:
     explicit WindowFilter(std::set<std::string> windows) : windows_(std::move(windows)) {}
     bool keep(const Event& event);
+    // Gives the events to show for this one: none, it, or (for a window opened or
+    // closed by a handler of a window not kept) that handler's call first, then it.
+    void pass(const Event& event, const std::function<void(const Event&)>& out);
 
   private:
     std::set<std::string> windows_;
-    bool skipping_ = false;  // inside an event of a window that is not kept
+    bool skipping_ = false;         // inside an event of a window that is not kept
+    std::optional<Event> dropped_;  // the last handler call not kept
 };
 
 }  // namespace hmi::sim

@@ -44,7 +44,10 @@ TEST(Commands, TabCompletesWhatTheRowExpectsNext) {
         {{"answer", "msgbox"}, "yes", "cancel"},
         {{"expect"}, "prop", "main"},
         {{"expect", "prop", "main"}, "picture3", "main"},
-        {{"help"}, "expect", "quit"},
+        {{"help"}, "expect", "main"},
+        {{"run"}, "until", "main"},
+        {{"run", "until"}, "shown", "main"},
+        {{"trace"}, "quiet", "main"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> offered = completions(sim, c.words);
@@ -64,11 +67,14 @@ TEST(Commands, OnlyExpectationsCountAsChecks) {
         "expect shown main\nexpect tag main.count 0\nprint main.count\nwindows\n", "s.sim", sim);
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(r.expectations, 2);
-    // Met expectations are events of the stream, not lines of the readable trace.
+    // Met expectations say so in the trace, with what was found.
     size_t met = std::count_if(out.events.begin(), out.events.end(),
                                [](const Event& e) { return e.type == EventType::Expect; });
     EXPECT_EQ(met, 2u);
-    EXPECT_EQ(out.text.find("expect"), std::string::npos) << out.text;
+    EXPECT_NE(out.text.find("ok s.sim:1: expect shown main\n"), std::string::npos) << out.text;
+    EXPECT_NE(out.text.find("ok s.sim:2: expect tag main.count 0 (main.count = 0)\n"),
+              std::string::npos)
+        << out.text;
 }
 
 }  // namespace

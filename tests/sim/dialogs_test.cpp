@@ -114,10 +114,10 @@ TEST_F(Dialogs, AnInputIsStoredOnlyWithinItsLimitsAndWhenItFitsTheTag) {
 
 TEST_F(Dialogs, QuestionsTakeQueuedAnswersAndNoticesNeedNone) {
     EXPECT_NE(run("answer msgbox yes\nclick d button1\nexpect tag t.ok 1")
-                  .find("msgbox \"Warning\" \"Sure?\" style 290 -> 6\n"),
+                  .find("msgbox \"Warning\" \"Sure?\" question (style 290) -> yes (6)\n"),
               std::string::npos);
     EXPECT_NE(run("answer msgbox no\nclick d button2\nclick d button1\nexpect tag t.ok 0")
-                  .find("msgbox \"Note\" \"Done.\" style 0 -> 1\n"),
+                  .find("msgbox \"Note\" \"Done.\" notice (style 0) -> OK (1)\n"),
               std::string::npos);
     EXPECT_TRUE(result.ok());
     std::string trace = run("click d button1");

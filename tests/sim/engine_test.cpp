@@ -276,7 +276,8 @@ TEST_F(Engine, TheDialogRunsUnderItsHandlerWindowAndHoldsThePanelModally) {
               "00:00:00.000   exit_modal dlg\n"
               "00:00:00.000   hide dlg\n"
               "00:00:00.000 close dlg\n"
-              "00:00:00.000   set t.x = 16\n");
+              "00:00:00.000   set t.x = 16\n"
+              "00:00:00.000 ok test:2: expect hidden dlg\n");
     // Window "15" is a window of its own: showing it runs none of the dialog's handlers,
     // and the keys of "15" name the dialog.
     EXPECT_EQ(run("show 15"), "00:00:00.000 show 15\n");
@@ -323,7 +324,8 @@ TEST_F(Engine, TimersOfSeveralWindowsInterleaveInTimeOrder) {
     out.filter = WindowFilter({"b"});
     EXPECT_EQ(run("fire b timer2 2\nexpect tag t.x 4"),  // fire ticks now, without the clock
               "00:00:00.500 timer b timer2\n00:00:00.500   set t.x = 3\n"
-              "00:00:00.500 timer b timer2\n00:00:00.500   set t.x = 4\n");
+              "00:00:00.500 timer b timer2\n00:00:00.500   set t.x = 4\n"
+              "00:00:00.500 ok test:2: expect tag t.x 4 (t.x = 4)\n");
 }
 
 TEST_F(Engine, TheClockTagsFollowSimulatedTime) {

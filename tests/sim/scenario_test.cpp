@@ -50,7 +50,7 @@ const BadLine kBadLines[] = {
     {"show nowindow", "no window 'nowindow' in the panel"},
     {"hide", "expected: hide WINDOW"},
     {"click main picture99",
-     "window main has no widget 'picture99' with handlers (widgets: picture3, timer1, "},
+     "window main has no widget 'picture99' with handlers (widgets: \"idle time\" (picture3), "},
     {"click main timer1", "main timer1 has no click handler (its events: timer)"},
     {"click main", "expected: click WINDOW WIDGET | click KEY"},
     {"click main picture3 now", "expected: click WINDOW WIDGET | click KEY"},
@@ -76,13 +76,13 @@ const BadLine kBadLines[] = {
     {"clock 2025-02-30 00:00:00",
      "'2025-02-30 00:00:00' is not a time YYYY-MM-DD HH:MM:SS from 1970 to 2105"},
     {"clock 2025-01-01", "expected: clock YYYY-MM-DD HH:MM:SS"},
-    {"answer msgbox maybe", "'maybe' is not an answer: yes (6), no (7) or a number"},
+    {"answer msgbox maybe", "'maybe' is not an answer: yes (6), no (7), ok (1) or a number"},
     {"answer input lots", "'lots' is not a number (or cancel)"},
     {"answer input nan", "'nan' is not a number (or cancel)"},
     {"answer popup 1", "expected: answer msgbox yes|no|N ... | answer input NUMBER|cancel ..."},
-    {"expect", "expected: expect tag TAG VALUE | shown WINDOW..."},
-    {"expect colour main 1", "expect what? tag, shown, hidden or prop"},
-    {"expect tag main.count", "expected: expect tag TAG VALUE"},
+    {"expect", "expected: expect CONDITION"},
+    {"expect colour main 1", "expect what? tag, shown, hidden, prop or a tag's name, not 'colour'"},
+    {"expect tag main.count", "expected: expect tag TAG [OP] VALUE"},
     {"expect tag main.count 1000", "main.count (u8): 1000 does not fit (0 to 255)"},
     {"expect shown main nowindow", "no window 'nowindow' in the panel"},
     {"expect prop main picture3 visible 1",
@@ -136,12 +136,26 @@ TEST_F(Scenario, AFailedExpectationShowsWhatWasExpectedNextToWhatIs) {
     EXPECT_EQ(out.take(),
               "00:00:00.000 FAIL s.sim:1: expect tag main.count 3: expected main.count = 3, is "
               "main.count = 0\n"
+              "00:00:00.000 ok s.sim:2: expect tag main.count 0 (main.count = 0)\n"
               "00:00:00.000 FAIL s.sim:3: expect shown main TimeSetting: expected shown: "
               "TimeSetting, is shown windows: main\n"
               "00:00:00.000 FAIL s.sim:4: expect hidden main: expected hidden: main, is shown "
               "windows: main\n"
               "00:00:00.000 FAIL s.sim:5: expect tag dish.iuput0 \"AC\": expected dish.iuput0 = "
               "\"AC\", is dish.iuput0 = \"AB\"\n");
+}
+
+// Watching a window keeps the click of another window that opened it, so that the
+// window's own lines say why they came.
+TEST_F(Scenario, AWatchedWindowShowsTheClickThatOpenedIt) {
+    out.filter = WindowFilter({"12"});
+    run_scenario("click main sequencer\n", "s.sim", sim);
+    EXPECT_EQ(out.take(),
+              "00:00:00.000 click main bmptext20 (sequencer)\n"
+              "00:00:00.000 open 12\n"
+              "00:00:00.000   set main.can3 = 1\n"
+              "00:00:00.000   set dtmain.dp_web_flag = 1\n"
+              "00:00:00.000   prop 12 timer11 enable = 1\n");
 }
 
 TEST_F(Scenario, AnswersThatNoDialogTookFailTheRun) {
@@ -164,12 +178,14 @@ TEST_F(Scenario, TagsAndTextsAreSetAndPrintedAsThePanelHoldsThem) {
     // The tag holds the panel's GBK bytes; the trace reads UTF-8.
     EXPECT_STREQ(reinterpret_cast<char*>(sim.host().tags().find("dish.iuput0")->value),
                  "\xcc\xe1\xca\xbe x");
-    EXPECT_EQ(out.take(),
-              "00:00:00.000 set dish.iuput0 = \"提示 x\"\n"
-              "00:00:00.000 set main.screenProtectTime = 20\n"
-              "00:00:00.000 main.screenProtectTime = 20\n"
-              "00:00:00.000 dish.iuput0 = \"提示 x\"\n"
-              "00:00:00.000 dish.iuput1 = \"CD\"\n");
+    EXPECT_EQ(
+        out.take(),
+        "00:00:00.000 set dish.iuput0 = \"提示 x\"\n"
+        "00:00:00.000 ok s.sim:2: expect tag dish.iuput0 \"提示 x\" (dish.iuput0 = \"提示 x\")\n"
+        "00:00:00.000 set main.screenProtectTime = 20\n"
+        "00:00:00.000 main.screenProtectTime = 20\n"
+        "00:00:00.000 dish.iuput0 = \"提示 x\"\n"
+        "00:00:00.000 dish.iuput1 = \"CD\"\n");
 }
 
 TEST(Duration, IsACountWithAUnitOrSeveral) {

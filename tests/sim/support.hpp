@@ -18,10 +18,11 @@ struct Recorder {
     WindowFilter filter{{}};
 
     Sink sink() {
-        return [this](const Event& e) {
-            if (!filter.keep(e)) return;
-            events.push_back(e);
-            if (in_readable_trace(e)) text += host::format_line(e) + "\n";
+        return [this](const Event& event) {
+            filter.pass(event, [this](const Event& e) {
+                events.push_back(e);
+                text += host::format_line(e) + "\n";
+            });
         };
     }
     std::string take() {

@@ -1,0 +1,202 @@
+#include "sim/engine/probe.hpp"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "host/gbk.hpp"
+
+namespace hmi::sim {
+namespace {
+
+template <typename T>
+T as(const unsigned char* value) {
+    T v;
+    std::memcpy(&v, value, sizeof v);
+    return v;
+}
+
+std::string joined(const std::vector<std::string>& names, size_t most = 12) {
+    std::string out;
+    for (size_t i = 0; i < names.size() && i < most; ++i) out += (i ? ", " : "") + names[i];
+    if (names.size() > most) out += ", ... (" + std::to_string(names.size()) + " in all)";
+    return out;
+}
+
+}  // namespace
+
+Actual tag_actual(const host::Tag& tag) {
+    const unsigned char* v = tag.value;
+    switch (tag.def->kind) {
+        case host::Kind::U8:
+            return Actual::whole(as<uint8_t>(v));
+        case host::Kind::U16:
+            return Actual::whole(as<uint16_t>(v));
+        case host::Kind::I16:
+            return Actual::whole(as<int16_t>(v));
+        case host::Kind::U32:
+            return Actual::whole(as<uint32_t>(v));
+        case host::Kind::I32:
+            return Actual::whole(as<int32_t>(v));
+        case host::Kind::F32:
+            return Actual::floating(as<float>(v), host::format_value(host::Kind::F32, v));
+        case host::Kind::Text: {
+            const char* text = reinterpret_cast<const char*>(v);
+            return Actual::of_text(
+                host::gbk_to_utf8(std::string(text, strnlen(text, host::kTextTagSize))));
+        }
+    }
+    return {};
+}
+
+Actual prop_actual(PropKind kind, const unsigned char* value) {
+    switch (kind) {
+        case PropKind::Flag:
+            return Actual::whole(as<uint8_t>(value));
+        case PropKind::Colour:
+            return Actual::whole(as<uint32_t>(value), format_prop(kind, value));
+        case PropKind::Int32:
+            return Actual::whole(as<int32_t>(value));
+        case PropKind::U16:
+            return Actual::whole(as<uint16_t>(value));
+        case PropKind::I16:
+            return Actual::whole(as<int16_t>(value));
+        case PropKind::Float:
+            return Actual::floating(as<float>(value), format_prop(kind, value));
+        case PropKind::Text: {
+            const char* text = reinterpret_cast<const char*>(value);
+            return Actual::of_text(host::gbk_to_utf8(std::string(text, strnlen(text, 16))));
+        }
+    }
+    return {};
+}
+
+std::optional<std::string> find_widget(const HandlerWindow& handlers, const WidgetLabels& labels,
+                                       const std::string& word, std::string* error) {
+    std::vector<std::string> widgets = handlers.widgets();
+    if (std::find(widgets.begin(), widgets.end(), word) != widgets.end()) return word;
+    std::string label = word;
+    if (label.size() >= 2 && label.front() == '"' && label.back() == '"') {
+        label = label.substr(1, label.size() - 2);
+    }
+    std::vector<std::string> labelled = labels.widgets_labelled(handlers.name, label);
+    if (labelled.size() == 1) return labelled[0];
+    if (labelled.size() > 1) {
+        *error = "window " + handlers.name + ": the label '" + label + "' is on " +
+                 joined(labelled) + ": name the widget";
+        return std::nullopt;
+    }
+    std::vector<std::string> named;
+    for (const std::string& w : widgets) {
+        const std::string* l = labels.label(handlers.name, w);
+        named.push_back(l == nullptr ? w : "\"" + *l + "\" (" + w + ")");
+    }
+    *error = "window " + handlers.name + " has no widget '" + label +
+             "' with handlers (widgets: " + joined(named) + ")";
+    return std::nullopt;
+}
+
+std::optional<Actual> SimulatorProbe::tag(const std::string& name) {
+    const host::Tag* t = sim_.host().tags().find(name);
+    if (t == nullptr) return std::nullopt;
+    return tag_actual(*t);
+}
+
+std::optional<bool> SimulatorProbe::shown(const std::string& window) {
+    int index = sim_.panel().window_index(window);
+    if (index < 0) return std::nullopt;
+    return sim_.shown(index);
+}
+
+bool SimulatorProbe::find_prop(const std::vector<std::string>& names, int* window,
+                               const PropRow** row, std::string* error) {
+    const Panel& panel = sim_.panel();
+    std::string handler_window, widget, property;
+    if (names.size() == 1) {
+        if (!split_key(names[0], &handler_window, &widget, &property)) {
+            *error = "'" + names[0] + "' is not a property key (WINDOW_WIDGET_PROPERTY)";
+            return false;
+        }
+        *window = -1;
+        for (size_t i = 0; i < panel.windows.size(); ++i) {
+            if (sim_.handlers(static_cast<int>(i)) != nullptr &&
+                sim_.handlers(static_cast<int>(i))->name == handler_window) {
+                *window = static_cast<int>(i);
+            }
+        }
+        if (*window < 0) {
+            *error = "no window of the panel has the handlers of \"" + handler_window + "\"";
+            return false;
+        }
+    } else {
+        *window = panel.window_index(names[0]);
+        if (*window < 0) {
+            *error = "no window '" + names[0] + "' in the panel";
+            return false;
+        }
+        if (sim_.handlers(*window) == nullptr) {
+            *error = "window " + names[0] + " has no handlers";
+            return false;
+        }
+        std::optional<std::string> found =
+            find_widget(*sim_.handlers(*window), labels_, names[1], error);
+        if (!found) return false;
+        widget = *found;
+        property = names[2];
+    }
+    *row = sim_.handlers(*window)->prop(widget, property);
+    if (*row == nullptr) {
+        std::vector<std::string> properties;
+        for (const PropRow& r : sim_.handlers(*window)->props) {
+            if (r.widget == widget) properties.push_back(r.property);
+        }
+        *error = panel.windows[*window].name + " " + widget + " has no property '" + property +
+                 "' (its properties: " + (properties.empty() ? "none" : joined(properties)) + ")";
+        return false;
+    }
+    return true;
+}
+
+std::optional<Actual> SimulatorProbe::prop(const std::vector<std::string>& names) {
+    int window = -1;
+    const PropRow* row = nullptr;
+    std::string error;
+    if (!find_prop(names, &window, &row, &error)) return std::nullopt;
+    return prop_actual(row->kind, sim_.prop_value(window, row));
+}
+
+std::optional<PlotSampler> PlotSampler::make(Simulator& sim, const std::vector<std::string>& names,
+                                             std::string* error) {
+    std::vector<const host::Tag*> tags;
+    std::vector<std::string> full_names;
+    for (const std::string& name : names) {
+        const host::Tag* t = sim.host().tags().find(name);
+        if (t == nullptr) {
+            *error = "no tag '" + name + "' to plot";
+            return std::nullopt;
+        }
+        if (t->def->kind == host::Kind::Text) {
+            *error = t->def->name + " holds text: only numeric tags are plotted";
+            return std::nullopt;
+        }
+        tags.push_back(t);
+        full_names.push_back(t->def->name);
+    }
+    PlotSampler sampler(std::move(tags), std::move(full_names));
+    sampler.sample(sim.now());
+    return sampler;
+}
+
+void PlotSampler::sample(uint64_t ms) {
+    std::vector<double> values;
+    values.reserve(tags_.size());
+    for (const host::Tag* t : tags_) {
+        Actual a = tag_actual(*t);
+        // A float as the panel shows it (2.062, not 2.062000036): its shortest form.
+        values.push_back(a.type == Actual::Type::Float ? std::strtod(a.display.c_str(), nullptr)
+                                                       : a.number);
+    }
+    table_.sample(ms, values);
+}
+
+}  // namespace hmi::sim

@@ -1,0 +1,57 @@
+// The simulated panel as conditions and plots see it: tag and property values as
+// numbers or texts, windows shown or not, widgets named by their labels.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/engine/condition.hpp"
+#include "sim/engine/labels.hpp"
+#include "sim/engine/plot.hpp"
+#include "sim/engine/simulator.hpp"
+
+namespace hmi::sim {
+
+Actual tag_actual(const host::Tag& tag);
+Actual prop_actual(PropKind kind, const unsigned char* value);
+
+// The widget of a window's handlers that a word names: the widget's own name, or a label
+// that no other widget of the window has. Empty with a message naming the choices.
+std::optional<std::string> find_widget(const HandlerWindow& handlers, const WidgetLabels& labels,
+                                       const std::string& word, std::string* error);
+
+class SimulatorProbe : public Probe {
+  public:
+    SimulatorProbe(Simulator& sim, const WidgetLabels& labels) : sim_(sim), labels_(labels) {}
+    std::optional<Actual> tag(const std::string& name) override;
+    std::optional<bool> shown(const std::string& window) override;
+    std::optional<Actual> prop(const std::vector<std::string>& names) override;
+
+    // The window and property row that names give (window widget property, or a key),
+    // or empty with a message.
+    bool find_prop(const std::vector<std::string>& names, int* window, const PropRow** row,
+                   std::string* error);
+
+  private:
+    Simulator& sim_;
+    const WidgetLabels& labels_;
+};
+
+// The values of some numeric tags after every event: what a plot draws.
+class PlotSampler {
+  public:
+    // Empty with a message when a tag is missing or holds text.
+    static std::optional<PlotSampler> make(Simulator& sim, const std::vector<std::string>& names,
+                                           std::string* error);
+    void sample(uint64_t ms);
+    PlotTable& table() { return table_; }
+
+  private:
+    PlotSampler(std::vector<const host::Tag*> tags, std::vector<std::string> names)
+        : tags_(std::move(tags)), table_(std::move(names)) {}
+    std::vector<const host::Tag*> tags_;
+    PlotTable table_;
+};
+
+}  // namespace hmi::sim

@@ -1,0 +1,57 @@
+#include "sim/engine/recorder.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace hmi::sim {
+
+std::optional<ScenarioRecorder> ScenarioRecorder::open(const std::string& path,
+                                                       std::string* error) {
+    std::ofstream file(path, std::ios::trunc);
+    if (!file) {
+        *error = "cannot write " + path + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    file << "# recorded at the prompt\n";
+    return ScenarioRecorder(path, std::move(file));
+}
+
+void ScenarioRecorder::begin_command(const std::string& line) {
+    line_ = line;
+    msgbox_.clear();
+    input_.clear();
+}
+
+void ScenarioRecorder::answered_msgbox(int answer) {
+    msgbox_.push_back(answer == 6 ? "yes" : answer == 7 ? "no" : std::to_string(answer));
+}
+
+void ScenarioRecorder::answered_input(std::optional<double> value) {
+    char buffer[32] = "cancel";
+    if (value) std::snprintf(buffer, sizeof buffer, "%.10g", *value);
+    input_.push_back(buffer);
+}
+
+bool ScenarioRecorder::end_command() {
+    for (const auto& [kind, answers] :
+         {std::pair{"msgbox", &msgbox_}, std::pair{"input", &input_}}) {
+        if (answers->empty()) continue;
+        file_ << "answer " << kind;
+        for (const std::string& a : *answers) file_ << ' ' << a;
+        file_ << '\n';
+    }
+    file_ << line_ << '\n';
+    file_.flush();
+    msgbox_.clear();
+    input_.clear();
+    return static_cast<bool>(file_);
+}
+
+bool is_prompt_only(const std::string& verb) {
+    return verb == "record" || verb == "help" || verb == "quit" || verb == "exit" ||
+           verb == "windows" || verb == "widgets" || verb == "props" || verb == "tags" ||
+           verb == "break";
+}
+
+}  // namespace hmi::sim

@@ -1,0 +1,38 @@
+// `record FILE`: what is typed at the prompt, written as a scenario that does it again.
+// The answers given to dialogs while a command runs are written before the command as
+// `answer` lines, so that the scenario has them queued when the dialog asks.
+#pragma once
+
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hmi::sim {
+
+class ScenarioRecorder {
+  public:
+    // Opens (truncates) the file; empty with a message when it cannot be written.
+    static std::optional<ScenarioRecorder> open(const std::string& path, std::string* error);
+
+    const std::string& path() const { return path_; }
+    // A command line begins; the answers given until end_command() belong to it.
+    void begin_command(const std::string& line);
+    void answered_msgbox(int answer);
+    void answered_input(std::optional<double> value);
+    // Writes the answers, then the line. False when the file could not be written.
+    bool end_command();
+
+  private:
+    ScenarioRecorder(std::string path, std::ofstream file)
+        : path_(std::move(path)), file_(std::move(file)) {}
+    std::string path_;
+    std::ofstream file_;
+    std::string line_;
+    std::vector<std::string> msgbox_, input_;
+};
+
+// The commands that are about the prompt rather than the panel, and are not recorded.
+bool is_prompt_only(const std::string& verb);
+
+}  // namespace hmi::sim

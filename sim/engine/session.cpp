@@ -1,0 +1,152 @@
+#include "sim/engine/session.hpp"
+
+#include <fnmatch.h>
+
+#include <fstream>
+
+#include "sim/engine/simulator.hpp"
+
+namespace hmi::sim {
+namespace {
+
+bool always_shown(const Event& event) {
+    switch (event.type) {
+        case EventType::Warning:
+        case EventType::Print:
+        case EventType::PropValue:
+        case EventType::Info:
+        case EventType::Say:
+        case EventType::Summary:
+        case EventType::Wait:
+            return true;
+        default:
+            return is_failure(event);
+    }
+}
+
+// The events that cause others: what a line of the trace is shown under.
+bool is_cause(EventType type) {
+    switch (type) {
+        case EventType::Click:
+        case EventType::Timer:
+        case EventType::Open:
+        case EventType::Close:
+        case EventType::Set:
+        case EventType::Show:
+        case EventType::Hide:
+        case EventType::Touch:
+        case EventType::Clock:
+        case EventType::Restart:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool matches(const std::vector<std::string>& globs, const std::string& name) {
+    for (const std::string& g : globs) {
+        if (fnmatch(g.c_str(), name.c_str(), 0) == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+const char* level_name(TraceLevel level) {
+    switch (level) {
+        case TraceLevel::Quiet:
+            return "quiet";
+        case TraceLevel::Normal:
+            return "normal";
+        case TraceLevel::Full:
+            return "full";
+    }
+    return "?";
+}
+
+std::optional<TraceLevel> parse_level(const std::string& name) {
+    for (TraceLevel l : {TraceLevel::Quiet, TraceLevel::Normal, TraceLevel::Full}) {
+        if (name == level_name(l)) return l;
+    }
+    return std::nullopt;
+}
+
+bool TraceView::keep(const Event& event) const {
+    if (always_shown(event)) return true;
+    if (level == TraceLevel::Quiet) return false;
+    if (!watched.empty()) {
+        bool write = event.type == EventType::Write || event.type == EventType::Set;
+        return write && matches(watched, event.text("tag"));
+    }
+    return level == TraceLevel::Full || event.type != EventType::Prop;
+}
+
+void TraceView::pass(const Event& event, const std::function<void(const Event&)>& out) {
+    bool kept = keep(event);
+    if (event.depth == 0) {
+        cause_.reset();
+        if (!kept && is_cause(event.type)) cause_ = event;
+    } else if (kept && cause_) {
+        out(*cause_);
+        cause_.reset();
+    }
+    if (kept) out(event);
+}
+
+std::string Session::check_breaks(Simulator& sim) {
+    SimulatorProbe probe(sim, sim.panel().labels);
+    std::string reason;
+    for (Break& b : breaks) {
+        Outcome now = evaluate(b.condition, probe);
+        if (now.holds && !b.held && reason.empty()) {
+            reason = "at break " + b.condition.text + " (" + now.actual + ")";
+        }
+        b.held = now.holds;
+    }
+    return reason;
+}
+
+void Session::arm_breaks(Simulator& sim) {
+    SimulatorProbe probe(sim, sim.panel().labels);
+    for (Break& b : breaks) b.held = evaluate(b.condition, probe).holds;
+}
+
+std::string write_plot(ActivePlot& plot, uint64_t now) {
+    PlotTable& table = plot.sampler.table();
+    table.finish(now);
+    bool csv = plot.path.size() >= 4 && plot.path.compare(plot.path.size() - 4, 4, ".csv") == 0;
+    std::string title;
+    for (const std::string& n : table.names()) title += (title.empty() ? "" : ", ") + n;
+    std::string text = csv ? plot_csv(table)
+                       : plot.spec.xy
+                           ? plot_svg_xy(table, table.names()[1] + " against " + table.names()[0])
+                           : plot_svg_time(table, title);
+    std::string temporary = plot.path + ".tmp";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file << text;
+        if (!file.flush()) return "cannot write " + plot.path;
+    }
+    if (std::rename(temporary.c_str(), plot.path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return "cannot write " + plot.path;
+    }
+    return {};
+}
+
+std::vector<std::string> Session::finish_plots(uint64_t now, std::vector<std::string>* errors) {
+    std::vector<std::string> written;
+    for (ActivePlot& p : plots) {
+        std::string error = write_plot(p, now);
+        if (error.empty()) {
+            written.push_back("plot of " + std::to_string(p.sampler.table().rows().size()) +
+                              " samples written to " + p.path);
+        } else {
+            errors->push_back(error);
+        }
+    }
+    plots.clear();
+    return written;
+}
+
+}  // namespace hmi::sim
