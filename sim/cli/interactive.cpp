@@ -4,6 +4,7 @@
 #include <readline/readline.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -68,37 +69,53 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
         rl_attempted_completion_function = complete;
         if (!history_file.empty()) read_history(history_file.c_str());
     }
-    sim.ask_question = [](const std::string& title, const std::string& text,
-                          int style) -> std::optional<int> {
-        std::string question = "message box \"" + title + "\": " + text + " (style " +
-                               std::to_string(style) + ") - answer yes, no or a number: ";
-        for (;;) {
-            std::optional<std::string> line = ask(question);
-            if (!line) return std::nullopt;
-            if (*line == "yes" || *line == "y") return 6;
-            if (*line == "no" || *line == "n" || line->empty()) return 7;
-            int n = 0;
-            auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), n);
-            if (ec == std::errc() && end == line->data() + line->size()) return n;
-        }
-    };
-    sim.ask_value = [](const std::string& tag, const std::string& prompt_text, double minimum,
-                       double maximum) -> std::optional<double> {
-        char range[64];
-        std::snprintf(range, sizeof range, "%g..%g", minimum, maximum);
-        std::string question = "input " + tag + " \"" + prompt_text + "\" " + range +
-                               " - a number, or nothing to cancel: ";
-        for (;;) {
-            std::optional<std::string> line = ask(question);
-            if (!line || line->empty()) return std::nullopt;
-            double v = 0;
-            auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), v);
-            if (ec == std::errc() && end == line->data() + line->size()) return v;
-        }
-    };
+    // At a terminal a dialog asks the person; from a pipe the lines are a scenario, and
+    // a dialog takes only answers queued by answer lines: no other line is taken as one.
+    if (g_tty) {
+        sim.ask_question = [](const std::string& title, const std::string& text,
+                              int style) -> std::optional<int> {
+            std::string answers = host::Host::msgbox_answer_names(style);
+            std::string question = "message box \"" + title + "\": " + text + " (style " +
+                                   std::to_string(style) + ") - answer yes, no or " + answers +
+                                   ": ";
+            std::vector<int> possible = host::Host::msgbox_answers(style);
+            for (;;) {
+                std::optional<std::string> line = ask(question);
+                if (!line) return std::nullopt;
+                if (*line == "yes" || *line == "y") return 6;
+                if (*line == "no" || *line == "n" || line->empty()) return 7;
+                int n = 0;
+                auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), n);
+                if (ec == std::errc() && end == line->data() + line->size() &&
+                    std::find(possible.begin(), possible.end(), n) != possible.end()) {
+                    return n;
+                }
+                std::cerr << "this box answers " << answers << "\n";
+            }
+        };
+        sim.ask_value = [](const std::string& tag, const std::string& prompt_text,
+                           double minimum, double maximum) -> std::optional<double> {
+            char range[64];
+            std::snprintf(range, sizeof range, "%g..%g", minimum, maximum);
+            std::string question = "input " + tag + " \"" + prompt_text + "\" " + range +
+                                   " - a number, or nothing to cancel: ";
+            for (;;) {
+                std::optional<std::string> line = ask(question);
+                if (!line || line->empty()) return std::nullopt;
+                double v = 0;
+                auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), v);
+                if (ec == std::errc() && end == line->data() + line->size()) return v;
+                std::cerr << "not a number\n";
+            }
+        };
+    }
     output.info(
         "hmisim: the panel runs. Type help for the commands, quit to leave; Tab "
         "completes commands and names.");
+    // What the exit status reports: lines that were not commands (2), and commands
+    // that failed, dialogs left unanswered, saves that failed (1).
+    int bad_lines = 0, failures = 0;
+    size_t unanswered = sim.unanswered(), failed_saves = sim.failed_saves();
     for (;;) {
         std::optional<std::string> line = ask(prompt(sim));
         if (!line || *line == "quit" || *line == "exit") break;
@@ -107,14 +124,25 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
         std::string error;
         std::optional<Command> command = parse_command(*line, sim, &error);
         if (!command) {
-            if (!error.empty()) sim.report(EventType::Error, {{"message", Value::text(error)}});
+            if (!error.empty()) {
+                sim.report(EventType::Error, {{"message", Value::text(error)}});
+                ++bad_lines;
+            }
             continue;
         }
-        execute(*command, sim);
+        if (!execute(*command, sim)) ++failures;
+    }
+    if (sim.queued_answers() > 0) {
+        ++failures;
+        sim.report(EventType::Error,
+                   {{"message", Value::text(std::to_string(sim.queued_answers()) +
+                                            " queued answer(s) were never asked for")}});
     }
     if (g_tty && !history_file.empty()) write_history(history_file.c_str());
     g_sim = nullptr;
-    return 0;
+    if (bad_lines > 0) return 2;
+    bool failed = failures > 0 || sim.unanswered() != unanswered || sim.failed_saves() != failed_saves;
+    return failed ? 1 : 0;
 }
 
 }  // namespace hmi::sim

@@ -16,8 +16,11 @@ bool Output::wanted(const Event& event) {
 void Output::operator()(const Event& event) {
     if (!wanted(event)) return;
     std::string line = options_.json ? host::to_json(event) : host::format_line(event);
-    std::fprintf(out_, "%s\n", line.c_str());
+    // Failures go to standard error in the readable trace; JSON stays one stream.
+    FILE* to = !options_.json && is_failure(event) && out_ == stdout ? stderr : out_;
     std::fflush(out_);
+    std::fprintf(to, "%s\n", line.c_str());
+    std::fflush(to);
 }
 
 void Output::summary(std::string text, std::vector<Field> counts) {

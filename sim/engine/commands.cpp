@@ -349,8 +349,7 @@ bool parse_run(Parser& p, Command* c) {
            p.fail("'" + p.args[1] + "' is not a duration (500ms, 10s, 2m, 1h, 1m30s)");
 }
 bool run_run(const Runner& r) {
-    r.sim.run(r.c.count);
-    return true;
+    return r.sim.run(r.c.count);
 }
 
 bool parse_clock_command(Parser& p, Command* c) {
@@ -358,7 +357,8 @@ bool parse_clock_command(Parser& p, Command* c) {
     uint32_t seconds = 0;
     std::string text = p.args[1] + " " + p.args[2];
     if (!parse_clock(text, &seconds)) {
-        return p.fail("'" + text + "' is not a time YYYY-MM-DD HH:MM:SS from 1970 to 2105");
+        return p.fail("'" + text + "' is not a time YYYY-MM-DD HH:MM:SS from 1970-01-01 00:00:00 to "
+                      "2106-02-07 06:28:15");
     }
     c->count = seconds;
     return true;
@@ -464,7 +464,7 @@ bool same_tag_value(const host::Tag& tag, const std::vector<unsigned char>& valu
             float a, b;
             std::memcpy(&a, tag.value, 4);
             std::memcpy(&b, value.data(), 4);
-            return a == b;
+            return a == b || (std::isnan(a) && std::isnan(b));  // nan is nan
         }
         default:
             return std::memcmp(tag.value, value.data(), host::width(tag.def->kind)) == 0;
@@ -480,7 +480,7 @@ bool same_prop_value(PropKind kind, const unsigned char* a, const unsigned char*
         float x, y;
         std::memcpy(&x, a, 4);
         std::memcpy(&y, b, 4);
-        return x == y;
+        return x == y || (std::isnan(x) && std::isnan(y));
     }
     return std::memcmp(a, b, prop_width(kind)) == 0;
 }
