@@ -1,7 +1,6 @@
 #include "host/host.hpp"
 
 #include <algorithm>
-
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -189,8 +188,8 @@ int Host::message_box(const char* title, const char* text, int style) {
         if (std::find(possible.begin(), possible.end(), answer) == possible.end()) {
             if (on_refused_answer) {
                 on_refused_answer("the answer " + std::to_string(answer) + " does not fit \"" + m +
-                                  "\" (style " + std::to_string(style) +
-                                  "), which answers " + msgbox_answer_names(style) +
+                                  "\" (style " + std::to_string(style) + "), which answers " +
+                                  msgbox_answer_names(style) +
                                   ": it was refused and the box answered 0");
             }
             answer = 0;

@@ -93,8 +93,8 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
                 std::cerr << "this box answers " << answers << "\n";
             }
         };
-        sim.ask_value = [](const std::string& tag, const std::string& prompt_text,
-                           double minimum, double maximum) -> std::optional<double> {
+        sim.ask_value = [](const std::string& tag, const std::string& prompt_text, double minimum,
+                           double maximum) -> std::optional<double> {
             char range[64];
             std::snprintf(range, sizeof range, "%g..%g", minimum, maximum);
             std::string question = "input " + tag + " \"" + prompt_text + "\" " + range +
@@ -141,7 +141,8 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
     if (g_tty && !history_file.empty()) write_history(history_file.c_str());
     g_sim = nullptr;
     if (bad_lines > 0) return 2;
-    bool failed = failures > 0 || sim.unanswered() != unanswered || sim.failed_saves() != failed_saves;
+    bool failed =
+        failures > 0 || sim.unanswered() != unanswered || sim.failed_saves() != failed_saves;
     return failed ? 1 : 0;
 }
 

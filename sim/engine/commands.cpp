@@ -357,7 +357,8 @@ bool parse_clock_command(Parser& p, Command* c) {
     uint32_t seconds = 0;
     std::string text = p.args[1] + " " + p.args[2];
     if (!parse_clock(text, &seconds)) {
-        return p.fail("'" + text + "' is not a time YYYY-MM-DD HH:MM:SS from 1970-01-01 00:00:00 to "
+        return p.fail("'" + text +
+                      "' is not a time YYYY-MM-DD HH:MM:SS from 1970-01-01 00:00:00 to "
                       "2106-02-07 06:28:15");
     }
     c->count = seconds;
