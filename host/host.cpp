@@ -185,13 +185,12 @@ int Host::message_box(const char* title, const char* text, int style) {
         answer = msgbox_answers_.front();
         msgbox_answers_.pop_front();
         std::vector<int> possible = msgbox_answers(style);
-        if (std::find(possible.begin(), possible.end(), answer) == possible.end()) {
-            if (on_refused_answer) {
-                on_refused_answer("the answer " + std::to_string(answer) + " does not fit \"" + m +
-                                  "\" (style " + std::to_string(style) + "), which answers " +
-                                  msgbox_answer_names(style) +
-                                  ": it was refused and the box answered 0");
-            }
+        if (on_refused_answer &&
+            std::find(possible.begin(), possible.end(), answer) == possible.end()) {
+            on_refused_answer("the answer " + std::to_string(answer) + " does not fit \"" + m +
+                              "\" (style " + std::to_string(style) + "), which answers " +
+                              msgbox_answer_names(style) +
+                              ": it was refused and the box answered 0");
             answer = 0;
         }
     } else if (ask_msgbox) {

@@ -66,8 +66,9 @@ class Host {
     // Asked when no answer is queued; without it a message box answers 0 and an
     // input dialog is cancelled.
     std::function<int(const std::string& title, const std::string& text, int style)> ask_msgbox;
-    // Told when a queued answer is one the box's style cannot give: the answer is dropped
-    // and the box answers 0 (neither yes nor no).
+    // When set, a queued answer that the box's style cannot give is refused: this is told
+    // why, and the box answers 0 (neither yes nor no). Unset (the library's tests), any
+    // queued number is answered as it is.
     std::function<void(const std::string& message)> on_refused_answer;
     std::function<std::optional<double>(const std::string& tag, const std::string& prompt,
                                         double minimum, double maximum)>
