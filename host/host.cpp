@@ -1,5 +1,6 @@
 #include "host/host.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -167,6 +168,16 @@ int Host::window(WindowCall call, const char* name) {
     return 0;
 }
 
+std::vector<int> Host::msgbox_answers(int style) {
+    if (style == 0) return {1};
+    return {6, 7};
+}
+
+std::string Host::msgbox_answer_names(int style) {
+    if (style == 0) return "1 (OK)";
+    return "6 (yes) or 7 (no)";
+}
+
 int Host::message_box(const char* title, const char* text, int style) {
     std::string t = gbk_to_utf8(title ? title : ""), m = gbk_to_utf8(text ? text : "");
     int answer = 0;
@@ -175,6 +186,15 @@ int Host::message_box(const char* title, const char* text, int style) {
     } else if (!msgbox_answers_.empty()) {
         answer = msgbox_answers_.front();
         msgbox_answers_.pop_front();
+        std::vector<int> possible = msgbox_answers(style);
+        if (on_refused_answer &&
+            std::find(possible.begin(), possible.end(), answer) == possible.end()) {
+            on_refused_answer("the answer " + std::to_string(answer) + " does not fit \"" + m +
+                              "\" (style " + std::to_string(style) + "), which answers " +
+                              msgbox_answer_names(style) +
+                              ": it was refused and the box answered 0");
+            answer = 0;
+        }
     } else if (ask_msgbox) {
         answer = ask_msgbox(t, m, style);
     }

@@ -48,6 +48,11 @@ class Host {
     uint64_t unknown_uses() const { return unknown_uses_; }
 
     // ---- answers for the dialogs: the one queue ----
+    // What a message box of this style can answer: a notice (0) only its OK (1), a
+    // question yes (6) or no (7).
+    static std::vector<int> msgbox_answers(int style);
+    // Those answers as words: "6 (yes) or 7 (no)".
+    static std::string msgbox_answer_names(int style);
     void answer_msgbox(int answer) { msgbox_answers_.push_back(answer); }
     void answer_input(std::optional<double> value) { input_answers_.push_back(value); }
     size_t pending_answers() const { return msgbox_answers_.size() + input_answers_.size(); }
@@ -61,6 +66,10 @@ class Host {
     // Asked when no answer is queued; without it a message box answers 0 and an
     // input dialog is cancelled.
     std::function<int(const std::string& title, const std::string& text, int style)> ask_msgbox;
+    // When set, a queued answer that the box's style cannot give is refused: this is told
+    // why, and the box answers 0 (neither yes nor no). Unset (the library's tests), any
+    // queued number is answered as it is.
+    std::function<void(const std::string& message)> on_refused_answer;
     std::function<std::optional<double>(const std::string& tag, const std::string& prompt,
                                         double minimum, double maximum)>
         ask_input;

@@ -101,7 +101,14 @@ bool split_words(std::string_view line, std::vector<std::string>* words, std::st
         } else {
             while (i < line.size() && !blank(line[i])) ++i;
         }
-        words->push_back(std::string(line.substr(start, i - start)));
+        std::string_view word = line.substr(start, i - start);
+        if (word.find('\0') != std::string_view::npos) {
+            *error = "a NUL byte (\\x00) is in " +
+                     std::string(word.front() == '"' ? "a quoted text" : "a word") +
+                     ": the panel's texts end at it";
+            return false;
+        }
+        words->push_back(std::string(word));
     }
     return true;
 }

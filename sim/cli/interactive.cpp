@@ -4,6 +4,7 @@
 #include <readline/readline.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -88,6 +89,11 @@ std::optional<int> ask_question(const std::string& title, const std::string& tex
         auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), number);
         if (!n && ec == std::errc() && end == line->data() + line->size()) n = number;
         if (!n) continue;
+        std::vector<int> possible = host::Host::msgbox_answers(style);
+        if (std::find(possible.begin(), possible.end(), *n) == possible.end()) {
+            std::cerr << "this box answers " << host::Host::msgbox_answer_names(style) << "\n";
+            continue;
+        }
         if (recorder() != nullptr) recorder()->answered_msgbox(*n);
         return n;
     }
@@ -117,21 +123,26 @@ std::optional<double> ask_value(const std::string& tag, const std::string& promp
 
 // One typed line: parsed, carried out, and recorded when a recording runs (but not what
 // only looks or asks).
-void run_line(Simulator& sim, const std::string& line) {
+enum class LineOutcome { Done, Failed, BadLine };
+
+LineOutcome run_line(Simulator& sim, const std::string& line) {
     std::string error;
     std::optional<Command> command = parse_command(line, sim, &error);
     if (!command) {
-        if (!error.empty()) sim.report(EventType::Error, {{"message", Value::text(error)}});
-        return;
+        if (error.empty()) return LineOutcome::Done;
+        sim.report(EventType::Error, {{"message", Value::text(error)}});
+        return LineOutcome::BadLine;
     }
     bool recorded = recorder() != nullptr && !is_prompt_only(command->row->name);
     if (recorded) recorder()->begin_command(line);
-    execute(*command, sim);
+    bool done = execute(*command, sim);
     if (recorded && recorder() != nullptr && !recorder()->end_command()) {
         sim.report(EventType::Error, {{"message", Value::text("cannot write " + recorder()->path() +
                                                               ": the recording ends")}});
         sim.session().recorder.reset();
+        return LineOutcome::Failed;
     }
+    return done ? LineOutcome::Done : LineOutcome::Failed;
 }
 
 }  // namespace
@@ -147,11 +158,19 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
         rl_attempted_completion_function = complete;
         if (!history_file.empty()) read_history(history_file.c_str());
     }
-    sim.ask_question = ask_question;
-    sim.ask_value = ask_value;
+    // At a terminal a dialog asks the person; from a pipe the lines are a scenario, and
+    // a dialog takes only answers queued by answer lines: no other line is taken as one.
+    if (g_tty) {
+        sim.ask_question = ask_question;
+        sim.ask_value = ask_value;
+    }
     output.info(
         "hmisim: the panel runs. Type help for the commands, quit to leave; Tab "
         "completes commands and names.");
+    // What the exit status reports: lines that were not commands (2), and commands
+    // that failed, dialogs left unanswered, saves that failed (1).
+    int bad_lines = 0, failures = 0;
+    size_t unanswered = sim.unanswered(), failed_saves = sim.failed_saves();
     for (;;) {
         std::optional<std::string> line = ask(prompt(sim));
         if (!line) break;
@@ -161,7 +180,15 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
         if (words.size() == 1 && (words[0] == "quit" || words[0] == "exit")) break;
         if (line->find_first_not_of(" \t") == std::string::npos) continue;
         if (g_tty) add_history(line->c_str());
-        run_line(sim, *line);
+        LineOutcome outcome = run_line(sim, *line);
+        if (outcome == LineOutcome::BadLine) ++bad_lines;
+        if (outcome == LineOutcome::Failed) ++failures;
+    }
+    if (sim.queued_answers() > 0) {
+        ++failures;
+        sim.report(EventType::Error,
+                   {{"message", Value::text(std::to_string(sim.queued_answers()) +
+                                            " queued answer(s) were never asked for")}});
     }
     if (recorder() != nullptr) {
         output.info("recording written to " + recorder()->path());
@@ -170,7 +197,10 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
     if (g_tty && !history_file.empty()) write_history(history_file.c_str());
     sim.interrupt = nullptr;
     g_sim = nullptr;
-    return 0;
+    if (bad_lines > 0) return 2;
+    bool failed =
+        failures > 0 || sim.unanswered() != unanswered || sim.failed_saves() != failed_saves;
+    return failed ? 1 : 0;
 }
 
 }  // namespace hmi::sim

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "hmi_version.h"
+#include "host/lines.hpp"
 #include "host/loader.hpp"
 #include "sim/cli/interactive.hpp"
 #include "sim/cli/output.hpp"
@@ -74,6 +75,7 @@ struct Settings {
     std::string panel_dir = defaults.panel;
     unsigned seed = 1;
     std::string plot, plot_svg, plot_csv;  // --plot, -o, --csv
+    bool move_damaged = false;
 };
 
 void add_options(CLI::App& app, Settings& s) {
@@ -97,6 +99,9 @@ void add_options(CLI::App& app, Settings& s) {
                    "the file of saved parameters, loaded at start and written by each save "
                    "(default: none for scenarios; for -i at a terminal the user's state folder); "
                    "none keeps them in memory");
+    app.add_flag(kMoveDamagedOption, s.move_damaged,
+                 "move a damaged parameter file aside (FILE.damaged-<time>, kept) and start "
+                 "with the catalogue's values");
     app.add_option("--library", s.library_path, "the script library to load")
         ->capture_default_str();
     app.add_option("--panel", s.panel_dir, "the panel project: tags.txt and windows.txt")
@@ -288,9 +293,15 @@ int run_scenarios(const Settings& s, const Panel& panel,
 // The simulator's options from the settings; false with a message when one is wrong.
 bool simulator_options(Settings& s, const std::string& state_dir, Options* options) {
     options->seed = s.seed;
-    if (!s.start.empty() && !parse_clock(s.start, &options->start_time)) {
-        std::cerr << "hmisim: --start '" << s.start << "' is not \"YYYY-MM-DD HH:MM:SS\"\n";
-        return false;
+    uint32_t start = 0;
+    if (!s.start.empty()) {
+        if (!parse_clock(s.start, &start)) {
+            std::cerr << "hmisim: --start " << hmi::host::quoted_excerpt(s.start)
+                      << " is not a time \"YYYY-MM-DD HH:MM:SS\" from 1970-01-01 00:00:00 to "
+                         "2106-02-07 06:28:15\n";
+            return false;
+        }
+        options->start_time = start;
     }
     if (s.params.empty() && !state_dir.empty()) s.params = state_dir + "/params.txt";
     if (s.params != "none") options->params_path = s.params;
@@ -299,6 +310,43 @@ bool simulator_options(Settings& s, const std::string& state_dir, Options* optio
         if (!name.empty()) s.out.watch.insert(name);
     }
     return true;
+}
+
+// Every window that --watch names is one of the panel's; false with a message when not.
+bool check_watch(const Settings& s, const Panel& panel) {
+    bool good = true;
+    for (const std::string& name : s.out.watch) {
+        if (panel.window_index(name) >= 0) continue;
+        std::string known;
+        for (const PanelWindow& w : panel.windows) known += (known.empty() ? "" : ", ") + w.name;
+        std::cerr << "hmisim: --watch: no window " << hmi::host::quoted_excerpt(name)
+                  << " in the panel (its windows: " << known << ")\n";
+        good = false;
+    }
+    return good;
+}
+
+// The parameter file at start: a damaged or unusable one is never run over. False with a
+// message when the run must not start.
+bool check_params(const Settings& s, const Options& options) {
+    if (options.params_path.empty()) return true;
+    std::vector<ParamEntry> entries;
+    std::string fault;
+    const std::string& path = options.params_path;
+    LoadResult result = load_params_file(path, &entries, &fault);
+    if (result == LoadResult::Loaded || result == LoadResult::Missing) return true;
+    if (result == LoadResult::Damaged && s.move_damaged) {
+        std::string moved_to, error = move_aside_damaged(path, &moved_to);
+        if (error.empty()) {
+            std::cerr << "hmisim: moved the damaged parameter file " << path << " to " << moved_to
+                      << "; the panel starts with the catalogue's values\n";
+            return true;
+        }
+        std::cerr << "hmisim: " << error << "\n";
+        return false;
+    }
+    std::cerr << "hmisim: " << refusal_message(path, result, fault) << "\n";
+    return false;
 }
 
 // The tour's scenarios ahead of the ones named; false with a message when there are none.
@@ -336,7 +384,12 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", "hmisim " HMI_VERSION);
     Settings s;
     add_options(app, s);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // --help and --version end here with 0; a wrong option is bad usage, 2.
+        return app.exit(e) == 0 ? 0 : 2;
+    }
 
     bool interactive_mode = s.interactive || (!s.tour && s.scenarios.empty());
     // A person at a terminal keeps parameters and history in the state folder; a
@@ -345,6 +398,7 @@ int main(int argc, char** argv) {
         interactive_mode && !s.check && isatty(STDIN_FILENO) ? state_directory() : "";
     Options options;
     if (!simulator_options(s, state_dir, &options)) return 2;
+    if (!s.check && !check_params(s, options)) return 2;
     Output output(s.out, stdout);
     Panel panel;
     std::shared_ptr<const Library> library;
@@ -355,6 +409,7 @@ int main(int argc, char** argv) {
         std::cerr << "hmisim: " << e.what() << "\n";
         return 2;
     }
+    if (!check_watch(s, panel)) return 2;
     warn_about_library(panel, *library, output);
     if (s.tour && !add_tour(s)) return 2;
     Around around;

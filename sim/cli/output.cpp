@@ -15,8 +15,11 @@ void Output::operator()(const Event& event) {
     filter_.pass(event, [this](const Event& e) {
         if (!wanted(e)) return;
         std::string line = options_.json ? host::to_json(e) : host::format_line(e);
-        std::fprintf(out_, "%s\n", line.c_str());
+        // Failures go to standard error in the readable trace; JSON stays one stream.
+        FILE* to = !options_.json && is_failure(e) && out_ == stdout ? stderr : out_;
         std::fflush(out_);
+        std::fprintf(to, "%s\n", line.c_str());
+        std::fflush(to);
     });
 }
 

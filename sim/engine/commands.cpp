@@ -524,6 +524,7 @@ bool run_until(const Runner& r) {
         r.sim.report(EventType::Wait, std::move(fields));
         return true;
     }
+    if (stopped == Simulator::kClockEnd) return false;
     if (!stopped.empty()) {
         r.warning("run stopped at " + format_time(r.sim.now()) + " " + stopped);
         return true;
@@ -534,6 +535,7 @@ bool run_until(const Runner& r) {
 bool run_run(const Runner& r) {
     if (r.c.form == Command::Form::Until) return run_until(r);
     std::string stopped = r.sim.run_until(r.c.count, nullptr);
+    if (stopped == Simulator::kClockEnd) return false;
     if (!stopped.empty()) r.warning("run stopped at " + format_time(r.sim.now()) + " " + stopped);
     return true;
 }
@@ -543,7 +545,9 @@ bool parse_clock_command(Parser& p, Command* c) {
     uint32_t seconds = 0;
     std::string text = p.args[1] + " " + p.args[2];
     if (!parse_clock(text, &seconds)) {
-        return p.fail("'" + text + "' is not a time YYYY-MM-DD HH:MM:SS from 1970 to 2105");
+        return p.fail("'" + text +
+                      "' is not a time YYYY-MM-DD HH:MM:SS from 1970-01-01 00:00:00 to "
+                      "2106-02-07 06:28:15");
     }
     c->count = seconds;
     return true;

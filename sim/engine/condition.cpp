@@ -52,7 +52,13 @@ bool read_number(const std::string& text, double* number, int* decimals) {
         *decimals = 0;
         return true;
     }
-    // strtod alone would take "inf", "nan" and hexadecimal floats.
+    // A float tag may hold nan (set takes it), and nan equals nan in an expectation.
+    if (text == "nan") {
+        *number = std::nan("");
+        *decimals = 0;
+        return true;
+    }
+    // strtod alone would take "inf", other spellings of nan and hexadecimal floats.
     for (char c : text.substr(digits_at)) {
         if (!std::isdigit(static_cast<unsigned char>(c)) && c != '.' && c != 'e' && c != 'E' &&
             c != '-' && c != '+') {
@@ -75,6 +81,8 @@ bool read_number(const std::string& text, double* number, int* decimals) {
 
 // Agree to `decimals` digits after the point.
 bool agree(double actual, double expected, int decimals) {
+    if (std::isnan(actual) || std::isnan(expected))
+        return std::isnan(actual) && std::isnan(expected);
     double scale = std::pow(10.0, decimals);
     return std::round(actual * scale) == std::round(expected * scale);
 }
@@ -156,6 +164,7 @@ bool Comparison::holds(const Actual& actual) const {
     if (actual.type == Actual::Type::Text) return (actual.text == value) == (op == Op::Equal);
     double a = actual.number;
     bool equal = actual.type == Actual::Type::Float ? agree(a, number, decimals) : a == number;
+    if (std::isnan(number) && op != Op::Equal && op != Op::NotEqual) return false;
     switch (op) {
         case Op::Equal:
             return equal;

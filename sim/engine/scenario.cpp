@@ -1,7 +1,6 @@
 #include "sim/engine/scenario.hpp"
 
 #include <charconv>
-#include <cstdio>
 #include <ctime>
 
 #include "host/lines.hpp"
@@ -37,17 +36,36 @@ bool parse_duration(std::string_view text, uint64_t* ms) {
 }
 
 bool parse_clock(std::string_view text, uint32_t* seconds) {
-    struct tm tm {};
-    char separator = 0, extra = 0;
-    std::string s(text);
-    if (std::sscanf(s.c_str(), "%d-%d-%d%c%d:%d:%d%c", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
-                    &separator, &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &extra) != 7 ||
-        (separator != ' ' && separator != 'T')) {
-        return false;
+    // Digits and the separators only: no signs, no blanks inside a number.
+    int fields[6] = {};
+    const char separators[] = {'-', '-', ' ', ':', ':'};
+    size_t at = 0;
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0) {
+            char want = separators[i - 1];
+            if (at >= text.size() || (text[at] != want && !(want == ' ' && text[at] == 'T'))) {
+                return false;
+            }
+            ++at;
+        }
+        size_t digits = 0;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 4) {
+            fields[i] = fields[i] * 10 + (text[at] - '0');
+            ++at;
+            ++digits;
+        }
+        if (digits == 0 || (i > 0 && digits > 2)) return false;
     }
-    if (tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_mday > 31 || tm.tm_hour < 0 ||
-        tm.tm_hour > 23 || tm.tm_min < 0 || tm.tm_min > 59 || tm.tm_sec < 0 || tm.tm_sec > 59 ||
-        tm.tm_year < 1970 || tm.tm_year > 2105) {
+    if (at != text.size()) return false;
+    struct tm tm {};
+    tm.tm_year = fields[0];
+    tm.tm_mon = fields[1];
+    tm.tm_mday = fields[2];
+    tm.tm_hour = fields[3];
+    tm.tm_min = fields[4];
+    tm.tm_sec = fields[5];
+    if (tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_mday > 31 || tm.tm_hour > 23 ||
+        tm.tm_min > 59 || tm.tm_sec > 59 || tm.tm_year < 1970 || tm.tm_year > 2106) {
         return false;
     }
     tm.tm_year -= 1900;
@@ -112,11 +130,13 @@ ScenarioResult run_scenario(std::string_view text, const std::string& origin, Si
         return result;
     }
     size_t unanswered = sim.unanswered();
+    size_t failed_saves = sim.failed_saves();
     for (const auto& [line, c] : commands) {
         if (c.row->expectation) ++result.expectations;
         if (!execute(c, sim, Where{origin, line})) ++result.failures;
     }
     result.failures += static_cast<int>(sim.unanswered() - unanswered);
+    result.failures += static_cast<int>(sim.failed_saves() - failed_saves);
     if (sim.queued_answers() > 0) {
         ++result.failures;
         sim.report(EventType::Expect,

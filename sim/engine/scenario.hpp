@@ -104,7 +104,8 @@ bool execute(const Command& command, Simulator& sim, const Where& where = {});
 
 struct ScenarioResult {
     int bad_lines = 0;     // lines that could not be parsed: nothing was run
-    int failures = 0;      // expectations not met, commands refused, dialogs unanswered
+    int failures = 0;      // expectations not met, commands refused, dialogs unanswered,
+                           // saves of the parameter file that failed
     int expectations = 0;  // checked
     bool ok() const { return bad_lines == 0 && failures == 0; }
 };
@@ -121,7 +122,8 @@ ScenarioResult run_scenario(std::string_view text, const std::string& origin, Si
 // "10s", "500ms", "1m30s", "2h": false if it is none.
 bool parse_duration(std::string_view text, uint64_t* ms);
 // "2026-01-01 08:00:00" (or with a T) in the panel's clock (the process's local time,
-// which the simulator keeps in UTC): false if it is none.
+// which the simulator keeps in UTC), from 1970-01-01 00:00:00 to 2106-02-07 06:28:15, the
+// seconds a u32 holds: false if it is none (a sign or a blank in a number included).
 bool parse_clock(std::string_view text, uint32_t* seconds);
 
 }  // namespace hmi::sim

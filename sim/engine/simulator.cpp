@@ -42,7 +42,7 @@ Simulator::Simulator(const Panel& panel, std::shared_ptr<const Library> library,
       session_(std::make_unique<Session>()),
       host_(panel.catalogue) {
     if (sink) events_.subscribe(std::move(sink));
-    start_time_ = options_.start_time != 0 ? options_.start_time : catalogue_clock(panel_);
+    start_time_ = options_.start_time ? *options_.start_time : catalogue_clock(panel_);
     for (const PanelWindow& def : panel_.windows) {
         WindowState w;
         w.def = &def;
@@ -76,6 +76,7 @@ Simulator::Simulator(const Panel& panel, std::shared_ptr<const Library> library,
         note_unanswered("the question \"" + text + "\" had no answer queued; it was answered 0");
         return 0;
     };
+    host_.on_refused_answer = [this](const std::string& message) { note_unanswered(message); };
     host_.ask_input = [this](const std::string& tag, const std::string& prompt, double minimum,
                              double maximum) -> std::optional<double> {
         if (ask_value) return ask_value(tag, prompt, minimum, maximum);
@@ -274,6 +275,7 @@ std::vector<Field> Simulator::save_params(const host::Host::Params& params) {
     }
     std::string error = save_params_file(options_.params_path, entries);
     if (error.empty()) return {{"outcome", text("saved")}, {"file", text(options_.params_path)}};
+    ++failed_saves_;
     return {
         {"outcome", text("failed")}, {"file", text(options_.params_path)}, {"error", text(error)}};
 }
@@ -560,14 +562,17 @@ void Simulator::set_clock_time(uint32_t seconds) {
     drain();
 }
 
-void Simulator::run(uint64_t ms) {
-    run_until(ms, nullptr);
+bool Simulator::run(uint64_t ms) {
+    return run_until(ms, nullptr).empty();
 }
 
 std::string Simulator::run_until(uint64_t ms, const std::function<std::string()>& stop) {
     host::install(&host_);
     session_->arm_breaks(*this);
-    uint64_t end = now_ + ms;
+    // The last moment the panel's clock holds, in the simulator's milliseconds.
+    uint64_t last = now_ + (uint64_t{UINT32_MAX} - clock()) * 1000 + (999 - now_ % 1000);
+    bool within = ms <= last - now_;
+    uint64_t end = within ? now_ + ms : last;
     for (;;) {
         TimerState* next = nullptr;
         for (TimerState& t : timers_) {
@@ -587,6 +592,12 @@ std::string Simulator::run_until(uint64_t ms, const std::function<std::string()>
         }
     }
     set_clock(end);
+    if (!within) {
+        emit(0, EventType::Error,
+             {{"message", text("the panel's clock ends at 2106-02-07 06:28:15: the run stopped "
+                               "there")}});
+        return kClockEnd;
+    }
     return {};
 }
 

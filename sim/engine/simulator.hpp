@@ -26,7 +26,8 @@ namespace hmi::sim {
 class Session;
 
 struct Options {
-    uint32_t start_time = 0;  // seconds since the epoch; 0: the catalogue's clock
+    // Seconds since the epoch; none: the catalogue's clock (1970-01-01 00:00:00 is 0).
+    std::optional<uint32_t> start_time;
     std::string params_path;  // empty: parameters are saved in memory only
     unsigned seed = 1;        // of the C library's rand(), which some screens use
     // Polls every property of the shown windows after every event. Without it a
@@ -78,11 +79,15 @@ class Simulator {
     void touch();
     void click(int window, const EventRow& row);                 // a touch, then the handler
     void fire(int window, const EventRow& row, unsigned times);  // timer ticks, now
-    void run(uint64_t ms);  // simulated time with the timers at their periods
+    // Simulated time with the timers at their periods; false when it stopped before the
+    // whole time passed. The panel's clock ends at 2106-02-07 06:28:15 (the last second a
+    // u32 holds): a run that would pass it stops there with an error.
+    bool run(uint64_t ms);
     // The same, asking after every event whether a break holds, then `stop`, then
     // `interrupt`: when one gives a reason, time stops at that event's moment and the
-    // reason is returned ("" when the whole time has passed).
+    // reason is returned ("" when the whole time has passed, kClockEnd at the clock's end).
     std::string run_until(uint64_t ms, const std::function<std::string()>& stop);
+    static constexpr const char* kClockEnd = "at the end of the panel's clock";
     // Asked after every event of any run: a Ctrl-C at the prompt.
     std::function<std::string()> interrupt;
     void set_clock_time(uint32_t seconds);  // the panel's clock now, seconds since the epoch
@@ -101,6 +106,8 @@ class Simulator {
                                         double minimum, double maximum)>
         ask_value;
     size_t unanswered() const { return unanswered_; }
+    // Saves of the parameter file that failed so far.
+    size_t failed_saves() const { return failed_saves_; }
 
     // ---- the events ----
     // Every event of the panel goes to the stream's subscribers, in order.
@@ -172,6 +179,7 @@ class Simulator {
     uint64_t now_ = 0;
     uint32_t start_time_ = 0;
     size_t unanswered_ = 0;
+    size_t failed_saves_ = 0;
     std::vector<std::string> unanswered_notes_;
 };
 

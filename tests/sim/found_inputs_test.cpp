@@ -106,5 +106,28 @@ TEST(FoundScenarioLines, AClockTimeWithANegativeFieldIsNoTime) {
     EXPECT_EQ(seconds, 1735779540u);
 }
 
+// Stray signs and blanks were read as parts of numbers; the first and the last second
+// of the panel's clock were refused or wrapped.
+TEST(FoundScenarioLines, AClockTimeIsDigitsAndSeparatorsWithinTheClocksRange) {
+    const std::pair<const char*, uint32_t> good[] = {
+        {"1970-01-01 00:00:00", 0u},
+        {"2106-02-07 06:28:15", 4294967295u},
+        {"2026-01-01T08:00:00", 1767254400u},
+        {"2026-1-1 8:0:0", 1767254400u},
+    };
+    for (auto [text, want] : good) {
+        uint32_t seconds = 1;
+        EXPECT_TRUE(parse_clock(text, &seconds)) << text;
+        EXPECT_EQ(seconds, want) << text;
+    }
+    for (const char* text : {"+2025-+1-+1 +0:+0:+0", "2025-01-01 +8:00:00", "2025- 1-01 08:00:00",
+                             "2025-01-01  08:00:00", "2106-02-07 06:28:16", "1969-12-31 23:59:59",
+                             "2025-01-01 08:00:00 ", "2025-01-01 08:00", "02025-01-01 08:00:00",
+                             "2025-001-01 8:0:0"}) {
+        uint32_t seconds = 0;
+        EXPECT_FALSE(parse_clock(text, &seconds)) << text;
+    }
+}
+
 }  // namespace
 }  // namespace hmi::sim::test

@@ -9,6 +9,7 @@
 
 namespace hmi::sim::test {
 namespace {
+using namespace std::string_literals;
 
 // Everything a command could change.
 struct Snapshot {
@@ -74,7 +75,9 @@ const BadLine kBadLines[] = {
     {"run 10x", "'10x' is not a duration (500ms, 10s, 2m, 1h, 1m30s)"},
     {"run", "expected: run DURATION"},
     {"clock 2025-02-30 00:00:00",
-     "'2025-02-30 00:00:00' is not a time YYYY-MM-DD HH:MM:SS from 1970 to 2105"},
+     "'2025-02-30 00:00:00' is not a time YYYY-MM-DD HH:MM:SS from 1970-01-01 00:00:00 to "
+     "2106-02-07 06:28:15"},
+    {"clock +2025-+1-+1 +0:+0:+0", "'+2025-+1-+1 +0:+0:+0' is not a time YYYY-MM-DD HH:MM:SS"},
     {"clock 2025-01-01", "expected: clock YYYY-MM-DD HH:MM:SS"},
     {"answer msgbox maybe", "'maybe' is not an answer: yes (6), no (7), ok (1) or a number"},
     {"answer input lots", "'lots' is not a number (or cancel)"},
@@ -186,6 +189,46 @@ TEST_F(Scenario, TagsAndTextsAreSetAndPrintedAsThePanelHoldsThem) {
         "00:00:00.000 main.screenProtectTime = 20\n"
         "00:00:00.000 dish.iuput0 = \"提示 x\"\n"
         "00:00:00.000 dish.iuput1 = \"CD\"\n");
+}
+
+TEST_F(Scenario, ANulInAQuotedTextIsRefused) {
+    std::string error;
+    EXPECT_FALSE(parse_command("say \"A\0B\""s, sim, &error));
+    EXPECT_EQ(error, "a NUL byte (\\x00) is in a quoted text: the panel's texts end at it");
+    EXPECT_FALSE(parse_command("set dish.iuput0 \"A\0B\""s, sim, &error));
+}
+
+// The clock's last second is 2106-02-07 06:28:15: a run past it stops there and fails.
+TEST_F(Scenario, TheClockNeverWrapsAndNanIsNan) {
+    ScenarioResult result = run_scenario(
+        "clock 2106-02-07 06:28:10\n"
+        "run 1m\n"
+        "print system.CurDateTime\n"
+        "run 1s\n"
+        "set kelvor.x_Real nan\n"
+        "expect tag kelvor.x_Real nan\n",
+        "s.sim", sim);
+    EXPECT_EQ(result.failures, 2);
+    EXPECT_EQ(result.expectations, 1);
+    EXPECT_EQ(out.take(),
+              "00:00:00.000 clock 2106-02-07 06:28:10\n"
+              "00:00:01.000 timer main timer1\n"
+              "00:00:01.000   set main.count = 1\n"
+              "00:00:02.000 timer main timer1\n"
+              "00:00:02.000   set main.count = 2\n"
+              "00:00:03.000 timer main timer1\n"
+              "00:00:03.000   set main.count = 3\n"
+              "00:00:04.000 timer main timer1\n"
+              "00:00:04.000   set main.count = 4\n"
+              "00:00:05.000 timer main timer1\n"
+              "00:00:05.000   set main.count = 5\n"
+              "00:00:05.999 ERROR the panel's clock ends at 2106-02-07 06:28:15: the run stopped "
+              "there\n"
+              "00:00:05.999 system.CurDateTime = 4294967295\n"
+              "00:00:05.999 ERROR the panel's clock ends at 2106-02-07 06:28:15: the run stopped "
+              "there\n"
+              "00:00:05.999 set kelvor.x_Real = nan\n"
+              "00:00:05.999 ok s.sim:6: expect tag kelvor.x_Real nan (kelvor.x_Real = nan)\n");
 }
 
 TEST(Duration, IsACountWithAUnitOrSeveral) {
