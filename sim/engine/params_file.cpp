@@ -1,3 +1,8 @@
+// 64-bit file offsets and inode numbers on the 32-bit target too: without them readdir
+// stops at the first entry whose inode number needs more than 32 bits, and stat fails on
+// files past 2 GiB.
+#define _FILE_OFFSET_BITS 64
+
 #include "sim/engine/params_file.hpp"
 
 #include <dirent.h>

@@ -67,7 +67,7 @@ const Invocation kRuns[] = {
     {"piped prompt bad line", "", "", "-q --params none", "clik\\nrun 1s\\n", 2, "unknown command"},
 };
 
-std::string read(const std::string& path) {
+[[maybe_unused]] std::string read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
@@ -75,7 +75,7 @@ std::string read(const std::string& path) {
 }
 
 // "\\n" in the table is a line break.
-std::string lines(std::string text) {
+[[maybe_unused]] std::string lines(std::string text) {
     for (size_t at; (at = text.find("\\n")) != std::string::npos;) text.replace(at, 2, "\n");
     return text;
 }
