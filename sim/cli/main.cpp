@@ -13,6 +13,7 @@
 #include "sim/cli/interactive.hpp"
 #include "sim/cli/output.hpp"
 #include "sim/engine/tour.hpp"
+#include "sim/serve/server.hpp"
 
 using namespace hmi::sim;
 
@@ -86,6 +87,10 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--seed", seed, "seed of the random values some screens show")
         ->capture_default_str();
+    std::string serve_at;
+    app.add_option("--serve", serve_at,
+                   "[ADDR:]PORT: the panel in a browser at http://ADDR:PORT/ (127.0.0.1 unless "
+                   "given; port 0 picks a free one); scenarios named run first");
     CLI11_PARSE(app, argc, argv);
 
     std::stringstream list(watch);
@@ -100,7 +105,7 @@ int main(int argc, char** argv) {
         std::cerr << "hmisim: --start '" << start << "' is not \"YYYY-MM-DD HH:MM:SS\"\n";
         return 2;
     }
-    bool interactive_mode = run_interactive || (!tour && scenarios.empty());
+    bool interactive_mode = serve_at.empty() && (run_interactive || (!tour && scenarios.empty()));
     // A person at a terminal keeps parameters and history in the state folder; a
     // prompt fed from a pipe touches no file unless told to.
     std::string state_dir =
@@ -116,6 +121,9 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         std::cerr << "hmisim: " << e.what() << "\n";
         return 2;
+    }
+    if (!serve_at.empty()) {
+        return serve::serve_panel(serve_at, scenarios, panel, library, options, output);
     }
     for (const std::string& problem : library->problems()) {
         output(Entry{0, 0, EntryType::Warning, "library: " + problem, {}});
