@@ -155,6 +155,8 @@ void Server::routes() {
                    });
     }
 
+    http_->Get("/favicon.ico",
+               [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
     http_->Get("/api/state", [this](const httplib::Request&, httplib::Response& res) {
         Reply r = session_.state();
         reply_json(res, r.status, r.body);
