@@ -24,8 +24,9 @@ const page = {
   series: new Map(),       // pinned tag -> [[time_ms, value], ...]
   log: [],                 // the newest events, bounded
   kinds: new Set(),
-  stats: { received: 0, resyncs: 0, batches: 0 },
+  stats: { received: 0, resyncs: 0, batches: 0, statuses: 0, opened: 0 },
   now: 0,
+  seq: 0,                  // the newest message of the stream shown so far
   refetching: null,
 };
 window.hmiInspector = page;  // for tests and measures
@@ -427,6 +428,9 @@ function showDialog(d) {
 }
 
 function render(state) {
+  // A reply or fetch that left the server before events the page already showed would
+  // take it back in time: fetch again instead.
+  if (state.seq < page.seq) { refetchSoon(); return; }
   page.state = state;
   drawStatus(state);
   drawWindows(state);
@@ -509,16 +513,17 @@ function resync() {
 // One stream a browser: a shared worker holds it for every tab of this inspector (a
 // browser opens only a few connections to one server); without one, a stream a page.
 function connect() {
-  const handle = (kind, data) => {
+  const handle = (kind, data, seq) => {
+    if (seq) page.seq = Math.max(page.seq, Number(seq));
     if (kind === 'events') addEvents(data);
-    else if (kind === 'status') drawStatus(data);
+    else if (kind === 'status') { page.stats.statuses += 1; drawStatus(data); }
     else if (kind === 'resync') resync();
-    else if (kind === 'open') refetch();
+    else if (kind === 'open') { page.stats.opened += 1; page.seq = 0; refetch(); }
   };
   if (window.SharedWorker && !location.search.includes('stream=page')) {
     try {
       const worker = new SharedWorker('/events-worker.js');
-      worker.port.onmessage = m => handle(m.data.kind, m.data.data);
+      worker.port.onmessage = m => handle(m.data.kind, m.data.data, m.data.seq);
       worker.port.start();
       page.streamMode = 'shared';
       return;
@@ -526,8 +531,8 @@ function connect() {
   }
   page.streamMode = 'page';
   const source = new EventSource('/api/events');
-  source.addEventListener('events', m => handle('events', JSON.parse(m.data)));
-  source.addEventListener('status', m => handle('status', JSON.parse(m.data)));
+  source.addEventListener('events', m => handle('events', JSON.parse(m.data), m.lastEventId));
+  source.addEventListener('status', m => handle('status', JSON.parse(m.data), m.lastEventId));
   source.addEventListener('resync', () => handle('resync'));
   source.addEventListener('open', () => handle('open'));
 }

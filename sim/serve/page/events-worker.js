@@ -7,8 +7,8 @@ const recent = [];
 const RECENT = 500;
 let source = null;
 
-function send(kind, data) {
-  for (const port of ports) port.postMessage({ kind, data });
+function send(kind, data, seq) {
+  for (const port of ports) port.postMessage({ kind, data, seq });
 }
 
 function open() {
@@ -17,9 +17,9 @@ function open() {
     const events = JSON.parse(m.data);
     recent.push(...events);
     if (recent.length > RECENT) recent.splice(0, recent.length - RECENT);
-    send('events', events);
+    send('events', events, m.lastEventId);
   });
-  source.addEventListener('status', m => send('status', JSON.parse(m.data)));
+  source.addEventListener('status', m => send('status', JSON.parse(m.data), m.lastEventId));
   source.addEventListener('resync', () => send('resync'));
   source.addEventListener('open', () => send('open'));
 }
