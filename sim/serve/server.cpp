@@ -149,7 +149,7 @@ void Server::routes() {
                        res.set_header("Cache-Control", "no-store");
                        res.set_header("X-Content-Type-Options", "nosniff");
                        res.set_header("Content-Security-Policy",
-                                      "default-src 'self'; style-src 'self' 'unsafe-inline'; "
+                                      "default-src 'self'; "
                                       "img-src 'self' data:; frame-ancestors 'none'");
                        res.set_content(std::string(file.body), std::string(file.type));
                    });

@@ -225,8 +225,12 @@ def tour(page, server, hmisim, workdir, screenshot):
 
 
 def measure(page, server, driver):
-    # Click to DOM: the pump symbol of window 12 switches its pump, and its colour.
-    page.d.set_script_timeout(30)
+    # Click to DOM: in manual mode the pump symbol of window 12 switches its pump, and
+    # its colour.
+    page.click(page.widget("12", "text5"))
+    page.click('[data-dialog="msgbox"] [data-answer="6"]')
+    page.wait_tag("dtmain.DP_MANUAL", "1")
+    page.d.set_script_timeout(60)
     latencies = page.d.execute_async_script("""
         const done = arguments[arguments.length - 1];
         const times = [];
@@ -285,14 +289,59 @@ def measure(page, server, driver):
                               driver.execute_script("return window.hmiInspector.streamMode")
                               for h in handles})))
     driver.switch_to.window(handles[0])
+    clock0 = page.clock_ms()
     page.d.execute_script("fetch('/api/run', {method: 'POST', headers: {'Content-Type': 'application/json'},"
                           "body: JSON.stringify({ms: 3600000, speed: 'max'})})")
-    clock0 = page.clock_ms()
     page.wait("one simulated hour", lambda: page.clock_ms() >= clock0 + 3600000 - 1 and
               page.find("#running").text == "", timeout=600)
     time.sleep(1)
     print(f"measure: resident memory of hmisim with 20 pages open after one simulated hour: "
           f"{server.rss_kib() / 1024:.1f} MiB")
+
+
+def measure_streams(hmisim, workdir):
+    """Twenty pages as twenty separate event streams (twenty browsers), each read as it
+    comes, while window 18 runs for one simulated hour as fast as it can."""
+    import json
+    import socket
+    import urllib.request
+    server = Server(hmisim, workdir)
+    port = int(server.url.rsplit(":", 1)[1].strip("/"))
+    received = [0] * 20
+    socks = []
+
+    def reader(i, sock):
+        while True:
+            try:
+                data = sock.recv(65536)
+            except OSError:
+                return
+            if not data:
+                return
+            received[i] += len(data)
+
+    for i in range(20):
+        sock = socket.create_connection(("127.0.0.1", port))
+        sock.sendall(f"GET /api/events HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\n\r\n".encode())
+        socks.append(sock)
+        threading.Thread(target=reader, args=(i, sock), daemon=True).start()
+
+    def post(action, body):
+        req = urllib.request.Request(server.url + "api/" + action, data=json.dumps(body).encode(),
+                                     headers={"Content-Type": "application/json"})
+        return json.load(urllib.request.urlopen(req, timeout=600))
+
+    post("show", {"window": "18"})
+    t0 = time.time()
+    post("run", {"ms": 3600000, "speed": "max", "wait": True})
+    seconds = time.time() - t0
+    time.sleep(1)
+    print(f"measure: 20 separate event streams, one simulated hour of window 18 in {seconds:.1f} s: "
+          f"resident memory {server.rss_kib() / 1024:.1f} MiB; each stream received "
+          f"{min(received) / 1e6:.1f} to {max(received) / 1e6:.1f} MB")
+    for sock in socks:
+        sock.close()
+    server.stop()
 
 
 def main():
@@ -318,6 +367,7 @@ def main():
             tour(page, server, hmisim, workdir, args.screenshot)
             if args.measure:
                 measure(page, server, driver)
+                measure_streams(hmisim, workdir)
         except AssertionError as e:
             print("FAIL:", e)
             try:
