@@ -293,7 +293,10 @@ function drawPins() {
   table.textContent = '';
   $('#watch-empty').hidden = page.pins.length > 0;
   for (const row of page.tagRows.values()) {
-    row.querySelector('.pin').classList.toggle('on', page.pins.includes(row.dataset.tag));
+    const on = page.pins.includes(row.dataset.tag);
+    const pin = row.querySelector('.pin');
+    pin.classList.toggle('on', on);
+    pin.textContent = on ? '★' : '☆';
   }
   page.pins.forEach((name, i) => {
     const row = page.tagRows.get(name);
@@ -315,7 +318,8 @@ function plotSoon() {
 }
 
 // A small SVG plot of the pinned numeric tags against simulated time: steps, since a
-// tag keeps its value until it is written again.
+// tag keeps its value until it is written again; each line scaled to its own range
+// (the legend gives it), so that a flag and a duration in seconds both show.
 function plot() {
   for (const tr of $('#watch-table').rows) {
     const row = page.tagRows.get(tr.dataset.watch);
@@ -325,34 +329,33 @@ function plot() {
   svg.textContent = '';
   legend.textContent = '';
   const W = 400, H = 160, ns = 'http://www.w3.org/2000/svg';
-  let t0 = Infinity, t1 = -Infinity, v0 = Infinity, v1 = -Infinity;
+  let t0 = Infinity, t1 = -Infinity;
   const lines = [];
   page.pins.forEach((name, i) => {
     const s = page.series.get(name);
     if (!s || !s.length) return;
-    lines.push([name, s, COLOURS[i % COLOURS.length]]);
+    let v0 = Infinity, v1 = -Infinity;
     for (const [t, v] of s) { t0 = Math.min(t0, t); t1 = Math.max(t1, t); v0 = Math.min(v0, v); v1 = Math.max(v1, v); }
+    if (v1 <= v0) { v1 = v0 + 1; }
+    lines.push({ name, s, colour: COLOURS[i % COLOURS.length], v0, v1 });
   });
   t1 = Math.max(t1, page.now);
   if (!lines.length) return;
   if (t1 <= t0) t1 = t0 + 1000;
-  if (v1 <= v0) { v1 += 1; v0 -= 1; }
-  const x = t => (t - t0) / (t1 - t0) * (W - 40) + 35;
-  const y = v => H - 15 - (v - v0) / (v1 - v0) * (H - 25);
+  const x = t => (t - t0) / (t1 - t0) * (W - 10) + 5;
   const text = (tx, ty, s, anchor = 'start') => {
     const e = document.createElementNS(ns, 'text');
     e.setAttribute('x', tx); e.setAttribute('y', ty); e.setAttribute('font-size', '9');
     e.setAttribute('text-anchor', anchor); e.setAttribute('fill', '#6b7280'); e.textContent = s;
     svg.append(e);
   };
-  text(32, 12, String(+v1.toPrecision(6)), 'end');
-  text(32, H - 15, String(+v0.toPrecision(6)), 'end');
-  text(35, H - 3, fmtTime(t0));
-  text(W - 2, H - 3, fmtTime(t1), 'end');
-  for (const [name, s, colour] of lines) {
+  text(5, H - 3, fmtTime(t0));
+  text(W - 5, H - 3, fmtTime(t1), 'end');
+  lines.forEach(({ name, s, colour, v0, v1 }, k) => {
+    const y = v => H - 16 - (v - v0) / (v1 - v0) * (H - 26) - k;  // a pixel apart when equal
     let d = '';
-    s.forEach(([t, v], k) => {
-      d += (k ? `H${x(t).toFixed(1)}V${y(v).toFixed(1)}` : `M${x(t).toFixed(1)},${y(v).toFixed(1)}`);
+    s.forEach(([t, v], n) => {
+      d += (n ? `H${x(t).toFixed(1)}V${y(v).toFixed(1)}` : `M${x(t).toFixed(1)},${y(v).toFixed(1)}`);
     });
     d += `H${x(t1).toFixed(1)}`;
     const p = document.createElementNS(ns, 'path');
@@ -361,8 +364,8 @@ function plot() {
     p.dataset.series = name;
     svg.append(p);
     const i = el('i'); i.style.background = colour;
-    legend.append(el('span', {}, i, name));
-  }
+    legend.append(el('span', {}, i, `${name} ${+v0.toPrecision(6)}…${+v1.toPrecision(6)}`));
+  });
 }
 
 function fmtTime(ms) {
@@ -432,6 +435,8 @@ function render(state) {
   // take it back in time: fetch again instead.
   if (state.seq < page.seq) { refetchSoon(); return; }
   page.state = state;
+  pendingProps.clear();  // the state holds them, or newer
+  pendingTags.clear();
   drawStatus(state);
   drawWindows(state);
   drawTags(state);
@@ -451,24 +456,51 @@ function wanted(e) {
   return (!w || e.window === w) && (!k || e.type === k);
 }
 
+// Values are written into the DOM once a frame, the newest of each: while time runs as
+// fast as it can a widget changes far more often than a screen can show.
+const pendingProps = new Map(), pendingTags = new Map();
+let flushPending = false;
+function flushSoon() {
+  if (flushPending) return;
+  flushPending = true;
+  requestAnimationFrame(() => {
+    flushPending = false;
+    for (const [key, value] of pendingProps) setProp(key, value);
+    for (const [name, value] of pendingTags) setTag(name, value, page.now);
+    pendingProps.clear();
+    pendingTags.clear();
+  });
+}
+
 function apply(e) {
   page.now = Math.max(page.now, e.time_ms || 0);
   if (e.type === 'prop' && e.window) {
     const handlers = page.handlersOf.get(e.window) || e.window;
-    setProp(`${handlers}_${e.widget}_${e.property}`, e.value);
+    pendingProps.set(`${handlers}_${e.widget}_${e.property}`, e.value);
+    flushSoon();
   } else if (e.tag !== undefined && e.value !== undefined && (e.type === 'set' || e.type === 'action')) {
-    setTag(e.tag, e.value, e.time_ms);
+    const name = e.tag.includes('.') ? e.tag : (page.bareNames.get(e.tag) || e.tag);
+    if (page.pins.includes(name)) record(name, e.value, e.time_ms);
+    pendingTags.set(name, e.value);
+    flushSoon();
   } else if (e.type === 'dialog') {
     refetchSoon();  // an input dialog stores its value in a tag
   }
   if (e.type === 'window' || (e.type === 'action' && (e.call === 'show' || e.call === 'hide'))) refetchSoon();
 }
 
-let logPending = false;
+// The log is drawn again at most five times a second: while time runs as fast as it
+// can, events come faster than anyone reads them.
+let logPending = false, logDrawn = 0;
 function logSoon() {
   if (logPending) return;
   logPending = true;
-  requestAnimationFrame(() => { logPending = false; drawLog(); });
+  const wait = Math.max(0, logDrawn + 200 - performance.now());
+  setTimeout(() => requestAnimationFrame(() => {
+    logPending = false;
+    logDrawn = performance.now();
+    drawLog();
+  }), wait);
 }
 
 function drawLog() {
