@@ -267,8 +267,8 @@ int serve_panel(const std::string& listen, const std::vector<std::string>& scena
     server.start();
     int signal = 0;
     sigwait(&signals, &signal);
+    session.stop();  // requests still waiting for the simulator are answered 503
     server.stop();
-    session.stop();
     return 0;
 }
 
