@@ -4,6 +4,7 @@ set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR arm)
 
 set(HMI_TARGET_TRIPLET arm-linux-gnueabihf)
+set(HMI_DEB_ARCH armhf)  # the packages' Debian architecture
 set(CMAKE_C_COMPILER ${HMI_TARGET_TRIPLET}-gcc)
 set(CMAKE_CXX_COMPILER ${HMI_TARGET_TRIPLET}-g++)
 set(CMAKE_STRIP ${HMI_TARGET_TRIPLET}-strip CACHE FILEPATH "")

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -89,7 +90,7 @@ void check_on_disk(const std::string& text, bool taken, const std::vector<ParamE
     std::string error;
     hmi::sim::LoadResult result = hmi::sim::load_params_file(path, &loaded, &error);
     bool good = taken ? result == hmi::sim::LoadResult::Loaded && same(loaded, entries)
-                      : result == hmi::sim::LoadResult::Corrupt && loaded.empty() && !error.empty();
+                      : result == hmi::sim::LoadResult::Damaged && loaded.empty() && !error.empty();
     unlink(path.c_str());
     if (good && taken) {
         if (!hmi::sim::save_params_file(path, entries).empty()) std::abort();
@@ -101,11 +102,13 @@ void check_on_disk(const std::string& text, bool taken, const std::vector<ParamE
     if (!good) __builtin_trap();
 }
 
-// Entries as a panel could save them: tag names of the catalogue's letters, any value.
+// Entries as a panel could save them: distinct tag names of the catalogue's letters, any
+// value.
 std::vector<ParamEntry> make_entries(Bytes& bytes) {
     static const char kLetters[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_";
     std::vector<ParamEntry> entries;
+    std::set<std::string> names;
     while (!bytes.empty() && entries.size() < 64) {
         ParamEntry e;
         e.kind = static_cast<Kind>(bytes.byte() % 7);
@@ -118,7 +121,8 @@ std::vector<ParamEntry> make_entries(Bytes& bytes) {
         size_t n = e.kind == Kind::Text ? bytes.byte() : e.value.size();
         if (n == 255) n = e.value.size();
         for (size_t i = 0; i < n && i < e.value.size(); ++i) e.value[i] = bytes.byte();
-        entries.push_back(std::move(e));
+        // A panel saves each tag once; a file that lists one twice is damaged.
+        if (names.insert(e.name).second) entries.push_back(std::move(e));
     }
     return entries;
 }

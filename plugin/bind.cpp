@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "plugin/gbk.hpp"
 #include "plugin/hmi_abi.h"
 
 namespace hmi::rule {
@@ -85,7 +86,12 @@ int store_text(void* value, const char* text) {
         if (text[i] == '\0') return 0;
     }
     strncpy(current, text, HMI_TEXT_VALUE_SIZE);
-    current[HMI_TEXT_VALUE_SIZE - 1] = '\0';
+    if (current[HMI_TEXT_VALUE_SIZE - 1] != '\0') {
+        // Too long: its whole characters are kept, 15 bytes, or 14 when the 15th
+        // would begin a two-byte character.
+        size_t kept = whole_characters(current, HMI_TEXT_VALUE_SIZE - 1);
+        memset(current + kept, 0, HMI_TEXT_VALUE_SIZE - kept);
+    }
     return 1;
 }
 

@@ -29,11 +29,27 @@ constexpr useconds_t kCheckPause = 100000;  // 100 ms
 
 constexpr unsigned long kLargestProcess = INT_MAX;  // pid_t is a signed int
 static_assert(sizeof(pid_t) == sizeof(int));
+constexpr unsigned long kInit = 1;  // never signalled, whatever the listing says
+
+constexpr int kFirstInherited = 3;  // above standard input, output and error
+constexpr int kAssumedOpenMax = 1024;
+
+// Closes every descriptor above standard error, so that the started program holds
+// none of the caller's sockets, pipes and files: a pipe the caller reads then ends
+// when its writers end, not when the program does.
+void close_inherited() {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    if (close_range(kFirstInherited, ~0U, 0) == 0) return;  // fails on kernels without it
+#endif
+    long limit = sysconf(_SC_OPEN_MAX);
+    if (limit <= 0 || limit > INT_MAX) limit = kAssumedOpenMax;
+    for (int fd = kFirstInherited; fd < limit; ++fd) close(fd);
+}
 
 // Forks twice, so that the program runs in a grandchild that the caller never has
-// to collect. Returns true in the grandchild, which must end with _exit; false in
-// the caller, once the intermediate child has ended, or at once when no child
-// could be made (then nothing is started).
+// to collect. Returns true in the grandchild, which must end with _exit and keeps
+// only descriptors 0 to 2; false in the caller, once the intermediate child has
+// ended, or at once when no child could be made (then nothing is started).
 bool fork_detached() {
     pid_t child = fork();
     if (child < 0) return false;
@@ -43,39 +59,61 @@ bool fork_detached() {
         return false;
     }
     if (fork() != 0) _exit(0);  // also when the second fork fails: nothing is started
+    close_inherited();
     return true;
 }
 
 // The process number a listing line begins with (after blanks), or 0 when it gives
 // none that may be signalled: no digit first (so never a sign, which would name a
-// process group), 0 (the caller's own process group), a number too large for a
-// process number (it must not be cut down into another one), or digits running
-// into other text.
+// process group), 0 (the caller's own process group), 1 (init), a number too large
+// for a process number (it must not be cut down into another one), or digits
+// running into other text.
 pid_t process_number(const char* line) {
     while (*line == ' ' || *line == '\t') ++line;
     if (*line < '0' || *line > '9') return 0;
     errno = 0;
     char* end = nullptr;
     unsigned long number = strtoul(line, &end, 10);
-    if (errno == ERANGE || number > kLargestProcess) return 0;
+    if (errno == ERANGE || number > kLargestProcess || number == kInit) return 0;
     if (*end != ' ' && *end != '\t' && *end != '\n') return 0;
     return static_cast<pid_t>(number);
 }
 
 // One read of the listing, line by line: at most 254 characters, so a longer line
 // comes in several reads, and only the first of them begins with its process number.
+// A NUL byte inside a line is kept as a byte of it: it neither ends the read early
+// nor joins the next line to this one.
 struct ListingLine {
     char text[kListingBuffer];
+    size_t length;         // the bytes read, NULs among them
     pid_t process;         // 0 when the read gives no process number
     bool at_start = true;  // the next read begins a line
 };
 
+// fgets ends what it read with a NUL and leaves the rest of the buffer as it was, so
+// over a buffer without NULs its own NUL is the last one.
+constexpr char kUnread = '\x7f';
+
 bool read_line(FILE* listing, ListingLine& line) {
     bool begins_line = line.at_start;
+    memset(line.text, kUnread, sizeof line.text);
     if (fgets(line.text, kReadLimit, listing) == nullptr) return false;
-    line.at_start = strchr(line.text, '\n') != nullptr;
+    size_t end = kReadLimit - 1;
+    while (end > 0 && line.text[end] != '\0') --end;
+    line.length = end;
+    line.at_start = end > 0 && line.text[end - 1] == '\n';
     line.process = begins_line ? process_number(line.text) : 0;
     return true;
+}
+
+// Whether the pattern occurs in the read: in any of its NUL-separated pieces, since a
+// pattern holds no NUL.
+bool mentions(const ListingLine& line, const char* pattern) {
+    for (const char* piece = line.text; piece < line.text + line.length;
+         piece += strlen(piece) + 1) {
+        if (strstr(piece, pattern) != nullptr) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -101,6 +139,7 @@ HMI_EXPORT int sys_exec_program_arg1(const char* path, const char* argument, int
 }
 
 HMI_EXPORT int is_process_run(const char* pattern) {
+    if (pattern == nullptr) return -1;
     FILE* listing = popen(kLister, "r");
     if (listing == nullptr) return -1;
     char block[kListingBuffer];
@@ -119,11 +158,13 @@ HMI_EXPORT int is_process_run(const char* pattern) {
 }
 
 HMI_EXPORT int kill_program(const char* pattern) {
+    // No pattern, or one that every line holds, names no program: nothing is signalled.
+    if (pattern == nullptr || pattern[0] == '\0') return -1;
     FILE* listing = popen(kLister, "r");
     if (listing == nullptr) return -1;
     ListingLine line;
     while (read_line(listing, line)) {
-        if (line.process > 0 && strstr(line.text, pattern) != nullptr) {
+        if (line.process > 0 && mentions(line, pattern)) {
             kill(line.process, kStopSignal);
         }
     }
@@ -136,7 +177,7 @@ HMI_EXPORT int audio_stop_play(void) {
     if (listing == nullptr) return 0;
     ListingLine line;
     while (read_line(listing, line)) {
-        if (line.process > 0 && strstr(line.text, kPlayerName) != nullptr) {
+        if (line.process > 0 && mentions(line, kPlayerName)) {
             kill(line.process, kStopSignal);
             break;  // only the first player
         }

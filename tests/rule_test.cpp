@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "host/gbk.hpp"
 #include "plugin/bind.hpp"
 #include "tests/support/panel.hpp"
 
@@ -38,6 +39,7 @@ std::string text_of() {
 
 class RuleTest : public PanelTest {
   protected:
+    void* text_slots[1] = {};
     void flags(uint8_t a, uint8_t b) {
         set<uint8_t>("dtmain.HV201", a);
         set<uint8_t>("dtmain.HV202", b);
@@ -160,6 +162,39 @@ TEST_F(RuleTest, TextsChooseOrCopy) {
     }
     set_text("dish.iuput0", "AB");
     EXPECT_EQ(text_of<text_copy<"dish.iuput0">>(), "AB");
+}
+
+// A source too long for the 16-byte value keeps its whole characters; one that fits
+// is stored as it is, even when it ends in a lone first byte.
+TEST_F(RuleTest, TextValueIsCutAfterItsLastWholeCharacter) {
+    using host::utf8_to_gbk;
+    struct Case {
+        std::string source, shown;
+    } cases[] = {
+        {"0123456789abcdefghij", "0123456789abcde"},
+        {utf8_to_gbk("一二三四五六七八"), utf8_to_gbk("一二三四五六七")},
+        {utf8_to_gbk("A中中中中中中中中"), utf8_to_gbk("A中中中中中中中")},  // 0xD0 ends the 15th
+        {utf8_to_gbk("AB中中中中中中中"), utf8_to_gbk("AB中中中中中中")},
+        {"ABCDEFGHIJKLM" + utf8_to_gbk("中x"), "ABCDEFGHIJKLM" + utf8_to_gbk("中")},
+        {"ABCDEFGHIJKLMN" + utf8_to_gbk("中"), "ABCDEFGHIJKLMN"},
+        {utf8_to_gbk("丂丂丂丂丂丂丂丂"), utf8_to_gbk("丂丂丂丂丂丂丂")},  // second bytes 0x40
+        {"ABCDEFGHIJKLMN\xd6", "ABCDEFGHIJKLMN\xd6"},                      // fits: not a cut
+    };
+    for (const Case& c : cases) {
+        ASSERT_GT(c.source.size(), 12u);  // converted
+        set_text("dish.iuput0", c.source);
+        Text value;
+        std::memset(value.bytes, 'x', sizeof value.bytes - 1);  // a longer text was shown
+        std::string expected = c.shown;
+        expected.resize(HMI_TEXT_VALUE_SIZE, '\0');
+        bool fits = c.source.size() < HMI_TEXT_VALUE_SIZE;
+        for (int poll = 0; poll < 2; ++poll) {
+            int changed = text_copy<"dish.iuput0">::apply(value.bytes, text_slots);
+            EXPECT_EQ(changed, fits && poll == 1 ? 0 : 1) << host::gbk_to_utf8(c.source);
+            EXPECT_EQ(std::string(value.bytes, sizeof value.bytes), expected)
+                << host::gbk_to_utf8(c.source);
+        }
+    }
 }
 
 TEST_F(RuleTest, BubbleShowsFromItsThresholdToNine) {

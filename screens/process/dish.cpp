@@ -5,6 +5,7 @@
 #include <math.h>
 #include <string.h>
 
+#include "plugin/gbk.hpp"
 #include "plugin/hmi_abi.h"
 #include "plugin/script.hpp"
 
@@ -52,8 +53,9 @@ void extract_bit() {
 }
 
 // put7 becomes iuput0 followed by iuput1, built in put7's own buffer. A join that
-// does not fit is cut at the buffer's last byte and stays terminated; a part that is
-// not terminated within a buffer is taken as the buffer's bytes.
+// does not fit is cut after its last whole character within the buffer and stays
+// terminated; a part that is not terminated within a buffer is taken as the buffer's
+// bytes.
 void join_texts() {
     Script s;
     char* joined = s.text("dish.put7");
@@ -61,12 +63,16 @@ void join_texts() {
     const char* second = s.text("dish.iuput1");
 
     constexpr size_t kRoom = HMI_TEXT_TAG_SIZE - 1;
-    size_t first_length = strnlen(first, kRoom);
-    size_t second_length = strnlen(second, kRoom);
-    if (second_length > kRoom - first_length) second_length = kRoom - first_length;
+    size_t first_whole = strnlen(first, HMI_TEXT_TAG_SIZE);
+    size_t second_whole = strnlen(second, HMI_TEXT_TAG_SIZE);
+    size_t first_length = first_whole < kRoom ? first_whole : kRoom;
+    size_t second_length =
+        second_whole < kRoom - first_length ? second_whole : kRoom - first_length;
     memmove(joined, first, first_length);
     memmove(joined + first_length, second, second_length);
-    joined[first_length + second_length] = '\0';
+    size_t length = first_length + second_length;
+    if (first_whole + second_whole > kRoom) length = whole_characters(joined, kRoom);
+    joined[length] = '\0';
     s.write_back();
 }
 

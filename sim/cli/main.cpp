@@ -10,6 +10,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "hmi_version.h"
 #include "sim/cli/interactive.hpp"
 #include "sim/cli/output.hpp"
 #include "sim/engine/tour.hpp"
@@ -32,9 +33,30 @@ std::string state_directory() {
     return ec ? "" : dir;
 }
 
-std::string default_library() {
+// Where the library, the panel project and its tour are unless options say otherwise.
+// An installed program finds them beside itself, from its own path, so that an unpacked
+// package works wherever it lies; one in the build tree takes the build's library and the
+// sources' panel. HMISCRIPT names another library.
+struct DefaultPaths {
+    std::string library = HMISCRIPT_PATH;
+    std::string panel = HMI_PANEL_DIR;
+    std::string tour = HMI_SCENARIO_DIR;
+};
+
+DefaultPaths default_paths() {
+    namespace fs = std::filesystem;
+    DefaultPaths paths;
+    std::error_code ec;
+    fs::path bin = fs::read_symlink("/proc/self/exe", ec).parent_path();
+    fs::path panel = (bin / HMI_INSTALLED_PANEL_DIR).lexically_normal();
+    if (!ec && fs::is_regular_file(panel / "tags.txt", ec)) {
+        paths.library = (bin / HMI_INSTALLED_LIBRARY).lexically_normal().string();
+        paths.panel = panel.string();
+        paths.tour = (panel / "scenarios").string();
+    }
     const char* env = std::getenv("HMISCRIPT");
-    return env != nullptr && *env != '\0' ? env : HMISCRIPT_PATH;
+    if (env != nullptr && *env != '\0') paths.library = env;
+    return paths;
 }
 
 }  // namespace
@@ -54,13 +76,15 @@ int main(int argc, char** argv) {
         "  hmisim -i                            the panel at a prompt\n"
         "  hmisim my.sim --watch main,pic1      one scenario, two windows in the trace\n"
         "Scenario commands: type help at the prompt.");
+    app.set_version_flag("--version", "hmisim " HMI_VERSION);
     std::vector<std::string> scenarios;
     bool run_interactive = false, tour = false, check = false;
-    std::string tour_dir = HMI_SCENARIO_DIR;
+    const DefaultPaths defaults = default_paths();
+    std::string tour_dir = defaults.tour;
     OutputOptions out;
     std::string watch, start, params;
-    std::string library_path = default_library();
-    std::string panel_dir = HMI_PANEL_DIR;
+    std::string library_path = defaults.library;
+    std::string panel_dir = defaults.panel;
     unsigned seed = 1;
     app.add_option("scenario", scenarios,
                    "scenario files to run, each on a freshly started panel (- reads standard "

@@ -164,14 +164,15 @@ void Simulator::load_params() {
     std::vector<ParamEntry> entries;
     std::string error;
     const std::string& path = options_.params_path;
-    switch (load_params_file(path, &entries, &error)) {
+    LoadResult result = load_params_file(path, &entries, &error);
+    switch (result) {
         case LoadResult::Missing:
             emit(0, EntryType::Param, "no saved parameters yet in " + path, {{"file", path}});
             break;
-        case LoadResult::Corrupt:
-            emit(0, EntryType::Error,
-                 "the parameter file " + path + " is corrupt (" + error +
-                     "): not loaded; the panel starts with the catalogue's values",
+        case LoadResult::Damaged:
+        case LoadResult::Unusable:
+            // Not loaded; no save replaces it (each save fails and says why).
+            emit(0, EntryType::Error, refusal_message(path, result, error),
                  {{"file", path}, {"reason", error}});
             break;
         case LoadResult::Loaded: {

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "hmi_version.h"
 #include "tests/elf/elf_file.hpp"
 
 namespace hmi::elf {
@@ -81,6 +82,8 @@ const std::set<std::string> kCLibrary = {
     // programs, the process listing, sound
     "fork", "execl", "_exit", "waitpid", "system", "popen", "pclose", "fread", "fgets", "kill",
     "usleep",
+    // the started program keeps none of the caller's descriptors above standard error
+    "close_range", "close", "sysconf",
     // dates, demonstration values
     "mktime", "localtime_r", "rand",
     // errno (an interrupted wait, a number out of range)
@@ -301,6 +304,22 @@ TEST_P(LibraryShape, NeedsOnlyTheCLibraries) {
     needed.erase("libc.so.6");
     needed.erase("libm.so.6");  // sin, cos, pow; dropped while no screen uses them
     EXPECT_TRUE(needed.empty()) << "needed beyond libc and libm: " << joined(needed);
+}
+
+// The version is found by its section's name in the file, through no symbol: the
+// section holds the one text, read-only, and no exported or imported name points into it.
+TEST_P(LibraryShape, RecordsTheProjectVersionInASectionOfItsOwn) {
+    const Section* version = file->section(".hmiscript.version");
+    ASSERT_NE(version, nullptr) << "no .hmiscript.version section";
+    EXPECT_EQ(version->type, unsigned{SHT_PROGBITS});
+    EXPECT_EQ(version->flags & (SHF_WRITE | SHF_EXECINSTR), 0u) << "writable or code";
+    std::optional<std::string> text = file->text(version->addr);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(*text, "hmiscript " HMI_VERSION);
+    EXPECT_EQ(version->size, text->size() + 1) << "more than the version in the section";
+    for (const Symbol& s : file->dynamic_symbols()) {
+        EXPECT_FALSE(s.defined() && version->contains(s.value)) << s.name << " names it";
+    }
 }
 
 std::vector<Build> builds() {

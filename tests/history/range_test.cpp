@@ -29,6 +29,18 @@ uint32_t at(const Date& d) {
     return static_cast<uint32_t>(mktime(&t));
 }
 
+// The host's current time for a date in universal time.
+uint32_t utc(const Date& d) {
+    struct tm t = {};
+    t.tm_year = d.year - 1900;
+    t.tm_mon = d.month - 1;
+    t.tm_mday = d.day;
+    t.tm_hour = d.hour;
+    t.tm_min = d.minute;
+    t.tm_sec = d.second;
+    return static_cast<uint32_t>(timegm(&t));
+}
+
 constexpr const char* kFields[] = {"year", "month", "day", "hour", "min", "sec"};
 
 class CurveRange : public PanelTest {
@@ -95,6 +107,36 @@ TEST_F(CurveRange, SpansFiftyMinutesBackAndFiveAheadAcrossDayMonthAndYearEnds) {
             fire(key);
             EXPECT_EQ(range(), c.range) << key << " in " << c.zone;
             EXPECT_EQ(get<uint8_t>("curve.redraw"), 1);
+        }
+    }
+}
+
+// Central European time: the range is read on the local clock, 50 minutes back and
+// 5 ahead, in summer and winter; on the days the clocks change, its start and end are
+// 55 minutes apart in passing time and the start never lies after the end.
+TEST_F(CurveRange, LiesAroundTheCurrentTimeInAZoneWithDaylightSaving) {
+    struct Case {
+        Date now;  // universal time
+        const char* range;
+    } cases[] = {
+        {{2025, 7, 1, 12, 0, 0}, "2025-07-01 13:10:00 to 2025-07-01 14:05:00"},     // 14:00
+        {{2025, 1, 15, 13, 0, 0}, "2025-01-15 13:10:00 to 2025-01-15 14:05:00"},    // 14:00
+        {{2025, 3, 30, 0, 58, 0}, "2025-03-30 01:08:00 to 2025-03-30 03:03:00"},    // 01:58
+        {{2025, 3, 30, 1, 20, 0}, "2025-03-30 01:30:00 to 2025-03-30 03:25:00"},    // 03:20
+        {{2025, 10, 25, 23, 58, 0}, "2025-10-26 01:08:00 to 2025-10-26 02:03:00"},  // 01:58
+        {{2025, 10, 26, 1, 10, 0}, "2025-10-26 01:20:00 to 2025-10-26 02:15:00"},   // 02:10, again
+        {{2025, 10, 26, 2, 0, 0}, "2025-10-26 02:10:00 to 2025-10-26 03:05:00"},    // 03:00
+        {{2025, 10, 26, 2, 30, 0}, "2025-10-26 02:40:00 to 2025-10-26 03:35:00"},   // 03:30
+    };
+    for (const char* zone : {"CET-1CEST,M3.5.0,M10.5.0/3", "Europe/Berlin"}) {
+        use_zone(zone);
+        for (const Case& c : cases) {
+            set<uint32_t>("system.CurDateTime", utc(c.now));
+            for (const char* key : {"6_window_open", "6_picture84_click"}) {
+                set<int32_t>("test.startyear", -1);
+                fire(key);
+                EXPECT_EQ(range(), c.range) << key << " in " << zone << " at " << utc(c.now);
+            }
         }
     }
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "host/gbk.hpp"
 #include "tests/support/panel.hpp"
 
 namespace hmi::test {
@@ -121,6 +122,38 @@ TEST_F(Dish, TextJoinIsCutToTheBufferAndStaysTerminated) {
     std::memset(host.tags().find("dish.iuput1")->value, 'y', HMI_TEXT_TAG_SIZE);
     fire("8_picture263_click");
     EXPECT_EQ(text("dish.put7"), std::string(255, 'x'));
+}
+
+// A GBK join that does not fit ends after its last whole character; one that fits,
+// even exactly, is kept byte for byte.
+TEST_F(Dish, TextJoinIsCutAfterItsLastWholeCharacter) {
+    auto gbk = [](const std::string& utf8) { return host::utf8_to_gbk(utf8); };
+    auto times = [](int n, const std::string& text) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += text;
+        return out;
+    };
+    const std::string zhong = gbk("中");  // 0xD6 0xD0: its second byte could begin a character
+    ASSERT_EQ(zhong, "\xd6\xd0");
+    struct Case {
+        std::string first, second, joined;
+    } cases[] = {
+        {"AB", times(127, zhong), "AB" + times(126, zhong)},
+        {"A", times(127, zhong), "A" + times(127, zhong)},  // 255 bytes: fits
+        {"A", times(128, zhong), "A" + times(127, zhong)},
+        {"A" + times(127, zhong), "B", "A" + times(127, zhong)},
+        {times(127, zhong), "BC", times(127, zhong) + "B"},
+        {times(100, zhong), times(100, gbk("丂")), times(100, zhong) + times(27, gbk("丂"))},
+        {std::string(254, 'a'), "\xd6", std::string(254, 'a') + "\xd6"},  // fits: not a cut
+        {std::string(254, 'a'), zhong, std::string(254, 'a')},
+    };
+    for (const Case& c : cases) {
+        set_text("dish.iuput0", c.first);
+        set_text("dish.iuput1", c.second);
+        fire("8_picture263_click");
+        EXPECT_EQ(text("dish.put7"), c.joined)
+            << c.first.size() << "+" << c.second.size() << " bytes";
+    }
 }
 
 TEST_F(Dish, SwitchesSetAndToggleTheirFlags) {

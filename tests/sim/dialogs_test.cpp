@@ -143,7 +143,7 @@ TEST_F(Dialogs, TheParameterSaveGoesToTheFileAndTheNextStartLoadsIt) {
     EXPECT_EQ(p, 10u);
 }
 
-TEST_F(Dialogs, ACorruptParameterFileIsReportedAndNotLoaded) {
+TEST_F(Dialogs, ADamagedParameterFileIsReportedNotLoadedAndNeverOverwritten) {
     TempDir dir;
     Options options;
     options.params_path = dir.path + "/params.txt";
@@ -154,10 +154,18 @@ TEST_F(Dialogs, ACorruptParameterFileIsReportedAndNotLoaded) {
     Simulator sim(panel, library, options, out.sink());
     sim.start();
     EXPECT_NE(out.text.find("ERROR the parameter file " + options.params_path +
-                            " is corrupt (the checksum does not match the entries): not loaded"),
+                            " is damaged: the checksum does not match the entries. It was not "
+                            "loaded, and it is never overwritten."),
               std::string::npos)
         << out.text;
     EXPECT_EQ(*reinterpret_cast<uint32_t*>(sim.host().tags().find("t.p")->value), 10u);
+    out.take();
+    run_scenario("click d button3", "s.sim", sim);
+    EXPECT_NE(out.text.find("ERROR param save FAILED: cannot save " + options.params_path +
+                            ": it is damaged (the checksum does not match the entries)"),
+              std::string::npos)
+        << out.text;
+    EXPECT_EQ(read_file(options.params_path), text);
 }
 
 }  // namespace

@@ -41,7 +41,9 @@ bool eventually(Condition condition, std::chrono::milliseconds limit = 10s) {
 }
 
 // A file that another process writes is read only once its line is complete.
-bool whole_line(const std::string& text) { return !text.empty() && text.back() == '\n'; }
+bool whole_line(const std::string& text) {
+    return !text.empty() && text.back() == '\n';
+}
 
 std::string read_file(const fs::path& file) {
     std::ifstream in(file);
@@ -202,6 +204,68 @@ TEST_F(Processes, ProgramGetsItsPathAndOneArgumentWithoutAShell) {
     EXPECT_EQ(sys_exec_program_arg1((dir / "missing").c_str(), "x", 0), 0);
 }
 
+// The caller's descriptors above standard error, made without close-on-exec: the
+// started program reports which of them it still has.
+class Descriptors {
+  public:
+    Descriptors() {
+        int ends[2];
+        EXPECT_EQ(pipe(ends), 0);
+        numbers = {ends[0], ends[1], fcntl(ends[1], F_DUPFD, 200)};
+    }
+    ~Descriptors() {
+        for (int fd : numbers) close(fd);
+    }
+    // A shell command that writes "<fd> kept" or "<fd> closed" for standard error and
+    // each of them, on one line, into `report`.
+    std::string check_into(const fs::path& report) const {
+        std::string list = "2";
+        for (int fd : numbers) list += " " + std::to_string(fd);
+        return "r=; for fd in " + list +
+               "; do if [ -L /proc/$$/fd/$fd ]; then r=\"$r $fd kept\"; else r=\"$r $fd "
+               "closed\"; fi; done; echo \"$r\" > '" +
+               report.string() + "'";
+    }
+    std::string expected(const char* state) const {
+        std::string line = " 2 kept";
+        for (int fd : numbers) line += " " + std::to_string(fd) + " " + state;
+        return line + "\n";
+    }
+    std::vector<int> numbers;
+};
+
+TEST_F(Processes, DetachedStartLeavesTheCallersDescriptorsBehind) {
+    Descriptors held;
+    fs::path report = dir / "detached";
+    EXPECT_EQ(sys_exec_program(held.check_into(report).c_str(), 0), 0);
+    ASSERT_TRUE(eventually([&] { return whole_line(read_file(report)); }));
+    EXPECT_EQ(read_file(report), held.expected("closed"));
+
+    fs::path program = dir / "program";
+    write_file(program, "#!/bin/sh\n" + held.check_into(dir / "program.fds") + "\n",
+               fs::perms::owner_exec);
+    EXPECT_EQ(sys_exec_program_arg1(program.c_str(), "x", 0), 0);
+    ASSERT_TRUE(eventually([&] { return whole_line(read_file(dir / "program.fds")); }));
+    EXPECT_EQ(read_file(dir / "program.fds"), held.expected("closed"));
+}
+
+TEST_F(Processes, WaitingAndInPlaceStartsKeepTheCallersDescriptors) {
+    Descriptors held;
+    fs::path report = dir / "waited";
+    EXPECT_EQ(sys_exec_program(held.check_into(report).c_str(), 1), 0);
+    EXPECT_EQ(read_file(report), held.expected("kept"));
+
+    fs::path program = dir / "program";
+    write_file(program, "#!/bin/sh\n" + held.check_into(dir / "program.fds") + "\n",
+               fs::perms::owner_exec);
+    pid_t caller = fork();
+    if (caller == 0) _exit(100 + sys_exec_program_arg1(program.c_str(), "x", 1));
+    int status = 0;
+    ASSERT_EQ(waitpid(caller, &status, 0), caller);
+    EXPECT_EQ(WEXITSTATUS(status), 0);  // the caller became the program
+    EXPECT_EQ(read_file(dir / "program.fds"), held.expected("kept"));
+}
+
 TEST_F(Processes, InPlaceProgramReplacesTheCallerOrGivesMinusOne) {
     fs::path program = dir / "program";
     write_file(program, "#!/bin/sh\necho \"$1\" > \"$0.args\"\nexit 7\n", fs::perms::owner_exec);
@@ -295,6 +359,74 @@ TEST_F(Processes, HostileListingSignalsOnlyProcessesItReallyNames) {
     stand_in::signals();
     EXPECT_EQ(audio_stop_play(), 1);
     EXPECT_EQ(stand_in::signals(), (std::vector<Signal>{{whole, 15, false}}));
+}
+
+// No pattern, or the empty one that every line holds, names no program: the caller,
+// its parent and process 1 are listed, and nothing is signalled nor even listed.
+TEST_F(Processes, NullOrEmptyPatternSignalsNothing) {
+    pid_t child = start_child();
+    listing("  PID TTY          TIME CMD\n    1 ?        00:00:01 init\n" +
+            std::to_string(getppid()) + " ?        00:00:00 make\n" + std::to_string(getpid()) +
+            " ?        00:00:00 sysutil_tests\n" + std::to_string(child) +
+            " ?        00:00:00 sleeper\n");
+    EXPECT_EQ(kill_program(nullptr), -1);
+    EXPECT_EQ(kill_program(""), -1);
+    EXPECT_EQ(is_process_run(nullptr), -1);
+    EXPECT_EQ(listings_made(), 0);
+    EXPECT_EQ(stand_in::signals(), std::vector<Signal>{});
+    EXPECT_EQ(end_of(child, 200ms), "running");
+
+    EXPECT_EQ(is_process_run(""), 1);  // the empty pattern is found at once, as ever
+    EXPECT_EQ(listings_made(), 1);
+}
+
+// Process 1 is never signalled, however the listing names it; the player's stop then
+// acts on the next player line.
+TEST_F(Processes, ProcessOneIsNeverSignalled) {
+    pid_t victim = start_child(), player = start_child();
+    listing(
+        "  PID TTY          TIME CMD\n"
+        "    1 ?        00:00:01 /sbin/init victim aplay\n"
+        "00001 ?        00:00:00 victim aplay\n"
+        "1\tvictim aplay\n" +
+        std::to_string(victim) + " ?        00:00:00 victim\n" + std::to_string(player) +
+        " ?        00:00:00 /home/audio/aplay a.wav\n");
+    EXPECT_EQ(kill_program("victim"), 0);
+    EXPECT_EQ(stand_in::signals(), (std::vector<Signal>{{victim, 15, true}}));
+    EXPECT_EQ(audio_stop_play(), 1);
+    EXPECT_EQ(stand_in::signals(), (std::vector<Signal>{{player, 15, true}}));
+    EXPECT_EQ(end_of(victim), "stopped by signal 15");
+    EXPECT_EQ(end_of(player), "stopped by signal 15");
+}
+
+// A NUL byte is a byte of its line: the next line is still a line of its own, and a
+// pattern after the NUL is still in the line.
+TEST_F(Processes, NulInsideALineHidesNothing) {
+    pid_t before = start_child(), after = start_child(), last = start_child(),
+          bystander = start_child();
+    auto id = [](pid_t p) { return std::to_string(p); };
+    using namespace std::string_literals;
+    listing("  PID TTY          TIME CMD\n"s + id(bystander) + " ?        00:00:00 vic\0tim\n"s +
+            id(after) + " ?        00:00:00 victim\n" + id(before) +
+            " ?        00:00:00 sh\0 victim\n"s + std::string(200, 'x') + "\0"s +
+            std::string(100, 'y') + "\n" + "  " + id(last) + " ? victim again\n");
+    EXPECT_EQ(kill_program("victim"), 0);
+    EXPECT_EQ(stand_in::signals(),
+              (std::vector<Signal>{{after, 15, true}, {before, 15, true}, {last, 15, true}}));
+    EXPECT_EQ(end_of(after), "stopped by signal 15");
+    EXPECT_EQ(end_of(before), "stopped by signal 15");
+    EXPECT_EQ(end_of(last), "stopped by signal 15");
+    EXPECT_EQ(end_of(bystander, 200ms), "running");
+}
+
+TEST_F(Processes, NulInsideALineDoesNotHideThePlayer) {
+    pid_t player = start_child();
+    using namespace std::string_literals;
+    listing("  PID TTY          TIME CMD\n    7 ?        00:00:00 b\0ash\n"s +
+            std::to_string(player) + " ?        00:00:00 /home/audio/aplay a.wav\n");
+    EXPECT_EQ(audio_stop_play(), 1);
+    EXPECT_EQ(stand_in::signals(), (std::vector<Signal>{{player, 15, true}}));
+    EXPECT_EQ(end_of(player), "stopped by signal 15");
 }
 
 TEST_F(Processes, StopPlayStopsOnlyTheFirstPlayer) {
