@@ -426,7 +426,14 @@ Reply Session::scenario_text(const std::vector<std::string>& expect_tags) {
             lines.push_back("expect tag " + name + " " + value);
         }
         std::string open = dialog_ ? acting_ : "";
-        return Reply{200, {{"scenario", recording_.text(lines, open)}}};
+        std::string text = recording_.text(lines, open);
+        // Options that change what a replay does go with it.
+        std::string options;
+        if (options_.start_time != 0)
+            options += " --start \"" + clock_text(options_.start_time) + "\"";
+        if (options_.seed != 1) options += " --seed " + std::to_string(options_.seed);
+        if (!options.empty()) text = "# Replay with these options:" + options + "\n" + text;
+        return Reply{200, {{"scenario", text}}};
     });
 }
 
