@@ -121,14 +121,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    hmi::sim::Simulator sim(panel(), library(), hmi::sim::Options{}, [](const hmi::sim::Entry& e) {
+    hmi::sim::Simulator sim(panel(), library(), hmi::sim::Options{}, [](const hmi::sim::Event& e) {
         // The trace as a person reads it; a property function that writes past the
         // value the widget gives it is a fault of the library.
-        std::string shown = hmi::sim::format_entry(e);
-        if (e.type == hmi::sim::EntryType::Error && e.depth == 1 && e.text.rfind("prop ", 0) == 0 &&
-            e.text.find(" wrote past its ") != std::string::npos) {
-            __builtin_trap();
-        }
+        std::string shown = hmi::host::format_line(e);
+        if (e.type == hmi::sim::EventType::Error && e.find("width") != nullptr) __builtin_trap();
     });
     sim.start();
 
@@ -148,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         } else if (command.kind == Command::Kind::Fire) {
             command.count = std::min(command.count, kMostTicks);
         }
-        hmi::sim::execute(command, sim, "fuzz:" + std::to_string(line));
+        hmi::sim::execute(command, sim, hmi::sim::Where{"fuzz", line});
     }
     sim.clear_answers();
     return 0;

@@ -27,14 +27,12 @@ uintptr_t intern(const char* name) {
     return it->second;
 }
 
-std::string quoted(const char* gbk) {
-    return "\"" + gbk_to_utf8(gbk == nullptr ? "(null)" : gbk) + "\"";
+Value text_of(const char* gbk) {
+    return Value::text(gbk_to_utf8(gbk == nullptr ? "(null)" : gbk));
 }
 
-std::string number(double v) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.10g", v);
-    return buffer;
+Value name_of(const char* name) {
+    return Value::text(name == nullptr ? "(null)" : name);
 }
 }  // namespace
 
@@ -51,21 +49,26 @@ Host::~Host() {
     if (g_host == this) g_host = nullptr;
 }
 
-void Host::record(Topic topic, std::string text) {
-    if (records(topic)) calls_.push_back(Call{topic, std::move(text)});
+void Host::record(EventType type, std::vector<Field> fields) {
+    if (records(topic_of(type))) events_.emplace_back(type, std::move(fields));
 }
 
 std::string Host::trace(unsigned topics) const {
     std::string out;
-    for (const Call& call : calls_) {
-        if (static_cast<unsigned>(call.topic) & topics) out += call.text + "\n";
+    for (const Event& event : events_) {
+        if (static_cast<unsigned>(topic_of(event.type)) & topics) {
+            out += describe(event, Naming::AsWritten) + "\n";
+        }
     }
     return out;
 }
 
 Tag* Host::resolve(const char* name, const char* what) {
     Tag* tag = name == nullptr ? nullptr : tags_.find(name);
-    if (tag == nullptr) unknown_.push_back(std::string(what) + " " + (name ? name : "(null)"));
+    if (tag == nullptr) {
+        ++unknown_[std::string(what) + " " + (name ? name : "(null)")];
+        ++unknown_uses_;
+    }
     return tag;
 }
 
@@ -80,9 +83,10 @@ void* Host::get_value(const char* name) {
     if (read_log != nullptr && tag != nullptr) {
         read_log->push_back(static_cast<int32_t>(index_of(*tag)));
     }
-    if (records(Topic::Read))
-        record(Topic::Read,
-               std::string("get ") + (name ? name : "(null)") + (tag ? "" : " (no such tag)"));
+    if (records(Topic::Read)) {
+        record(EventType::Read,
+               {{"name", name_of(name)}, {"known", Value::boolean(tag != nullptr)}});
+    }
     if (tag == nullptr) {
         std::memset(unknown_value_, 0, sizeof unknown_value_);  // never null, as a panel does
         return unknown_value_;
@@ -92,11 +96,14 @@ void* Host::get_value(const char* name) {
 
 int Host::set_value(const char* name, const void* value) {
     Tag* tag = resolve(name, "set");
-    std::string who = name ? name : "(null)";
     if (tag == nullptr) {
         // Ignored, as a panel ignores it; the first byte shows what the library meant.
         unsigned char first = value ? *static_cast<const unsigned char*>(value) : 0;
-        record(Topic::Write, "set " + who + " = " + std::to_string(first) + " (no such tag)");
+        if (records(Topic::Write)) {
+            record(EventType::Write, {{"name", name_of(name)},
+                                      {"known", Value::boolean(false)},
+                                      {"value", Value::integer(first)}});
+        }
         return -1;
     }
     if (tag->def->kind == Kind::Text && value == tag->value) {
@@ -113,7 +120,13 @@ int Host::set_value(const char* name, const void* value) {
         }
     }
     mark_written(*tag);
-    record(Topic::Write, "set " + who + " = " + format_value(tag->def->kind, tag->value));
+    if (records(Topic::Write)) {
+        record(EventType::Write, {{"name", name_of(name)},
+                                  {"known", Value::boolean(true)},
+                                  {"tag", Value::text(tag->def->name)},
+                                  {"kind", Value::text(std::string(kind_name(tag->def->kind)))},
+                                  {"value", typed_value(tag->def->kind, tag->value)}});
+    }
     return 0;
 }
 
@@ -131,10 +144,11 @@ void* Host::get_value_by_slot(const char* name, void** slot) {
         index = tag ? static_cast<int32_t>(tag - tags_.all().data()) : -1;
     }
     if (records(Topic::Poll)) {
-        record(Topic::Poll, std::string("poll ") + name + (index < 0 ? " (no such tag)" : ""));
+        record(EventType::Poll, {{"name", name_of(name)}, {"known", Value::boolean(index >= 0)}});
     }
     if (index < 0) {
-        unknown_.push_back(std::string("poll ") + name);
+        ++unknown_[std::string("poll ") + name];
+        ++unknown_uses_;
         std::memset(unknown_value_, 0, sizeof unknown_value_);
         return unknown_value_;
     }
@@ -145,19 +159,8 @@ void* Host::get_value_by_slot(const char* name, void** slot) {
 int Host::window(WindowCall call, const char* name) {
     static const char* const kVerbs[] = {"show", "hide", "center", "show_modal", "exit_modal"};
     std::string window = name ? name : "(null)";
-    record(Topic::Window, std::string(kVerbs[static_cast<int>(call)]) + " " + window);
-    switch (call) {
-        case WindowCall::Show:
-        case WindowCall::ShowModal:
-            shown_.insert(window);
-            break;
-        case WindowCall::Hide:
-            shown_.erase(window);
-            break;
-        case WindowCall::Center:
-        case WindowCall::ExitModal:
-            break;
-    }
+    record(EventType::Window, {{"call", Value::text(kVerbs[static_cast<int>(call)])},
+                               {"window", Value::text(window)}});
     if (on_window) on_window(call, window);
     return 0;
 }
@@ -165,21 +168,22 @@ int Host::window(WindowCall call, const char* name) {
 int Host::message_box(const char* title, const char* text, int style) {
     std::string t = gbk_to_utf8(title ? title : ""), m = gbk_to_utf8(text ? text : "");
     int answer = 0;
-    if (!msgbox_answers_.empty()) {
+    if (notices_answer_themselves && style == 0) {
+        answer = 1;
+    } else if (!msgbox_answers_.empty()) {
         answer = msgbox_answers_.front();
         msgbox_answers_.pop_front();
     } else if (ask_msgbox) {
         answer = ask_msgbox(t, m, style);
     }
-    record(Topic::Dialog, "msgbox " + quoted(title) + " " + quoted(text) + " style " +
-                              std::to_string(style) + " -> " + std::to_string(answer));
+    record(EventType::MsgBox, {{"title", text_of(title)},
+                               {"text", text_of(text)},
+                               {"style", Value::integer(style)},
+                               {"answer", Value::integer(answer)}});
     return answer;
 }
 
 int Host::input(const char* name, const char* prompt, double minimum, double maximum, int option) {
-    std::string call = std::string("input ") + (name ? name : "(null)") + " " + quoted(prompt) +
-                       " " + number(minimum) + ".." + number(maximum) + " option " +
-                       std::to_string(option) + " -> ";
     std::optional<double> answer;
     if (!input_answers_.empty()) {
         answer = input_answers_.front();
@@ -187,31 +191,32 @@ int Host::input(const char* name, const char* prompt, double minimum, double max
     } else if (ask_input) {
         answer = ask_input(name ? name : "", gbk_to_utf8(prompt ? prompt : ""), minimum, maximum);
     }
-    if (!answer) {
-        record(Topic::Dialog, call + "cancelled");
-        return 0;
-    }
-    if (!(*answer >= minimum && *answer <= maximum)) {
-        record(Topic::Dialog, call + number(*answer) + " refused");  // as the panel refuses it
-        return 0;
-    }
+    std::vector<Field> fields{{"tag", name_of(name)},
+                              {"prompt", text_of(prompt)},
+                              {"minimum", Value::real(minimum)},
+                              {"maximum", Value::real(maximum)},
+                              {"option", Value::integer(option)}};
+    auto done = [&](const char* outcome, std::string error = {}) {
+        fields.push_back({"outcome", Value::text(outcome)});
+        if (answer) fields.push_back({"answer", Value::real(*answer)});
+        if (!error.empty()) fields.push_back({"error", Value::text(std::move(error))});
+        record(EventType::Input, std::move(fields));
+        return std::strcmp(outcome, "stored") == 0 ? 1 : 0;
+    };
+    if (!answer) return done("cancelled");
+    if (!(*answer >= minimum && *answer <= maximum)) return done("refused");  // as the panel does
     Tag* tag = resolve(name, "input");
-    std::string error = "no such tag";
-    if (tag != nullptr) {
-        unsigned char value[kTextTagSize];
-        error = store_number(tag->def->kind, *answer, value);
-        if (error.empty()) {
-            std::memcpy(tag->value, value, width(tag->def->kind));
-            mark_written(*tag);
-        }
-    }
-    record(Topic::Dialog,
-           call + number(*answer) + (error.empty() ? " stored" : " (" + error + ")"));
-    return error.empty() ? 1 : 0;
+    if (tag == nullptr) return done("failed", "no such tag");
+    unsigned char value[kTextTagSize];
+    std::string error = store_number(tag->def->kind, *answer, value);
+    if (!error.empty()) return done("failed", error);
+    std::memcpy(tag->value, value, width(tag->def->kind));
+    mark_written(*tag);
+    return done("stored");
 }
 
 int Host::params_to_memory() {
-    record(Topic::Param, "param rtdb_to_mem");
+    record(EventType::Param, {{"operation", Value::text("rtdb_to_mem")}});
     param_memory_.clear();
     for (const Tag& tag : tags_.all()) {
         if (!tag.def->param) continue;
@@ -221,14 +226,17 @@ int Host::params_to_memory() {
 }
 
 int Host::save_params() {
-    record(Topic::Param, "param save");
     saved_params_ = param_memory_;
-    if (on_save_params) on_save_params(saved_params_);
+    std::vector<Field> fields{{"operation", Value::text("save")}};
+    if (on_save_params) {
+        for (Field& f : on_save_params(saved_params_)) fields.push_back(std::move(f));
+    }
+    record(EventType::Param, std::move(fields));
     return 0;
 }
 
 int Host::params_from_memory() {
-    record(Topic::Param, "param mem_to_rtdb");
+    record(EventType::Param, {{"operation", Value::text("mem_to_rtdb")}});
     for (const auto& [name, bytes] : param_memory_) {
         Tag* tag = tags_.find(name);
         if (tag != nullptr && bytes.size() == width(tag->def->kind)) {
@@ -243,17 +251,21 @@ int Host::lookup_by_group(const char* group, const char* name, void* value) {
     std::string full = std::string(group ? group : "(null)") + "." + (name ? name : "(null)");
     Tag* tag = tags_.find(full);
     if (tag == nullptr) {
-        record(Topic::Param, "lookup " + full + " (no such tag)");
+        record(EventType::Lookup, {{"name", Value::text(full)}, {"known", Value::boolean(false)}});
         return -1;
     }
     std::memcpy(value, tag->value, 1);  // the caller's buffer is one byte
     if (read_log != nullptr) read_log->push_back(static_cast<int32_t>(index_of(*tag)));
-    record(Topic::Param, "lookup " + full + " -> " + std::to_string(*tag->value));
+    record(EventType::Lookup, {{"name", Value::text(full)},
+                               {"known", Value::boolean(true)},
+                               {"value", Value::integer(*tag->value)}});
     return 0;
 }
 
 char* Host::hold(std::string text, const std::string& call) {
-    if (records(Topic::Format)) record(Topic::Format, call + " -> " + quoted(text.c_str()));
+    if (records(Topic::Format)) {
+        record(EventType::Format, {{"call", Value::text(call)}, {"result", text_of(text.c_str())}});
+    }
     texts_.push_back(std::move(text));
     return texts_.back().data();
 }
@@ -267,10 +279,14 @@ int Host::time_info(unsigned datetime, int* fields[6]) {
     for (int i = 0; i < 6; ++i) {
         if (fields[i] != nullptr) *fields[i] = values[i];
     }
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "gettimeinfo %u -> %04d-%02d-%02d %02d:%02d:%02d",
-                  datetime, values[0], values[1], values[2], values[3], values[4], values[5]);
-    record(Topic::Format, buffer);
+    if (records(Topic::Format)) {
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", values[0], values[1],
+                      values[2], values[3], values[4], values[5]);
+        record(EventType::Format, {{"call", Value::text("gettimeinfo")},
+                                   {"datetime", Value::integer(datetime)},
+                                   {"result", Value::text(buffer)}});
+    }
     return 0;
 }
 

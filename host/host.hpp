@@ -1,5 +1,5 @@
-// A host of the script library: the services a panel gives it, with a readable
-// record of every call, for the tests and the panel simulator.
+// A host of the script library: the services a panel gives it, with a record of every
+// call as typed events (host/event.hpp), for the tests and the panel simulator.
 //
 // The library's imports are plain C functions without a context, so the services
 // act on the one Host that is installed at the time.
@@ -10,33 +10,13 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "host/event.hpp"
 #include "host/tags.hpp"
 
 namespace hmi::host {
-
-// What a recorded call was about, for choosing what to show.
-enum class Topic : uint8_t {
-    Read = 1,     // tag reads by event functions ("get")
-    Poll = 2,     // tag reads by property functions ("poll")
-    Write = 4,    // tag writes ("set")
-    Window = 8,   // show, hide, center, modal
-    Dialog = 16,  // message boxes and input dialogs
-    Param = 32,   // parameter memory and lookups by group and name
-    Format = 64,  // number formatting, joins, clock conversion, project path
-};
-constexpr unsigned kAllTopics = 127;
-constexpr unsigned kBehaviour =
-    static_cast<unsigned>(Topic::Write) | static_cast<unsigned>(Topic::Window) |
-    static_cast<unsigned>(Topic::Dialog) | static_cast<unsigned>(Topic::Param);
-
-struct Call {
-    Topic topic;
-    std::string text;  // UTF-8
-};
 
 enum class WindowCall : uint8_t { Show, Hide, Center, ShowModal, ExitModal };
 
@@ -50,24 +30,34 @@ class Host {
     TagStore& tags() { return tags_; }
 
     // ---- the record of calls ----
-    const std::vector<Call>& calls() const { return calls_; }
-    std::string trace(unsigned topics = kBehaviour) const;  // one call a line
-    void clear_trace() { calls_.clear(); }
-    void set_recording(bool on) { recording_ = on; }
+    const std::vector<Event>& events() const { return events_; }
+    // The recorded calls of these topics, one a line, each name as the script wrote it.
+    std::string trace(unsigned topics = kBehaviour) const;
+    void clear_trace() { events_.clear(); }
     // Only calls of these topics are recorded (a simulator that polls thousands of
     // properties a second leaves out the reads and formatting it does not show).
     void set_recorded_topics(unsigned topics) { recorded_topics_ = topics; }
+    void set_recording(bool on) { recorded_topics_ = on ? kAllTopics : 0; }
     bool records(Topic topic) const {
-        return recording_ && (recorded_topics_ & static_cast<unsigned>(topic)) != 0;
+        return (recorded_topics_ & static_cast<unsigned>(topic)) != 0;
     }
-    // Names that a handler read or wrote but no tag has, in order (bare valve names
-    // of valves that do not exist are written by design; anything else is a fault).
-    const std::vector<std::string>& unknown_names() const { return unknown_; }
+    // Names that a handler read or wrote but no tag has ("set HV78"), with how often
+    // (bare valve names of valves that do not exist are written by design; anything
+    // else is a fault). Distinct names only: a year of panel time stays small.
+    const std::map<std::string, uint64_t>& unknown_names() const { return unknown_; }
+    uint64_t unknown_uses() const { return unknown_uses_; }
 
-    // ---- answers for the dialogs ----
+    // ---- answers for the dialogs: the one queue ----
     void answer_msgbox(int answer) { msgbox_answers_.push_back(answer); }
     void answer_input(std::optional<double> value) { input_answers_.push_back(value); }
     size_t pending_answers() const { return msgbox_answers_.size() + input_answers_.size(); }
+    void clear_answers() {
+        msgbox_answers_.clear();
+        input_answers_.clear();
+    }
+    // A notice (style 0) has only its OK: when set, it is answered 1 and takes no
+    // queued answer, as on the panel; when clear (the tests), it takes one like a question.
+    bool notices_answer_themselves = false;
     // Asked when no answer is queued; without it a message box answers 0 and an
     // input dialog is cancelled.
     std::function<int(const std::string& title, const std::string& text, int style)> ask_msgbox;
@@ -76,18 +66,17 @@ class Host {
         ask_input;
 
     // ---- windows ----
-    bool shown(const std::string& window) const { return shown_.count(window) != 0; }
-    const std::set<std::string>& shown_windows() const { return shown_; }
     // Told after each window call, once the host has recorded it.
     std::function<void(WindowCall, const std::string& window)> on_window;
 
     // ---- parameters ----
     // The copy in parameter memory and the last one stored, tag name to value bytes.
     using Params = std::map<std::string, std::vector<unsigned char>>;
-    const Params& param_memory() const { return param_memory_; }
     const Params& saved_params() const { return saved_params_; }
     void set_saved_params(Params params) { saved_params_ = std::move(params); }
-    std::function<void(const Params&)> on_save_params;  // the simulator stores them
+    // Stores the saved parameters (the simulator writes its file) and gives the fields
+    // of the outcome that the save's event carries: outcome, file, error.
+    std::function<std::vector<Field>(const Params&)> on_save_params;
 
     // ---- change tracking, for a host that polls only what may have changed ----
     // A count of tag writes; each tag keeps the count at its last write.
@@ -123,17 +112,16 @@ class Host {
     int time_info(unsigned datetime, int* fields[6]);
 
   private:
-    void record(Topic topic, std::string text);
+    void record(EventType type, std::vector<Field> fields);
     Tag* resolve(const char* name, const char* what);
 
     TagStore tags_;
-    std::vector<Call> calls_;
-    bool recording_ = true;
+    std::vector<Event> events_;
     unsigned recorded_topics_ = kAllTopics;
-    std::vector<std::string> unknown_;
+    std::map<std::string, uint64_t> unknown_;
+    uint64_t unknown_uses_ = 0;
     std::deque<int> msgbox_answers_;
     std::deque<std::optional<double>> input_answers_;
-    std::set<std::string> shown_;
     Params param_memory_;
     Params saved_params_;
     std::deque<std::string> texts_;

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "host/gbk.hpp"
+
 namespace hmi::host {
 
 namespace {
@@ -154,6 +156,32 @@ std::string format_value(Kind kind, const unsigned char* value) {
         case Kind::Text: {
             const char* text = reinterpret_cast<const char*>(value);
             return "\"" + std::string(text, strnlen(text, kTextTagSize)) + "\"";
+        }
+    }
+    return {};
+}
+
+Value typed_value(Kind kind, const unsigned char* value) {
+    auto as = [value](auto v) {
+        std::memcpy(&v, value, sizeof v);
+        return v;
+    };
+    switch (kind) {
+        case Kind::U8:
+            return Value::integer(as(uint8_t{}));
+        case Kind::U16:
+            return Value::integer(as(uint16_t{}));
+        case Kind::I16:
+            return Value::integer(as(int16_t{}));
+        case Kind::U32:
+            return Value::integer(as(uint32_t{}));
+        case Kind::I32:
+            return Value::integer(as(int32_t{}));
+        case Kind::F32:
+            return Value::float32(as(float{}));
+        case Kind::Text: {
+            const char* text = reinterpret_cast<const char*>(value);
+            return Value::text(gbk_to_utf8(std::string(text, strnlen(text, kTextTagSize))));
         }
     }
     return {};

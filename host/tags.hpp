@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/event.hpp"
+
 namespace hmi::host {
 
 enum class Kind : uint8_t { U8, U16, I16, U32, I32, F32, Text };
@@ -45,6 +47,8 @@ std::string parse_value(Kind kind, std::string_view text, unsigned char* out);
 std::string store_number(Kind kind, double number, unsigned char* out);
 // The value as a person reads it: integers in decimal, floats shortest, texts quoted.
 std::string format_value(Kind kind, const unsigned char* value);
+// The value with its type: integers, a float, or a text in UTF-8.
+Value typed_value(Kind kind, const unsigned char* value);
 
 struct Tag {
     const TagDef* def;

@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,8 +39,10 @@ constexpr int kAssumedOpenMax = 1024;
 // none of the caller's sockets, pipes and files: a pipe the caller reads then ends
 // when its writers end, not when the program does.
 void close_inherited() {
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    if (close_range(kFirstInherited, ~0U, 0) == 0) return;  // fails on kernels without it
+#ifdef SYS_close_range
+    // Through syscall, not the C library's close_range: that wrapper is recent, and a
+    // library naming it would not load on a panel whose C library is older.
+    if (syscall(SYS_close_range, kFirstInherited, ~0U, 0) == 0) return;  // kernels without it
 #endif
     long limit = sysconf(_SC_OPEN_MAX);
     if (limit <= 0 || limit > INT_MAX) limit = kAssumedOpenMax;

@@ -45,62 +45,13 @@ char* next_candidate(const char* text, int state) {
     return nullptr;
 }
 
-void add_windows() {
-    for (const PanelWindow& w : g_sim->panel().windows) g_candidates.push_back(w.name);
-}
-void add_tags() {
-    for (const host::Tag& t : g_sim->host().tags().all()) g_candidates.push_back(t.def->name);
-}
-void add_widgets(const std::string& window, const char* event) {
-    int index = g_sim->panel().window_index(window);
-    if (index < 0 || g_sim->handlers(index) == nullptr) return;
-    const HandlerWindow& h = *g_sim->handlers(index);
-    if (event == nullptr) {
-        for (const std::string& w : h.widgets()) g_candidates.push_back(w);
-        return;
-    }
-    for (const EventRow& r : h.events) {
-        if (r.event == event) g_candidates.push_back(r.widget);
-    }
-}
-void add_properties(const std::string& window, const std::string& widget) {
-    int index = g_sim->panel().window_index(window);
-    if (index < 0 || g_sim->handlers(index) == nullptr) return;
-    for (const PropRow& r : g_sim->handlers(index)->props) {
-        if (r.widget == widget) g_candidates.push_back(r.property);
-    }
-}
-
 char** complete(const char* text, int start, int /*end*/) {
     rl_attempted_completion_over = 1;  // no file names
     std::vector<std::string> words;
     std::string error;
     split_words(std::string_view(rl_line_buffer, static_cast<size_t>(start)), &words, &error);
-    g_candidates.clear();
-    size_t n = words.size();
-    const std::string verb = n > 0 ? words[0] : "";
-    if (n == 0) {
-        g_candidates = command_names();
-        g_candidates.push_back("quit");
-    } else if (verb == "set" || verb == "print" || verb == "tags") {
-        if (verb != "set" || n == 1) add_tags();
-    } else if (verb == "show" || verb == "hide" || verb == "widgets" || verb == "props") {
-        if (n == 1) add_windows();
-    } else if (verb == "click" || verb == "fire") {
-        if (n == 1) add_windows();
-        if (n == 2) add_widgets(words[1], verb == "click" ? "click" : "timer");
-    } else if (verb == "answer") {
-        if (n == 1) g_candidates = {"msgbox", "input"};
-        if (n >= 2 && words[1] == "msgbox") g_candidates = {"yes", "no"};
-        if (n >= 2 && words[1] == "input") g_candidates = {"cancel"};
-    } else if (verb == "expect") {
-        if (n == 1) g_candidates = {"tag", "shown", "hidden", "prop"};
-        if (n == 2 && words[1] == "tag") add_tags();
-        if (n >= 2 && (words[1] == "shown" || words[1] == "hidden")) add_windows();
-        if (n == 2 && words[1] == "prop") add_windows();
-        if (n == 3 && words[1] == "prop") add_widgets(words[2], nullptr);
-        if (n == 4 && words[1] == "prop") add_properties(words[2], words[3]);
-    }
+    g_candidates = completions(*g_sim, words);
+    if (words.empty()) g_candidates.push_back("quit");
     return rl_completion_matches(text, next_candidate);
 }
 
@@ -145,7 +96,7 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
             if (ec == std::errc() && end == line->data() + line->size()) return v;
         }
     };
-    output.line(
+    output.info(
         "hmisim: the panel runs. Type help for the commands, quit to leave; Tab "
         "completes commands and names.");
     for (;;) {
@@ -156,10 +107,10 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
         std::string error;
         std::optional<Command> command = parse_command(*line, sim, &error);
         if (!command) {
-            if (!error.empty()) sim.report(EntryType::Error, error);
+            if (!error.empty()) sim.report(EventType::Error, {{"message", Value::text(error)}});
             continue;
         }
-        execute(*command, sim, "");
+        execute(*command, sim);
     }
     if (g_tty && !history_file.empty()) write_history(history_file.c_str());
     g_sim = nullptr;

@@ -59,13 +59,195 @@ DefaultPaths default_paths() {
     return paths;
 }
 
+struct Settings {
+    std::vector<std::string> scenarios;
+    bool interactive = false, tour = false, check = false;
+    DefaultPaths defaults = default_paths();
+    std::string tour_dir = defaults.tour;
+    OutputOptions out;
+    std::string watch, start, params;
+    std::string library_path = defaults.library;
+    std::string panel_dir = defaults.panel;
+    unsigned seed = 1;
+    std::string serve;  // [ADDR:]PORT of the inspector
+};
+
+void add_options(CLI::App& app, Settings& s) {
+    app.add_option("scenario", s.scenarios,
+                   "scenario files to run, each on a freshly started panel (- reads standard "
+                   "input)");
+    app.add_flag("-i,--interactive", s.interactive,
+                 "type commands at a prompt (the default without scenarios)");
+    app.add_flag("--tour", s.tour, "run the bundled scenarios that walk through every screen");
+    app.add_option("--tour-dir", s.tour_dir, "the tour's folder (its tour.txt or its *.sim files)")
+        ->capture_default_str();
+    app.add_flag("--check", s.check, "only check the scenarios' lines, run nothing");
+    app.add_flag("-q,--quiet", s.out.quiet, "report only failures, errors and printed tags");
+    app.add_flag("--json", s.out.json, "one JSON object a line instead of the readable trace");
+    app.add_option("--watch", s.watch,
+                   "report events and properties of these windows only (comma-separated)");
+    app.add_option("--start", s.start,
+                   "the panel's clock at start, \"YYYY-MM-DD HH:MM:SS\" UTC (default: the tag "
+                   "catalogue's system.CurDateTime)");
+    app.add_option("--params", s.params,
+                   "the file of saved parameters, loaded at start and written by each save "
+                   "(default: none for scenarios; for -i at a terminal the user's state folder); "
+                   "none keeps them in memory");
+    app.add_option("--library", s.library_path, "the script library to load")
+        ->capture_default_str();
+    app.add_option("--panel", s.panel_dir, "the panel project: tags.txt and windows.txt")
+        ->capture_default_str();
+    app.add_option("--seed", s.seed, "seed of the random values some screens show")
+        ->capture_default_str();
+    app.add_option("--serve", s.serve,
+                   "[ADDR:]PORT: the panel in a browser at http://ADDR:PORT/ (127.0.0.1 unless "
+                   "given; port 0 picks a free one); scenarios named run first");
+}
+
+// What of the library the panel cannot use, or uses only in part.
+void warn_about_library(const Panel& panel, const Library& library, Output& output) {
+    for (const std::string& problem : library.problems()) output.warning("library: " + problem);
+    for (const HandlerWindow& h : library.windows()) {
+        bool mapped = false;
+        for (const PanelWindow& w : panel.windows) mapped = mapped || w.handlers == h.name;
+        if (!mapped) {
+            output.warning("the library has handlers for window \"" + h.name +
+                           "\", which no window of the panel takes (windows.txt)");
+        }
+    }
+    for (const HandlerWindow& h : library.windows()) {
+        for (const EventRow& row : h.events) {
+            if (row.event != "timer") continue;
+            bool timed = false;
+            for (const PanelTimer& t : panel.timers) {
+                timed =
+                    timed || (panel.window(t.window)->handlers == h.name && t.widget == row.widget);
+            }
+            if (!timed)
+                output.warning(row.key + " has no timer in windows.txt: it ticks only by fire");
+        }
+    }
+    for (const PanelTimer& t : panel.timers) {
+        const HandlerWindow* h = library.window(panel.window(t.window)->handlers);
+        if (t.enable && h != nullptr && h->event(t.widget, "timer") != nullptr &&
+            h->prop(t.widget, "enable") == nullptr) {
+            output.warning("timer " + t.window + " " + t.widget +
+                           " has no enable property in the library: it always ticks");
+        }
+    }
+}
+
+struct Tally {
+    int passed = 0, bad = 0;
+};
+
+// Checks one scenario's lines on a fresh panel, running nothing.
+void check_one(const std::string& path, const Panel& panel,
+               const std::shared_ptr<const Library>& library, const Options& options,
+               Output& output, Tally& tally) {
+    Simulator sim(panel, library, options, std::ref(output));
+    std::string text;
+    try {
+        text = read_file(path);
+    } catch (const std::exception& e) {
+        output.error(e.what());
+        ++tally.bad;
+        return;
+    }
+    int errors = 0;
+    check_scenario(text, path, sim, &errors);
+    errors == 0 ? ++tally.passed : ++tally.bad;
+}
+
+void run_one(const std::string& path, const Panel& panel,
+             const std::shared_ptr<const Library>& library, const Options& options, Output& output,
+             Tally& tally) {
+    ScenarioRun run = run_scenario_file(path, panel, library, options, std::ref(output));
+    const ScenarioResult& r = run.result;
+    std::string summary = "scenario " + path + ": ";
+    if (r.bad_lines > 0) {
+        summary += std::to_string(r.bad_lines) + " bad line(s), not run";
+        ++tally.bad;
+    } else {
+        summary += std::to_string(r.expectations) + " expectation(s), " +
+                   (r.failures == 0 ? "all met" : std::to_string(r.failures) + " failure(s)") +
+                   ", " + format_time(run.simulated_ms) + " of panel time";
+        if (r.failures == 0) ++tally.passed;
+    }
+    output.summary(summary, {{"file", Value::text(path)},
+                             {"bad_lines", Value::integer(r.bad_lines)},
+                             {"expectations", Value::integer(r.expectations)},
+                             {"failures", Value::integer(r.failures)},
+                             {"panel_ms", Value::integer(static_cast<int64_t>(run.simulated_ms))}});
+}
+
+int run_scenarios(const Settings& s, const Panel& panel,
+                  const std::shared_ptr<const Library>& library, const Options& options,
+                  Output& output) {
+    Tally tally;
+    for (std::string path : s.scenarios) {
+        if (path == "-") path = "/dev/stdin";
+        if (s.check) {
+            check_one(path, panel, library, options, output, tally);
+        } else {
+            run_one(path, panel, library, options, output, tally);
+        }
+    }
+    int total = static_cast<int>(s.scenarios.size());
+    if (s.check) {
+        output.summary("checked " + std::to_string(total) +
+                           " scenario(s): " + std::to_string(tally.passed) + " good, " +
+                           std::to_string(tally.bad) + " with bad lines",
+                       {{"checked", Value::integer(total)},
+                        {"good", Value::integer(tally.passed)},
+                        {"bad", Value::integer(tally.bad)}});
+    } else if (total > 1 || s.tour) {
+        output.summary(std::string(s.tour ? "tour" : "scenarios") + ": " + std::to_string(total) +
+                           " run, " + std::to_string(tally.passed) + " passed, " +
+                           std::to_string(total - tally.passed) + " failed",
+                       {{"run", Value::integer(total)},
+                        {"passed", Value::integer(tally.passed)},
+                        {"failed", Value::integer(total - tally.passed)}});
+    }
+    if (tally.bad > 0) return 2;
+    return tally.passed == total ? 0 : 1;
+}
+
+// The simulator's options from the settings; false with a message when one is wrong.
+bool simulator_options(Settings& s, const std::string& state_dir, Options* options) {
+    options->seed = s.seed;
+    if (!s.start.empty() && !parse_clock(s.start, &options->start_time)) {
+        std::cerr << "hmisim: --start '" << s.start << "' is not \"YYYY-MM-DD HH:MM:SS\"\n";
+        return false;
+    }
+    if (s.params.empty() && !state_dir.empty()) s.params = state_dir + "/params.txt";
+    if (s.params != "none") options->params_path = s.params;
+    std::stringstream list(s.watch);
+    for (std::string name; std::getline(list, name, ',');) {
+        if (!name.empty()) s.out.watch.insert(name);
+    }
+    return true;
+}
+
+// The tour's scenarios ahead of the ones named; false with a message when there are none.
+bool add_tour(Settings& s) {
+    try {
+        std::vector<std::string> found = tour_scenarios(s.tour_dir);
+        s.scenarios.insert(s.scenarios.begin(), found.begin(), found.end());
+    } catch (const std::exception& e) {
+        std::cerr << "hmisim: " << e.what() << "\n";
+        return false;
+    }
+    if (s.scenarios.empty()) std::cerr << "hmisim: no scenarios in " << s.tour_dir << "\n";
+    return !s.scenarios.empty();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // The simulated panel keeps its clock in UTC, so runs are the same everywhere.
     setenv("TZ", "UTC", 1);
     tzset();
-
     CLI::App app{
         "hmisim: the operator panel on a desktop. Loads the script library as the panel does,\n"
         "shows its windows, runs its timers on a simulated clock and reports every tag write,\n"
@@ -77,187 +259,35 @@ int main(int argc, char** argv) {
         "  hmisim my.sim --watch main,pic1      one scenario, two windows in the trace\n"
         "Scenario commands: type help at the prompt.");
     app.set_version_flag("--version", "hmisim " HMI_VERSION);
-    std::vector<std::string> scenarios;
-    bool run_interactive = false, tour = false, check = false;
-    const DefaultPaths defaults = default_paths();
-    std::string tour_dir = defaults.tour;
-    OutputOptions out;
-    std::string watch, start, params;
-    std::string library_path = defaults.library;
-    std::string panel_dir = defaults.panel;
-    unsigned seed = 1;
-    app.add_option("scenario", scenarios,
-                   "scenario files to run, each on a freshly started panel (- reads standard "
-                   "input)");
-    app.add_flag("-i,--interactive", run_interactive,
-                 "type commands at a prompt (the default without scenarios)");
-    app.add_flag("--tour", tour, "run the bundled scenarios that walk through every screen");
-    app.add_option("--tour-dir", tour_dir, "the tour's folder (its tour.txt or its *.sim files)")
-        ->capture_default_str();
-    app.add_flag("--check", check, "only check the scenarios' lines, run nothing");
-    app.add_flag("-q,--quiet", out.quiet, "report only failures, errors and printed tags");
-    app.add_flag("--json", out.json, "one JSON object a line instead of the readable trace");
-    app.add_option("--watch", watch,
-                   "report events and properties of these windows only (comma-separated)");
-    app.add_option("--start", start,
-                   "the panel's clock at start, \"YYYY-MM-DD HH:MM:SS\" UTC (default: the tag "
-                   "catalogue's system.CurDateTime)");
-    app.add_option("--params", params,
-                   "the file of saved parameters, loaded at start and written by each save "
-                   "(default: none for scenarios; for -i at a terminal the user's state folder); "
-                   "none keeps them in memory");
-    app.add_option("--library", library_path, "the script library to load")->capture_default_str();
-    app.add_option("--panel", panel_dir, "the panel project: tags.txt and windows.txt")
-        ->capture_default_str();
-    app.add_option("--seed", seed, "seed of the random values some screens show")
-        ->capture_default_str();
-    std::string serve_at;
-    app.add_option("--serve", serve_at,
-                   "[ADDR:]PORT: the panel in a browser at http://ADDR:PORT/ (127.0.0.1 unless "
-                   "given; port 0 picks a free one); scenarios named run first");
+    Settings s;
+    add_options(app, s);
     CLI11_PARSE(app, argc, argv);
 
-    std::stringstream list(watch);
-    for (std::string name; std::getline(list, name, ',');) {
-        if (!name.empty()) out.watch.insert(name);
-    }
-    Output output(out, stdout);
-
-    Options options;
-    options.seed = seed;
-    if (!start.empty() && !parse_clock(start, &options.start_time)) {
-        std::cerr << "hmisim: --start '" << start << "' is not \"YYYY-MM-DD HH:MM:SS\"\n";
-        return 2;
-    }
-    bool interactive_mode = serve_at.empty() && (run_interactive || (!tour && scenarios.empty()));
+    bool interactive_mode = s.serve.empty() && (s.interactive || (!s.tour && s.scenarios.empty()));
     // A person at a terminal keeps parameters and history in the state folder; a
     // prompt fed from a pipe touches no file unless told to.
     std::string state_dir =
-        interactive_mode && !check && isatty(STDIN_FILENO) ? state_directory() : "";
-    if (params.empty() && !state_dir.empty()) params = state_dir + "/params.txt";
-    if (params != "none") options.params_path = params;
-
+        interactive_mode && !s.check && isatty(STDIN_FILENO) ? state_directory() : "";
+    Options options;
+    if (!simulator_options(s, state_dir, &options)) return 2;
+    Output output(s.out, stdout);
     Panel panel;
     std::shared_ptr<const Library> library;
     try {
-        panel = Panel::load(panel_dir);
-        library = Library::load(library_path);
+        panel = Panel::load(s.panel_dir);
+        library = Library::load(s.library_path);
     } catch (const std::exception& e) {
         std::cerr << "hmisim: " << e.what() << "\n";
         return 2;
     }
-    if (!serve_at.empty()) {
-        return serve::serve_panel(serve_at, scenarios, panel, library, options, output);
+    if (!s.serve.empty()) {
+        return serve::serve_panel(s.serve, s.scenarios, panel, library, options, std::ref(output));
     }
-    for (const std::string& problem : library->problems()) {
-        output(Entry{0, 0, EntryType::Warning, "library: " + problem, {}});
-    }
-    for (const HandlerWindow& h : library->windows()) {
-        bool mapped = false;
-        for (const PanelWindow& w : panel.windows) mapped = mapped || w.handlers == h.name;
-        if (!mapped) {
-            output(Entry{0,
-                         0,
-                         EntryType::Warning,
-                         "the library has handlers for window \"" + h.name +
-                             "\", which no window of the panel takes (windows.txt)",
-                         {}});
-        }
-    }
+    warn_about_library(panel, *library, output);
+    if (s.tour && !add_tour(s)) return 2;
+    if (!s.scenarios.empty()) return run_scenarios(s, panel, library, options, output);
 
-    for (const HandlerWindow& h : library->windows()) {
-        for (const EventRow& row : h.events) {
-            if (row.event != "timer") continue;
-            bool timed = false;
-            for (const PanelTimer& t : panel.timers) {
-                const PanelWindow* w = panel.window(t.window);
-                timed = timed || (w->handlers == h.name && t.widget == row.widget);
-            }
-            if (!timed) {
-                output(Entry{0,
-                             0,
-                             EntryType::Warning,
-                             row.key + " has no timer in windows.txt: it ticks only by fire",
-                             {}});
-            }
-        }
-    }
-    for (const PanelTimer& t : panel.timers) {
-        const HandlerWindow* h = library->window(panel.window(t.window)->handlers);
-        if (t.enable && h != nullptr && h->event(t.widget, "timer") != nullptr &&
-            h->prop(t.widget, "enable") == nullptr) {
-            output(Entry{0,
-                         0,
-                         EntryType::Warning,
-                         "timer " + t.window + " " + t.widget +
-                             " has no enable property in the library: it always ticks",
-                         {}});
-        }
-    }
-
-    if (tour) {
-        try {
-            std::vector<std::string> found = tour_scenarios(tour_dir);
-            scenarios.insert(scenarios.begin(), found.begin(), found.end());
-        } catch (const std::exception& e) {
-            std::cerr << "hmisim: " << e.what() << "\n";
-            return 2;
-        }
-        if (scenarios.empty()) {
-            std::cerr << "hmisim: no scenarios in " << tour_dir << "\n";
-            return 2;
-        }
-    }
-
-    if (!scenarios.empty()) {
-        int passed = 0, bad = 0;
-        for (std::string path : scenarios) {
-            if (path == "-") path = "/dev/stdin";
-            if (check) {
-                Simulator sim(panel, library, options, output);
-                std::string text;
-                try {
-                    text = read_file(path);
-                } catch (const std::exception& e) {
-                    output(Entry{0, 0, EntryType::Error, e.what(), {}});
-                    ++bad;
-                    continue;
-                }
-                int errors = 0;
-                check_scenario(text, path, sim, &errors);
-                errors == 0 ? ++passed : ++bad;
-                continue;
-            }
-            ScenarioRun run = run_scenario_file(path, panel, library, options, output);
-            const ScenarioResult& r = run.result;
-            std::string summary = "scenario " + path + ": ";
-            if (r.bad_lines > 0) {
-                summary += std::to_string(r.bad_lines) + " bad line(s), not run";
-                ++bad;
-            } else {
-                summary +=
-                    std::to_string(r.expectations) + " expectation(s), " +
-                    (r.failures == 0 ? "all met" : std::to_string(r.failures) + " failure(s)") +
-                    ", " + format_time(run.simulated_ms) + " of panel time";
-                if (r.failures == 0) ++passed;
-            }
-            output.line(summary);
-        }
-        int total = static_cast<int>(scenarios.size());
-        if (check) {
-            output.line("checked " + std::to_string(total) +
-                        " scenario(s): " + std::to_string(passed) + " good, " +
-                        std::to_string(bad) + " with bad lines");
-        } else if (total > 1 || tour) {
-            output.line(std::string(tour ? "tour" : "scenarios") + ": " + std::to_string(total) +
-                        " run, " + std::to_string(passed) + " passed, " +
-                        std::to_string(total - passed) + " failed");
-        }
-        if (bad > 0) return 2;
-        return passed == total ? 0 : 1;
-    }
-
-    Simulator sim(panel, library, options, output);
+    Simulator sim(panel, library, options, std::ref(output));
     sim.start();
     return interactive(sim, output, state_dir.empty() ? "" : state_dir + "/history");
 }

@@ -1,47 +1,40 @@
 #include "sim/cli/output.hpp"
 
-#include <nlohmann/json.hpp>
-
 namespace hmi::sim {
 
-bool Output::wanted(const Entry& entry) {
-    if (!filter_.keep(entry)) return false;
+bool Output::wanted(const Event& event) {
+    if (!filter_.keep(event)) return false;
+    if (!options_.json && !in_readable_trace(event)) return false;
     if (options_.quiet) {
-        return entry.type == EntryType::Fail || entry.type == EntryType::Error ||
-               entry.type == EntryType::Print || entry.type == EntryType::Info;
+        return is_failure(event) || event.type == EventType::Print ||
+               event.type == EventType::PropValue || event.type == EventType::Info ||
+               event.type == EventType::Summary;
     }
     return true;
 }
 
-void Output::operator()(const Entry& entry) {
-    if (!wanted(entry)) return;
-    if (options_.json) {
-        nlohmann::json j;
-        j["time_ms"] = entry.ms;
-        j["time"] = format_time(entry.ms);
-        j["depth"] = entry.depth;
-        j["type"] = type_name(entry.type);
-        j["text"] = entry.text;
-        for (const auto& [key, value] : entry.fields) j[key] = value;
-        std::string text = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-        std::fprintf(out_, "%s\n", text.c_str());
-    } else {
-        std::fprintf(out_, "%s\n", format_entry(entry).c_str());
-    }
+void Output::operator()(const Event& event) {
+    if (!wanted(event)) return;
+    std::string line = options_.json ? host::to_json(event) : host::format_line(event);
+    std::fprintf(out_, "%s\n", line.c_str());
     std::fflush(out_);
 }
 
-void Output::line(const std::string& text) {
-    if (options_.json) {
-        nlohmann::json j;
-        j["type"] = "summary";
-        j["text"] = text;
-        std::fprintf(out_, "%s\n",
-                     j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
-    } else {
-        std::fprintf(out_, "%s\n", text.c_str());
-    }
-    std::fflush(out_);
+void Output::summary(std::string text, std::vector<Field> counts) {
+    counts.insert(counts.begin(), Field{"text", Value::text(std::move(text))});
+    (*this)(Event(EventType::Summary, std::move(counts)));
+}
+
+void Output::info(std::string text) {
+    (*this)(Event(EventType::Info, {{"text", Value::text(std::move(text))}}));
+}
+
+void Output::warning(std::string message) {
+    (*this)(Event(EventType::Warning, {{"message", Value::text(std::move(message))}}));
+}
+
+void Output::error(std::string message) {
+    (*this)(Event(EventType::Error, {{"message", Value::text(std::move(message))}}));
 }
 
 }  // namespace hmi::sim

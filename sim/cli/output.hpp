@@ -1,10 +1,11 @@
-// How the trace reaches the person or another tool: readable lines or JSON lines,
-// all of it, only what went wrong and what was asked for, or only some windows.
+// How the event stream reaches the person or another tool: readable lines or JSON
+// lines, all of it, only what went wrong and what was asked for, or only some windows.
 #pragma once
 
 #include <cstdio>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "sim/engine/trace.hpp"
 
@@ -16,15 +17,20 @@ struct OutputOptions {
     std::set<std::string> watch;  // empty: every window; else events and properties of these
 };
 
+// A subscriber of the simulator's stream that writes each event it keeps.
 class Output {
   public:
     Output(OutputOptions options, FILE* out)
         : options_(std::move(options)), filter_(options_.watch), out_(out) {}
-    void operator()(const Entry& entry);
-    void line(const std::string& text);  // a plain line of the front end (also as JSON)
+    void operator()(const Event& event);
+    // Events of the front end itself, not of a panel.
+    void summary(std::string text, std::vector<Field> counts);
+    void info(std::string text);
+    void warning(std::string message);
+    void error(std::string message);
 
   private:
-    bool wanted(const Entry& entry);
+    bool wanted(const Event& event);
 
     OutputOptions options_;
     WindowFilter filter_;

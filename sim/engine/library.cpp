@@ -68,36 +68,39 @@ size_t prop_width(PropKind kind) {
     return 0;
 }
 
-std::string format_prop(PropKind kind, const unsigned char* value) {
+host::Value typed_prop(PropKind kind, const unsigned char* value) {
     auto as = [value](auto v) {
         std::memcpy(&v, value, sizeof v);
         return v;
     };
     switch (kind) {
         case PropKind::Flag:
-            return std::to_string(as(uint8_t{}));
-        case PropKind::Colour: {
-            char buffer[16];
-            std::snprintf(buffer, sizeof buffer, "0x%06X", as(uint32_t{}));
-            return buffer;
-        }
+            return host::Value::integer(as(uint8_t{}));
+        case PropKind::Colour:
+            return host::Value::colour(as(uint32_t{}));
         case PropKind::Int32:
-            return std::to_string(as(int32_t{}));
+            return host::Value::integer(as(int32_t{}));
         case PropKind::U16:
-            return std::to_string(as(uint16_t{}));
+            return host::Value::integer(as(uint16_t{}));
         case PropKind::I16:
-            return std::to_string(as(int16_t{}));
-        case PropKind::Float: {
-            char buffer[32];
-            auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, as(float{}));
-            return std::string(buffer, end);
-        }
+            return host::Value::integer(as(int16_t{}));
+        case PropKind::Float:
+            return host::Value::float32(as(float{}));
         case PropKind::Text: {
             const char* text = reinterpret_cast<const char*>(value);
-            return "\"" + host::gbk_to_utf8(std::string(text, strnlen(text, 16))) + "\"";
+            return host::Value::text(host::gbk_to_utf8(std::string(text, strnlen(text, 16))));
         }
     }
     return {};
+}
+
+const char* prop_kind_name(PropKind kind) {
+    static const char* const kNames[] = {"flag", "colour", "i32", "u16", "i16", "f32", "text"};
+    return kNames[static_cast<int>(kind)];
+}
+
+std::string format_prop(PropKind kind, const unsigned char* value) {
+    return typed_prop(kind, value).readable(true);
 }
 
 std::string parse_prop(PropKind kind, std::string_view text, unsigned char* out) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/event.hpp"
 #include "plugin/hmi_abi.h"
 
 namespace hmi::sim {
@@ -22,6 +23,10 @@ size_t prop_width(PropKind kind);  // bytes; a text value is 16
 // The value as a person reads it: flags and numbers in decimal, colours 0xBBGGRR as
 // written in the scripts, floats shortest, texts quoted in UTF-8.
 std::string format_prop(PropKind kind, const unsigned char* value);
+// The value with its type: flags and numbers as integers, colours as colours, floats,
+// texts in UTF-8.
+host::Value typed_prop(PropKind kind, const unsigned char* value);
+const char* prop_kind_name(PropKind kind);  // flag, colour, i32, u16, i16, f32, text
 // Parses what format_prop prints (texts in UTF-8). Empty on success, else what is wrong.
 std::string parse_prop(PropKind kind, std::string_view text, unsigned char* out);
 

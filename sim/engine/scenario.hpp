@@ -7,7 +7,9 @@
 //   expect tag TAG VALUE           expect shown WINDOW...   expect hidden WINDOW...
 //   expect prop WINDOW WIDGET PROPERTY VALUE | expect prop KEY VALUE
 //   print GLOB...                  say TEXT
-//   windows   widgets WINDOW   props WINDOW   tags [GLOB...]   help
+//   windows   widgets WINDOW   props WINDOW   tags [GLOB...]   help [COMMAND]
+//
+// Each command is one row of the table in commands.cpp.
 //
 // A line is checked whole against the panel and the library before anything of it is
 // done; a line that cannot be done changes nothing.
@@ -23,30 +25,14 @@
 
 namespace hmi::sim {
 
+struct CommandRow;
+
+// One line, parsed and checked against the panel and the library.
 struct Command {
-    enum class Kind {
-        Set,
-        Show,
-        Hide,
-        Touch,
-        Click,
-        Fire,
-        Run,
-        Clock,
-        AnswerMsgbox,
-        AnswerInput,
-        ExpectTag,
-        ExpectShown,
-        ExpectHidden,
-        ExpectProp,
-        Print,
-        Say,
-        Windows,
-        Widgets,
-        Props,
-        Help,
-    };
-    Kind kind;
+    // Which form of the command the line is.
+    enum class Form { Plain, Msgbox, Input, Tag, Shown, Hidden, Prop };
+    const CommandRow* row = nullptr;
+    Form form = Form::Plain;
     std::string text;  // the line as written
     host::Tag* tag = nullptr;
     int window = -1;
@@ -57,12 +43,40 @@ struct Command {
     uint64_t count = 0;  // timer ticks or milliseconds
     std::vector<int> answers;
     std::vector<std::optional<double>> inputs;
-    std::vector<std::string> words;  // print patterns, say text
+    std::vector<std::string> words;  // print patterns, say text, help topic
 };
 
-// The names a command starts with, for help and completion.
+// Where a command was written: a file and line, or nothing for the prompt.
+struct Where {
+    std::string file;
+    int line = 0;
+};
+
+struct Parser;  // the words of a line against the panel (commands.cpp)
+struct Runner;  // a command at work on the panel (commands.cpp)
+
+// A scenario command: everything about it is in its row, from which help, completion,
+// checking and running all come.
+struct CommandRow {
+    const char* name;
+    const char* usage;
+    const char* help;     // one line
+    const char* details;  // more, for help COMMAND
+    bool expectation;     // a check that counts in the scenario's result
+    bool (*parse)(Parser& parser, Command* command);
+    bool (*run)(const Runner& runner);
+    // The words that may come next after these (words[0] is the command's name).
+    void (*complete)(Simulator& sim, const std::vector<std::string>& words,
+                     std::vector<std::string>* out);
+};
+
+const CommandRow* find_command(std::string_view name);
+// The names of the commands, for help and completion.
 const std::vector<std::string>& command_names();
-std::string command_help();
+std::string command_help();                       // every command: usage and one line
+std::string command_help(std::string_view name);  // one command, with its details
+// What may come next after the words of a line so far: command names first.
+std::vector<std::string> completions(Simulator& sim, const std::vector<std::string>& words);
 
 // Splits a line into words: double-quoted texts are one word (quotes kept); "#" outside
 // quotes starts a comment. Returns false with a message for an unterminated quote.
@@ -72,8 +86,8 @@ bool split_words(std::string_view line, std::vector<std::string>* words, std::st
 std::optional<Command> parse_command(std::string_view line, Simulator& sim, std::string* error);
 
 // Carries it out; a failed expectation or a command that the panel's state does not
-// allow is reported (prefixed with `where`) and gives false, and changes nothing.
-bool execute(const Command& command, Simulator& sim, const std::string& where);
+// allow is reported (with where it was written) and gives false, and changes nothing.
+bool execute(const Command& command, Simulator& sim, const Where& where = {});
 
 struct ScenarioResult {
     int bad_lines = 0;     // lines that could not be parsed: nothing was run

@@ -14,13 +14,8 @@ extern unsigned long g_random_draws;  // random.cpp
 namespace {
 constexpr unsigned char kGuard = 0xA5;
 
-std::string format_clock(uint32_t seconds) {
-    time_t t = seconds;
-    struct tm tm {};
-    localtime_r(&t, &tm);
-    char when[32];
-    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &tm);
-    return when;
+Value text(std::string t) {
+    return Value::text(std::move(t));
 }
 
 uint32_t catalogue_clock(const Panel& panel) {
@@ -36,8 +31,8 @@ Simulator::Simulator(const Panel& panel, std::shared_ptr<const Library> library,
     : panel_(panel),
       library_(std::move(library)),
       options_(std::move(options)),
-      sink_(std::move(sink)),
       host_(panel.catalogue) {
+    if (sink) events_.subscribe(std::move(sink));
     start_time_ = options_.start_time != 0 ? options_.start_time : catalogue_clock(panel_);
     for (const PanelWindow& def : panel_.windows) {
         WindowState w;
@@ -63,14 +58,9 @@ Simulator::Simulator(const Panel& panel, std::shared_ptr<const Library> library,
     host_.on_window = [this](host::WindowCall call, const std::string& name) {
         window_called(call, name);
     };
-    host_.on_save_params = [this](const host::Host::Params& params) { save_params(params); };
+    host_.on_save_params = [this](const host::Host::Params& params) { return save_params(params); };
+    host_.notices_answer_themselves = true;
     host_.ask_msgbox = [this](const std::string& title, const std::string& text, int style) {
-        if (style == 0) return 1;  // a notice has only its OK
-        if (!msgbox_answers_.empty()) {
-            int answer = msgbox_answers_.front();
-            msgbox_answers_.pop_front();
-            return answer;
-        }
         if (ask_question) {
             if (auto answer = ask_question(title, text, style)) return *answer;
         }
@@ -79,11 +69,6 @@ Simulator::Simulator(const Panel& panel, std::shared_ptr<const Library> library,
     };
     host_.ask_input = [this](const std::string& tag, const std::string& prompt, double minimum,
                              double maximum) -> std::optional<double> {
-        if (!input_answers_.empty()) {
-            std::optional<double> answer = input_answers_.front();
-            input_answers_.pop_front();
-            return answer;
-        }
         if (ask_value) return ask_value(tag, prompt, minimum, maximum);
         note_unanswered("the input of " + tag + " had no value queued; it was cancelled");
         return std::nullopt;
@@ -111,21 +96,16 @@ const unsigned char* Simulator::prop_value(int window, const PropRow* row) const
     return nullptr;
 }
 
-void Simulator::clear_answers() {
-    msgbox_answers_.clear();
-    input_answers_.clear();
+void Simulator::emit(int depth, EventType type, std::vector<Field> fields) {
+    if (events_.empty()) return;
+    Event event(type, std::move(fields));
+    event.ms = now_;
+    event.depth = depth;
+    events_.publish(event);
 }
 
-void Simulator::emit(int depth, EntryType type, std::string text,
-                     std::vector<std::pair<std::string, std::string>> fields) {
-    if (!sink_) return;
-    Entry entry{now_, depth, type, std::move(text), std::move(fields)};
-    sink_(entry);
-}
-
-void Simulator::report(EntryType type, std::string text,
-                       std::vector<std::pair<std::string, std::string>> fields) {
-    emit(0, type, std::move(text), std::move(fields));
+void Simulator::report(EventType type, std::vector<Field> fields) {
+    emit(0, type, std::move(fields));
 }
 
 void Simulator::note_unanswered(const std::string& what) {
@@ -139,13 +119,12 @@ void Simulator::start() {
     host::install(&host_);
     std::srand(options_.seed);
     set_clock(0);
-    emit(0, EntryType::Start, "panel starts, clock " + format_clock(start_time_),
-         {{"clock", std::to_string(start_time_)}, {"library", library_->path()}});
+    emit(0, EventType::Start,
+         {{"clock", Value::integer(start_time_)}, {"library", text(library_->path())}});
     load_params();
     for (size_t i = 0; i < windows_.size(); ++i) {
         if (windows_[i].def->start) {
-            emit(0, EntryType::Action, "show " + windows_[i].def->name,
-                 {{"call", "show"}, {"window", windows_[i].def->name}});
+            emit(0, EventType::Show, {{"window", text(windows_[i].def->name)}});
             host_.window(host::WindowCall::Show, windows_[i].def->name.c_str());
         }
     }
@@ -164,49 +143,61 @@ void Simulator::load_params() {
     std::vector<ParamEntry> entries;
     std::string error;
     const std::string& path = options_.params_path;
+    auto loading = [&](const char* outcome) {
+        return std::vector<Field>{
+            {"operation", text("load")}, {"outcome", text(outcome)}, {"file", text(path)}};
+    };
     LoadResult result = load_params_file(path, &entries, &error);
     switch (result) {
         case LoadResult::Missing:
-            emit(0, EntryType::Param, "no saved parameters yet in " + path, {{"file", path}});
+            emit(0, EventType::Param, loading("missing"));
             break;
         case LoadResult::Damaged:
-        case LoadResult::Unusable:
+        case LoadResult::Unusable: {
             // Not loaded; no save replaces it (each save fails and says why).
-            emit(0, EntryType::Error, refusal_message(path, result, error),
-                 {{"file", path}, {"reason", error}});
-            break;
-        case LoadResult::Loaded: {
-            host::Host::Params saved;
-            size_t applied = 0;
-            for (const ParamEntry& e : entries) {
-                host::Tag* tag = host_.tags().find(e.name);
-                if (tag == nullptr || !tag->def->param || tag->def->kind != e.kind) {
-                    emit(0, EntryType::Warning,
-                         "saved parameter " + e.name + " (" + std::string(kind_name(e.kind)) +
-                             ") is not a parameter of this panel: ignored");
-                    continue;
-                }
-                std::memcpy(tag->value, e.value.data(), e.value.size());
-                host_.mark_written(*tag);
-                saved[e.name] = e.value;
-                ++applied;
-            }
-            host_.set_saved_params(std::move(saved));
-            emit(0, EntryType::Param,
-                 "loaded " + std::to_string(applied) + " saved parameters from " + path,
-                 {{"file", path}, {"count", std::to_string(applied)}});
+            std::vector<Field> fields =
+                loading(result == LoadResult::Damaged ? "damaged" : "unusable");
+            fields.push_back({"error", text(refusal_message(path, result, error))});
+            emit(0, EventType::Param, std::move(fields));
             break;
         }
+        case LoadResult::Loaded:
+            apply_saved(path, entries);
+            break;
     }
     host_.params_to_memory();
     host_.clear_trace();
 }
 
-void Simulator::save_params(const host::Host::Params& params) {
-    if (options_.params_path.empty()) {
-        save_outcomes_.push_back(" (kept in memory)");
-        return;
+void Simulator::apply_saved(const std::string& path, const std::vector<ParamEntry>& entries) {
+    host::Host::Params saved;
+    int64_t applied = 0;
+    for (const ParamEntry& e : entries) {
+        host::Tag* tag = host_.tags().find(e.name);
+        if (tag == nullptr || !tag->def->param || tag->def->kind != e.kind) {
+            std::string kind(kind_name(e.kind));
+            emit(0, EventType::Warning,
+                 {{"message", text("saved parameter " + e.name + " (" + kind +
+                                   ") is not a parameter of this panel: ignored")},
+                  {"name", text(e.name)},
+                  {"kind", text(kind)}});
+            continue;
+        }
+        std::memcpy(tag->value, e.value.data(), e.value.size());
+        host_.mark_written(*tag);
+        saved[e.name] = e.value;
+        ++applied;
     }
+    emit(0, EventType::Param,
+         {{"operation", text("load")},
+          {"outcome", text("loaded")},
+          {"file", text(path)},
+          {"count", Value::integer(applied)}});
+    host_.set_saved_params(std::move(saved));
+}
+
+std::vector<Field> Simulator::save_params(const host::Host::Params& params) {
+    if (options_.params_path.empty()) return {{"outcome", text("kept")}};
     std::vector<ParamEntry> entries;
     for (const auto& [name, bytes] : params) {
         const host::Tag* tag = host_.tags().find(name);
@@ -214,7 +205,9 @@ void Simulator::save_params(const host::Host::Params& params) {
         entries.push_back(ParamEntry{name, tag->def->kind, bytes});
     }
     std::string error = save_params_file(options_.params_path, entries);
-    save_outcomes_.push_back(error.empty() ? " -> " + options_.params_path : " FAILED: " + error);
+    if (error.empty()) return {{"outcome", text("saved")}, {"file", text(options_.params_path)}};
+    return {
+        {"outcome", text("failed")}, {"file", text(options_.params_path)}, {"error", text(error)}};
 }
 
 // ---- the clock ----
@@ -278,33 +271,22 @@ void Simulator::set_shown(WindowState& w, int index, bool shown) {
     }
     if (w.handlers == nullptr) return;
     if (const EventRow* row = w.handlers->event("window", shown ? "open" : "close")) {
-        queue_.push_back(Queued{index, row, shown ? "open" : "close"});
+        queue_.push_back(Queued{index, row, shown ? EventType::Open : EventType::Close});
     }
 }
 
 void Simulator::call(const Queued& event) {
     const WindowState& w = windows_[event.window];
     const EventRow& row = *event.row;
-    std::string text = std::string(event.verb) + " " + w.def->name;
-    if (row.widget != "window") text += " " + row.widget;
-    emit(
-        0, EntryType::Event, text,
-        {{"event", event.verb}, {"window", w.def->name}, {"widget", row.widget}, {"key", row.key}});
-    if (std::strcmp(event.verb, "click") == 0) {
-        // The host raises the touch flag whenever the panel is touched.
-        if (host::Tag* touched = host_.tags().find("system.IsMouseDown")) {
-            *touched->value = 1;
-            host_.mark_written(*touched);
-            emit(1, EntryType::Action, "set system.IsMouseDown = 1 (touch)",
-                 {{"tag", "system.IsMouseDown"}, {"value", "1"}});
-        }
-    }
+    emit(0, event.type,
+         {{"window", text(w.def->name)}, {"widget", text(row.widget)}, {"key", text(row.key)}});
+    if (event.type == EventType::Click) raise_touch(true);
     size_t unanswered_before = unanswered_notes_.size();
     row.func();
     host_.release_texts();
     report_calls();
     for (size_t i = unanswered_before; i < unanswered_notes_.size(); ++i) {
-        emit(1, EntryType::Error, unanswered_notes_[i]);
+        emit(1, EventType::Error, {{"message", text(unanswered_notes_[i])}});
     }
     refresh();
 }
@@ -315,9 +297,10 @@ void Simulator::drain() {
     constexpr int kMostInAChain = 10000;
     for (int n = 0; !queue_.empty(); ++n) {
         if (n == kMostInAChain) {
-            emit(0, EntryType::Error,
-                 std::to_string(kMostInAChain) + " events caused one another without end: the " +
-                     std::to_string(queue_.size()) + " still queued are dropped");
+            emit(0, EventType::Error,
+                 {{"message", text(std::to_string(kMostInAChain) +
+                                   " events caused one another without end: the " +
+                                   std::to_string(queue_.size()) + " still queued are dropped")}});
             queue_.clear();
             return;
         }
@@ -327,48 +310,21 @@ void Simulator::drain() {
     }
 }
 
-void Simulator::report_calls() {
-    if (!sink_) {
-        save_outcomes_.clear();
-        host_.clear_trace();
-        return;
+void Simulator::forward(const Event& call) {
+    Event event = call;
+    event.ms = now_;
+    event.depth = 1;
+    if (event.type == EventType::Window) {
+        bool in_panel = panel_.window_index(event.text("window")) >= 0;
+        if (!in_panel) event.fields.push_back({"in_panel", Value::boolean(false)});
     }
-    for (const host::Call& c : host_.calls()) {
-        switch (c.topic) {
-            case host::Topic::Write: {
-                std::string text = host::gbk_to_utf8(c.text);
-                size_t eq = text.find(" = ");
-                std::string tag = eq == std::string::npos ? "" : text.substr(4, eq - 4);
-                std::string value = eq == std::string::npos ? "" : text.substr(eq + 3);
-                emit(1, EntryType::Write, text, {{"tag", tag}, {"value", value}});
-                break;
-            }
-            case host::Topic::Window: {
-                size_t space = c.text.find(' ');
-                std::string window = c.text.substr(space + 1);
-                std::string text = c.text;
-                if (panel_.window_index(window) < 0) text += " (no such window in the panel)";
-                emit(1, EntryType::Window, text,
-                     {{"call", c.text.substr(0, space)}, {"window", window}});
-                break;
-            }
-            case host::Topic::Dialog:
-                emit(1, EntryType::Dialog, c.text);
-                break;
-            case host::Topic::Param: {
-                std::string text = c.text;
-                if (text == "param save" && !save_outcomes_.empty()) {
-                    text += save_outcomes_.front();
-                    save_outcomes_.pop_front();
-                }
-                emit(1,
-                     text.find("FAILED") != std::string::npos ? EntryType::Error : EntryType::Param,
-                     text);
-                break;
-            }
-            default:
-                break;  // reads, polls and formatting are the handlers' inner work
-        }
+    events_.publish(event);
+}
+
+void Simulator::report_calls() {
+    // Reads, polls and formatting are the handlers' inner work: the host records none.
+    if (!events_.empty()) {
+        for (const Event& call : host_.events()) forward(call);
     }
     host_.clear_trace();
 }
@@ -393,20 +349,23 @@ bool Simulator::poll(int window, size_t index, bool report_change) {
     if (host_.held_texts() != 0) host_.release_texts();
     for (size_t i = width; i < sizeof w.cells[index].bytes; ++i) {
         if (value[i] != kGuard) {
-            emit(1, EntryType::Error,
-                 "prop " + w.def->name + " " + row.widget + " " + row.property +
-                     " wrote past its " + std::to_string(width) + "-byte value");
+            emit(1, EventType::Error,
+                 {{"message", text("prop " + w.def->name + " " + row.widget + " " + row.property +
+                                   " wrote past its " + std::to_string(width) + "-byte value")},
+                  {"window", text(w.def->name)},
+                  {"widget", text(row.widget)},
+                  {"property", text(row.property)},
+                  {"width", Value::integer(static_cast<int64_t>(width))}});
             break;
         }
     }
-    if (changed != 0 && report_change && sink_) {
-        std::string shown = format_prop(row.kind, value);
-        emit(1, EntryType::Prop,
-             "prop " + w.def->name + " " + row.widget + " " + row.property + " = " + shown,
-             {{"window", w.def->name},
-              {"widget", row.widget},
-              {"property", row.property},
-              {"value", shown}});
+    if (changed != 0 && report_change && !events_.empty()) {
+        emit(1, EventType::Prop,
+             {{"window", text(w.def->name)},
+              {"widget", text(row.widget)},
+              {"property", text(row.property)},
+              {"kind", text(prop_kind_name(row.kind))},
+              {"value", typed_prop(row.kind, value)}});
     }
     return changed != 0;
 }
@@ -436,9 +395,7 @@ void Simulator::set_tag(host::Tag& tag, const unsigned char* value) {
     host::install(&host_);
     std::memcpy(tag.value, value, host::width(tag.def->kind));
     host_.mark_written(tag);
-    std::string shown = host::gbk_to_utf8(host::format_value(tag.def->kind, tag.value));
-    emit(0, EntryType::Action, "set " + tag.def->name + " = " + shown,
-         {{"tag", tag.def->name}, {"value", shown}});
+    emit(0, EventType::Set, tag_fields(tag));
     refresh();
     drain();
 }
@@ -446,7 +403,7 @@ void Simulator::set_tag(host::Tag& tag, const unsigned char* value) {
 void Simulator::show(int window) {
     host::install(&host_);
     const std::string& name = windows_[window].def->name;
-    emit(0, EntryType::Action, "show " + name, {{"call", "show"}, {"window", name}});
+    emit(0, EventType::Show, {{"window", text(name)}});
     host_.window(host::WindowCall::Show, name.c_str());
     host_.clear_trace();
     refresh();
@@ -456,37 +413,48 @@ void Simulator::show(int window) {
 void Simulator::hide(int window) {
     host::install(&host_);
     const std::string& name = windows_[window].def->name;
-    emit(0, EntryType::Action, "hide " + name, {{"call", "hide"}, {"window", name}});
+    emit(0, EventType::Hide, {{"window", text(name)}});
     host_.window(host::WindowCall::Hide, name.c_str());
     host_.clear_trace();
     refresh();
     drain();
 }
 
+std::vector<Field> Simulator::tag_fields(const host::Tag& tag) const {
+    return {{"tag", text(tag.def->name)},
+            {"kind", text(std::string(kind_name(tag.def->kind)))},
+            {"value", host::typed_value(tag.def->kind, tag.value)}};
+}
+
+void Simulator::raise_touch(bool by_click) {
+    // The host raises the touch flag whenever the panel is touched.
+    host::Tag* touched = host_.tags().find("system.IsMouseDown");
+    if (touched == nullptr) return;
+    *touched->value = 1;
+    host_.mark_written(*touched);
+    std::vector<Field> fields = tag_fields(*touched);
+    if (by_click) fields.push_back({"touch", Value::boolean(true)});
+    emit(1, EventType::Set, std::move(fields));
+}
+
 void Simulator::touch() {
     host::install(&host_);
-    host::Tag* touched = host_.tags().find("system.IsMouseDown");
-    emit(0, EntryType::Action, "touch", {{"call", "touch"}});
-    if (touched != nullptr) {
-        *touched->value = 1;
-        host_.mark_written(*touched);
-        emit(1, EntryType::Action, "set system.IsMouseDown = 1",
-             {{"tag", "system.IsMouseDown"}, {"value", "1"}});
-    }
+    emit(0, EventType::Touch, {});
+    raise_touch(false);
     refresh();
     drain();
 }
 
 void Simulator::click(int window, const EventRow& row) {
     host::install(&host_);
-    queue_.push_back(Queued{window, &row, "click"});
+    queue_.push_back(Queued{window, &row, EventType::Click});
     drain();
 }
 
 void Simulator::fire(int window, const EventRow& row, unsigned times) {
     host::install(&host_);
     for (unsigned i = 0; i < times; ++i) {
-        queue_.push_back(Queued{window, &row, "timer"});
+        queue_.push_back(Queued{window, &row, EventType::Timer});
         drain();
     }
 }
@@ -501,7 +469,7 @@ void Simulator::tick(TimerState& timer) {
         }
         if (w.cells[index].bytes[0] != 1) return;
     }
-    queue_.push_back(Queued{timer.window, timer.tick, "timer"});
+    queue_.push_back(Queued{timer.window, timer.tick, EventType::Timer});
     drain();
 }
 
@@ -509,8 +477,7 @@ void Simulator::set_clock_time(uint32_t seconds) {
     host::install(&host_);
     start_time_ = seconds - static_cast<uint32_t>(now_ / 1000);
     set_clock(now_);
-    emit(0, EntryType::Action, "clock " + format_clock(seconds),
-         {{"call", "clock"}, {"clock", std::to_string(seconds)}});
+    emit(0, EventType::Clock, {{"clock", Value::integer(seconds)}});
     refresh();
     drain();
 }

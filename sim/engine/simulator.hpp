@@ -18,6 +18,7 @@
 #include "host/host.hpp"
 #include "sim/engine/library.hpp"
 #include "sim/engine/panel.hpp"
+#include "sim/engine/params_file.hpp"
 #include "sim/engine/trace.hpp"
 
 namespace hmi::sim {
@@ -35,8 +36,9 @@ struct Options {
 
 class Simulator {
   public:
+    // The sink, when given, is the stream's first subscriber.
     Simulator(const Panel& panel, std::shared_ptr<const Library> library, Options options,
-              Sink sink);
+              Sink sink = nullptr);
     ~Simulator();
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
@@ -67,12 +69,12 @@ class Simulator {
     void run(uint64_t ms);                  // simulated time with the timers at their periods
     void set_clock_time(uint32_t seconds);  // the panel's clock now, seconds since the epoch
 
-    // ---- answers to the dialogs ----
+    // ---- answers to the dialogs, queued in the host ----
     // Questions take queued answers; notices (style 0) are acknowledged with 1.
-    void queue_msgbox(int answer) { msgbox_answers_.push_back(answer); }
-    void queue_input(std::optional<double> value) { input_answers_.push_back(value); }
-    size_t queued_answers() const { return msgbox_answers_.size() + input_answers_.size(); }
-    void clear_answers();
+    void queue_msgbox(int answer) { host_.answer_msgbox(answer); }
+    void queue_input(std::optional<double> value) { host_.answer_input(value); }
+    size_t queued_answers() const { return host_.pending_answers(); }
+    void clear_answers() { host_.clear_answers(); }
     // Asked when nothing is queued (interactive use); without them, or when they give
     // nothing, the dialog is reported as unanswered.
     std::function<std::optional<int>(const std::string& title, const std::string& text, int style)>
@@ -82,10 +84,11 @@ class Simulator {
         ask_value;
     size_t unanswered() const { return unanswered_; }
 
-    // Reports an entry of the caller's (narration, prints, failures) at the current time.
-    void report(EntryType type, std::string text,
-                std::vector<std::pair<std::string, std::string>> fields = {});
-    void set_sink(Sink sink) { sink_ = std::move(sink); }
+    // ---- the events ----
+    // Every event of the panel goes to the stream's subscribers, in order.
+    EventStream& events() { return events_; }
+    // Reports an event of the caller's (narration, prints, failures) at the current time.
+    void report(EventType type, std::vector<Field> fields);
 
   private:
     struct WindowState {
@@ -115,11 +118,11 @@ class Simulator {
     struct Queued {
         int window;
         const EventRow* row;
-        const char* verb;  // click, timer, open, close
+        EventType type;  // click, timer, open, close
     };
 
-    void emit(int depth, EntryType type, std::string text,
-              std::vector<std::pair<std::string, std::string>> fields = {});
+    void emit(int depth, EventType type, std::vector<Field> fields);
+    void forward(const Event& call);
     void window_called(host::WindowCall call, const std::string& name);
     void set_shown(WindowState& w, int index, bool shown);
     void call(const Queued& event);
@@ -131,24 +134,24 @@ class Simulator {
     void set_clock(uint64_t ms);
     void tick(TimerState& timer);
     void load_params();
-    void save_params(const host::Host::Params& params);
+    std::vector<Field> save_params(const host::Host::Params& params);
+    void apply_saved(const std::string& path, const std::vector<ParamEntry>& entries);
     void note_unanswered(const std::string& what);
+    std::vector<Field> tag_fields(const host::Tag& tag) const;
+    void raise_touch(bool by_click);
 
     const Panel& panel_;
     std::shared_ptr<const Library> library_;
     Options options_;
-    Sink sink_;
+    EventStream events_;
     host::Host host_;
     std::vector<WindowState> windows_;
     std::vector<TimerState> timers_;
     std::deque<Queued> queue_;
     uint64_t now_ = 0;
     uint32_t start_time_ = 0;
-    std::deque<int> msgbox_answers_;
-    std::deque<std::optional<double>> input_answers_;
     size_t unanswered_ = 0;
     std::vector<std::string> unanswered_notes_;
-    std::deque<std::string> save_outcomes_;  // one per "param save" call, in order
 };
 
 }  // namespace hmi::sim

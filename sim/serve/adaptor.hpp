@@ -15,9 +15,8 @@ namespace hmi::sim::serve {
 
 // What the server needs to know of one event of the trace.
 struct Happening {
-    std::string json;      // the event as the pages receive it (one JSON object)
-    bool tick = false;     // a timer's handler ran
-    bool windows = false;  // a window was shown or hidden
+    std::string json;   // the event as the pages receive it (one JSON object)
+    bool tick = false;  // a timer's handler ran
 };
 
 struct MsgBoxRequest {
@@ -43,7 +42,8 @@ struct Outcome {
 
 class Adaptor {
   public:
-    // `output` receives the trace as well (the terminal's readable lines or JSON).
+    // `output`, when given, is the first subscriber of the simulator's event stream (the
+    // terminal's readable lines or JSON); the server subscribes after it.
     Adaptor(const Panel& panel, std::shared_ptr<const Library> library, Options options,
             Sink output, Hooks hooks);
 
@@ -55,9 +55,8 @@ class Adaptor {
     void note(const std::string& text, bool error);
 
   private:
-    void entry(const Entry& e);
+    void event(const Event& e);
 
-    Sink output_;
     Hooks hooks_;
     std::string refusal_;  // the first error or failure reported by the running command
     bool capturing_ = false;

@@ -6,26 +6,6 @@
 
 namespace hmi::sim::serve {
 
-const char* prop_kind_name(PropKind kind) {
-    switch (kind) {
-        case PropKind::Flag:
-            return "flag";
-        case PropKind::Colour:
-            return "colour";
-        case PropKind::Int32:
-            return "int32";
-        case PropKind::U16:
-            return "u16";
-        case PropKind::I16:
-            return "i16";
-        case PropKind::Float:
-            return "float";
-        case PropKind::Text:
-            return "text";
-    }
-    return "?";
-}
-
 std::string tag_value_text(const host::Tag& tag) {
     return host::gbk_to_utf8(host::format_value(tag.def->kind, tag.value));
 }

@@ -8,9 +8,6 @@
 
 namespace hmi::sim::serve {
 
-// "flag", "colour", "int32", "u16", "i16", "float", "text".
-const char* prop_kind_name(PropKind kind);
-
 nlohmann::json windows_json(Simulator& sim);
 nlohmann::json tags_json(Simulator& sim);
 // A tag's value as the readable trace writes it (texts quoted, UTF-8).

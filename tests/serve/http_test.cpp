@@ -197,7 +197,7 @@ TEST_F(Http, TwentyPagesFollowTheEventsAtOnceAndOneMoreIsTurnedAway) {
 
     ASSERT_EQ(session.act("click", {{"window", "main"}, {"widget", "bmptext20"}}).status, 200);
     for (auto& page : pages) {
-        EXPECT_NE(page->read_until("open 12").find("\"text\":\"open 12\""), std::string::npos);
+        EXPECT_NE(page->read_until("open 12").find("\"trace\":\"open 12\""), std::string::npos);
     }
     trace.take();
 }

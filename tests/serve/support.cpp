@@ -19,9 +19,10 @@ const std::shared_ptr<const Library>& real_library() {
 }
 
 Sink TraceText::sink() {
-    return [this](const Entry& e) {
+    return [this](const Event& e) {
+        if (!in_readable_trace(e)) return;
         std::lock_guard<std::mutex> lock(mutex_);
-        text_ += format_entry(e) + "\n";
+        text_ += host::format_line(e) + "\n";
     };
 }
 

@@ -308,8 +308,8 @@ TEST_F(Engine, TimersOfSeveralWindowsInterleaveInTimeOrder) {
     out.take();
     run_scenario("run 500ms", "test", sim);
     std::string events;
-    for (const Entry& e : out.entries) {
-        if (e.type == EntryType::Event) events += format_time(e.ms) + " " + e.text + "\n";
+    for (const Event& e : out.events) {
+        if (e.type == EventType::Timer) events += host::format_line(e) + "\n";
     }
     out.take();
     EXPECT_EQ(events,

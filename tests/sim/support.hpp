@@ -10,23 +10,24 @@
 
 namespace hmi::sim::test {
 
-// Collects the trace as readable lines; a window filter may keep only some windows.
+// Collects the events and their readable trace; a window filter may keep only some
+// windows.
 struct Recorder {
     std::string text;
-    std::vector<Entry> entries;
+    std::vector<Event> events;
     WindowFilter filter{{}};
 
     Sink sink() {
-        return [this](const Entry& e) {
+        return [this](const Event& e) {
             if (!filter.keep(e)) return;
-            entries.push_back(e);
-            text += format_entry(e) + "\n";
+            events.push_back(e);
+            if (in_readable_trace(e)) text += host::format_line(e) + "\n";
         };
     }
     std::string take() {
         std::string out;
         out.swap(text);
-        entries.clear();
+        events.clear();
         return out;
     }
 };

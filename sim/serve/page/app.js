@@ -385,6 +385,8 @@ function drawStatus(s) {
     (r.until_ms !== null ? ' until ' + fmtTime(r.until_ms) : '') : '';
   showDialog(s.dialog);
   plotSoon();
+  // The clock's tags change with time, not by events: fetched again now and then.
+  if (r && performance.now() - (page.fetchedAt || 0) > 1000) refetchSoon();
 }
 
 function showDialog(d) {
@@ -435,6 +437,7 @@ function render(state) {
   // take it back in time: fetch again instead.
   if (state.seq < page.seq) { refetchSoon(); return; }
   page.state = state;
+  page.fetchedAt = performance.now();
   pendingProps.clear();  // the state holds them, or newer
   pendingTags.clear();
   drawStatus(state);
@@ -446,8 +449,9 @@ function render(state) {
 
 function eventLine(e) {
   const indent = '  '.repeat(e.depth || 0);
-  const mark = { say: '-- ', fail: 'FAIL ', error: 'ERROR ', warning: 'warning: ' }[e.type] || '';
-  return `${e.time} ${indent}${mark}${e.text}`;
+  const mark = e.type === 'expect' ? (e.met ? 'ok ' : 'FAIL ')
+    : { say: '-- ', error: 'ERROR ', warning: 'warning: ' }[e.type] || '';
+  return `${e.time} ${indent}${mark}${e.trace}`;
 }
 
 function wanted(e) {
@@ -472,21 +476,28 @@ function flushSoon() {
   });
 }
 
+// A typed value as the readable trace writes it: colours 0xBBGGRR, texts quoted.
+function readable(kind, value) {
+  if (kind === 'colour') return '0x' + (Number(value) >>> 0).toString(16).toUpperCase().padStart(6, '0');
+  if (kind === 'text') return '"' + value + '"';
+  return String(value);
+}
+
 function apply(e) {
   page.now = Math.max(page.now, e.time_ms || 0);
-  if (e.type === 'prop' && e.window) {
+  if (e.type === 'prop') {
     const handlers = page.handlersOf.get(e.window) || e.window;
-    pendingProps.set(`${handlers}_${e.widget}_${e.property}`, e.value);
+    pendingProps.set(`${handlers}_${e.widget}_${e.property}`, readable(e.kind, e.value));
     flushSoon();
-  } else if (e.tag !== undefined && e.value !== undefined && (e.type === 'set' || e.type === 'action')) {
-    const name = e.tag.includes('.') ? e.tag : (page.bareNames.get(e.tag) || e.tag);
-    if (page.pins.includes(name)) record(name, e.value, e.time_ms);
-    pendingTags.set(name, e.value);
+  } else if ((e.type === 'write' && e.known) || e.type === 'set') {
+    const value = readable(e.kind, e.value);
+    if (page.pins.includes(e.tag)) record(e.tag, value, e.time_ms);
+    pendingTags.set(e.tag, value);
     flushSoon();
-  } else if (e.type === 'dialog') {
-    refetchSoon();  // an input dialog stores its value in a tag
+  } else if (e.type === 'input' || e.type === 'window' || e.type === 'show' || e.type === 'hide' ||
+             e.type === 'clock') {
+    refetchSoon();  // an input stores its value; windows come and go; the clock's tags
   }
-  if (e.type === 'window' || (e.type === 'action' && (e.call === 'show' || e.call === 'hide'))) refetchSoon();
 }
 
 // The log is drawn again at most five times a second: while time runs as fast as it
@@ -512,7 +523,8 @@ function drawLog() {
     const e = page.log[i];
     if (e.gap) { frag.prepend(el('div', { class: 'gap' }, e.gap)); continue; }
     if (!wanted(e)) continue;
-    frag.prepend(el('div', { class: 'e-' + e.type, 'data-event': e.type }, eventLine(e)));
+    const failed = e.type === 'error' || (e.type === 'expect' && !e.met);
+    frag.prepend(el('div', { class: 'e-' + (failed ? 'error' : e.type), 'data-event': e.type }, eventLine(e)));
     ++shown;
   }
   box.append(frag);

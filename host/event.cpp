@@ -1,0 +1,449 @@
+#include "host/event.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace hmi::host {
+
+namespace {
+std::string real_text(double d) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.10g", d);
+    return buffer;
+}
+
+std::string float_text(float f) {
+    char buffer[32];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, f);
+    return std::string(buffer, end);
+}
+
+std::string clock_text(int64_t seconds) {
+    time_t t = static_cast<time_t>(seconds);
+    struct tm tm {};
+    localtime_r(&t, &tm);
+    char when[32];
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &tm);
+    return when;
+}
+
+// The length of the UTF-8 sequence at text[i], or 0 when it is not one.
+size_t utf8_length(std::string_view text, size_t i) {
+    auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    unsigned char c = byte(i);
+    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || (n > 1 && c < 0xC2) || i + n > text.size()) return n == 1 ? 1 : 0;
+    for (size_t k = 1; k < n; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    }
+    return n;
+}
+}  // namespace
+
+// ---- values ----
+
+Value Value::boolean(bool b) {
+    Value v;
+    v.type_ = Type::Bool;
+    v.integer_ = b ? 1 : 0;
+    return v;
+}
+Value Value::integer(int64_t n) {
+    Value v;
+    v.type_ = Type::Integer;
+    v.integer_ = n;
+    v.real_ = static_cast<double>(n);
+    return v;
+}
+Value Value::float32(float f) {
+    Value v;
+    v.type_ = Type::Float;
+    v.real_ = f;
+    return v;
+}
+Value Value::real(double d) {
+    Value v;
+    v.type_ = Type::Real;
+    v.real_ = d;
+    return v;
+}
+Value Value::colour(uint32_t bgr) {
+    Value v;
+    v.type_ = Type::Colour;
+    v.integer_ = bgr;
+    return v;
+}
+Value Value::text(std::string utf8) {
+    Value v;
+    v.type_ = Type::Text;
+    v.text_ = std::move(utf8);
+    return v;
+}
+Value Value::list(std::vector<Value> items) {
+    Value v;
+    v.type_ = Type::List;
+    v.items_ = std::move(items);
+    return v;
+}
+
+std::string Value::readable(bool quote_text) const {
+    switch (type_) {
+        case Type::None:
+            return "";
+        case Type::Bool:
+            return integer_ ? "true" : "false";
+        case Type::Integer:
+            return std::to_string(integer_);
+        case Type::Float:
+            return float_text(static_cast<float>(real_));
+        case Type::Real:
+            return real_text(real_);
+        case Type::Colour: {
+            char buffer[16];
+            std::snprintf(buffer, sizeof buffer, "0x%06X", static_cast<unsigned>(integer_));
+            return buffer;
+        }
+        case Type::Text:
+            return quote_text ? "\"" + text_ + "\"" : text_;
+        case Type::List: {
+            std::string out;
+            for (const Value& item : items_) out += (out.empty() ? "" : " ") + item.readable();
+            return out;
+        }
+    }
+    return "";
+}
+
+void Value::append_json(std::string& out) const {
+    switch (type_) {
+        case Type::None:
+            out += "null";
+            return;
+        case Type::Bool:
+            out += integer_ ? "true" : "false";
+            return;
+        case Type::Integer:
+        case Type::Colour:
+            out += std::to_string(integer_);
+            return;
+        case Type::Float:
+        case Type::Real:
+            // JSON has no infinities nor NaN.
+            out += std::isfinite(real_)
+                       ? (type_ == Type::Float ? float_text(static_cast<float>(real_))
+                                               : real_text(real_))
+                       : "null";
+            return;
+        case Type::Text:
+            append_json_string(out, text_);
+            return;
+        case Type::List:
+            out += '[';
+            for (size_t i = 0; i < items_.size(); ++i) {
+                if (i > 0) out += ',';
+                items_[i].append_json(out);
+            }
+            out += ']';
+            return;
+    }
+}
+
+void append_json_string(std::string& out, std::string_view text) {
+    out += '"';
+    for (size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t n = utf8_length(text, i);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";  // U+FFFD
+            ++i;
+            continue;
+        }
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '\n' || c == '\t' || c == '\r') {
+            out += c == '\n' ? "\\n" : c == '\t' ? "\\t" : "\\r";
+        } else if (c < 0x20) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+            out += buffer;
+        } else {
+            out.append(text.substr(i, n));
+        }
+        i += n;
+    }
+    out += '"';
+}
+
+// ---- events ----
+
+const char* type_name(EventType type) {
+    static const char* const kNames[] = {
+        "write",  "read",   "poll",     "window",  "msgbox", "input",   "param", "lookup",
+        "format", "start",  "scenario", "click",   "timer",  "open",    "close", "set",
+        "show",   "hide",   "touch",    "clock",   "answer", "prop",    "print", "prop_value",
+        "say",    "expect", "error",    "warning", "info",   "summary",
+    };
+    static_assert(sizeof kNames / sizeof kNames[0] == static_cast<size_t>(EventType::Summary) + 1);
+    return kNames[static_cast<size_t>(type)];
+}
+
+Topic topic_of(EventType type) {
+    switch (type) {
+        case EventType::Write:
+            return Topic::Write;
+        case EventType::Read:
+            return Topic::Read;
+        case EventType::Poll:
+            return Topic::Poll;
+        case EventType::Window:
+            return Topic::Window;
+        case EventType::MsgBox:
+        case EventType::Input:
+            return Topic::Dialog;
+        case EventType::Param:
+        case EventType::Lookup:
+            return Topic::Param;
+        case EventType::Format:
+            return Topic::Format;
+        default:
+            return Topic::Panel;
+    }
+}
+
+const Value* Event::find(std::string_view key) const {
+    for (const Field& f : fields) {
+        if (key == f.key) return &f.value;
+    }
+    return nullptr;
+}
+
+const std::string& Event::text(std::string_view key) const {
+    static const std::string kNone;
+    const Value* v = find(key);
+    return v != nullptr && v->type() == Value::Type::Text ? v->as_text() : kNone;
+}
+
+int64_t Event::integer(std::string_view key) const {
+    const Value* v = find(key);
+    return v == nullptr ? 0 : v->as_integer();
+}
+
+bool Event::flag(std::string_view key) const {
+    const Value* v = find(key);
+    return v != nullptr && v->as_integer() != 0;
+}
+
+namespace {
+std::string value_of(const Event& e) {
+    const Value* v = e.find("value");
+    return v == nullptr ? "" : v->readable(true);
+}
+
+std::string quoted(const Event& e, const char* key) {
+    return "\"" + e.text(key) + "\"";
+}
+
+std::string write_line(const Event& e, Naming naming) {
+    std::string line = "set " + e.text("name");
+    if (!e.flag("known")) return line + " = " + value_of(e) + " (no such tag)";
+    if (naming == Naming::WithTag && e.text("tag") != e.text("name")) {
+        line += " (" + e.text("tag") + ")";
+    }
+    return line + " = " + value_of(e);
+}
+
+std::string input_line(const Event& e) {
+    std::string line = "input " + e.text("tag") + " " + quoted(e, "prompt") + " " +
+                       e.find("minimum")->readable() + ".." + e.find("maximum")->readable() +
+                       " option " + std::to_string(e.integer("option")) + " -> ";
+    const std::string& outcome = e.text("outcome");
+    if (outcome == "cancelled") return line + "cancelled";
+    line += e.find("answer")->readable();
+    if (outcome == "stored") return line + " stored";
+    if (outcome == "refused") return line + " refused";
+    return line + " (" + e.text("error") + ")";
+}
+
+std::string param_line(const Event& e) {
+    const std::string& op = e.text("operation");
+    const std::string& outcome = e.text("outcome");
+    const std::string& file = e.text("file");
+    if (op == "load") {
+        if (outcome == "missing") return "no saved parameters yet in " + file;
+        if (outcome == "damaged" || outcome == "unusable") return e.text("error");
+        return "loaded " + std::to_string(e.integer("count")) + " saved parameters from " + file;
+    }
+    std::string line = "param " + op;
+    if (outcome == "kept") return line + " (kept in memory)";
+    if (outcome == "saved") return line + " -> " + file;
+    if (outcome == "failed") return line + " FAILED: " + e.text("error");
+    return line;
+}
+
+std::string handler_line(const Event& e) {
+    std::string line = std::string(type_name(e.type)) + " " + e.text("window");
+    if (e.text("widget") != "window") line += " " + e.text("widget");
+    return line;
+}
+
+std::string located(const Event& e, const std::string& message) {
+    std::string where = e.text("file");
+    if (e.integer("line") > 0) where += ":" + std::to_string(e.integer("line"));
+    return where.empty() ? message : where + ": " + message;
+}
+
+std::string expect_line(const Event& e) {
+    if (!e.text("message").empty()) return located(e, e.text("message"));
+    return located(
+        e, e.text("command") + ": expected " + e.text("expected") + ", is " + e.text("actual"));
+}
+
+std::string host_call_line(const Event& e, Naming naming) {
+    switch (e.type) {
+        case EventType::Write:
+            return write_line(e, naming);
+        case EventType::Read:
+        case EventType::Poll:
+            return std::string(e.type == EventType::Read ? "get " : "poll ") + e.text("name") +
+                   (e.flag("known") ? "" : " (no such tag)");
+        case EventType::Window:
+            return e.text("call") + " " + e.text("window") +
+                   (e.find("in_panel") != nullptr && !e.flag("in_panel")
+                        ? " (no such window in the panel)"
+                        : "");
+        case EventType::MsgBox:
+            return "msgbox " + quoted(e, "title") + " " + quoted(e, "text") + " style " +
+                   std::to_string(e.integer("style")) + " -> " +
+                   std::to_string(e.integer("answer"));
+        case EventType::Input:
+            return input_line(e);
+        case EventType::Param:
+            return param_line(e);
+        case EventType::Lookup:
+            return "lookup " + e.text("name") +
+                   (e.flag("known") ? " -> " + value_of(e) : " (no such tag)");
+        case EventType::Format:
+            if (e.find("datetime") != nullptr) {
+                return "gettimeinfo " + std::to_string(e.integer("datetime")) + " -> " +
+                       e.text("result");
+            }
+            return e.text("call") + " -> " + quoted(e, "result");
+        default:
+            return "";
+    }
+}
+}  // namespace
+
+std::string describe(const Event& e, Naming naming) {
+    switch (e.type) {
+        case EventType::Start:
+            return "panel starts, clock " + clock_text(e.integer("clock"));
+        case EventType::Scenario:
+            return "scenario " + e.text("file");
+        case EventType::Click:
+        case EventType::Timer:
+        case EventType::Open:
+        case EventType::Close:
+            return handler_line(e);
+        case EventType::Set:
+            return "set " + e.text("tag") + " = " + value_of(e) +
+                   (e.flag("touch") ? " (touch)" : "");
+        case EventType::Show:
+        case EventType::Hide:
+            return std::string(type_name(e.type)) + " " + e.text("window");
+        case EventType::Touch:
+            return "touch";
+        case EventType::Clock:
+            return "clock " + clock_text(e.integer("clock"));
+        case EventType::Answer:
+            return "answer " + e.text("dialog") + " " + e.find("answers")->readable();
+        case EventType::Prop:
+            return "prop " + e.text("window") + " " + e.text("widget") + " " + e.text("property") +
+                   " = " + value_of(e);
+        case EventType::Print:
+            return e.text("tag") + " = " + value_of(e);
+        case EventType::PropValue:
+            return e.text("widget") + " " + e.text("property") + " = " + value_of(e);
+        case EventType::Expect:
+            return expect_line(e);
+        case EventType::Error:
+        case EventType::Warning:
+            return located(e, e.text("message"));
+        case EventType::Say:
+        case EventType::Info:
+        case EventType::Summary:
+            return e.text("text");
+        default:
+            return host_call_line(e, naming);
+    }
+}
+
+std::string format_time(uint64_t ms) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%02llu:%02llu:%02llu.%03llu",
+                  static_cast<unsigned long long>(ms / 3600000),
+                  static_cast<unsigned long long>(ms / 60000 % 60),
+                  static_cast<unsigned long long>(ms / 1000 % 60),
+                  static_cast<unsigned long long>(ms % 1000));
+    return buffer;
+}
+
+std::string format_line(const Event& e) {
+    if (e.type == EventType::Info || e.type == EventType::Summary) return describe(e);
+    std::string line = format_time(e.ms) + " " + std::string(2 * static_cast<size_t>(e.depth), ' ');
+    switch (e.type) {
+        case EventType::Say:
+            return line + "-- " + describe(e);
+        case EventType::Expect:
+            return line + (e.flag("met") ? "ok " : "FAIL ") + describe(e);
+        case EventType::Error:
+            return line + "ERROR " + describe(e);
+        case EventType::Warning:
+            return line + "warning: " + describe(e);
+        case EventType::Param: {
+            const std::string& outcome = e.text("outcome");
+            bool error = outcome == "failed" || outcome == "damaged" || outcome == "unusable";
+            return line + (error ? "ERROR " : "") + describe(e);
+        }
+        default:
+            return line + describe(e);
+    }
+}
+
+std::string to_json(const Event& e) {
+    std::string out = "{\"time_ms\":" + std::to_string(e.ms) + ",\"time\":\"" + format_time(e.ms) +
+                      "\",\"depth\":" + std::to_string(e.depth) + ",\"type\":\"" +
+                      type_name(e.type) + "\",\"trace\":";
+    append_json_string(out, describe(e));
+    for (const Field& f : e.fields) {
+        out += ',';
+        append_json_string(out, f.key);
+        out += ':';
+        f.value.append_json(out);
+    }
+    out += '}';
+    return out;
+}
+
+EventStream::Id EventStream::subscribe(Sink sink) {
+    sinks_.emplace_back(next_, std::move(sink));
+    return next_++;
+}
+
+void EventStream::unsubscribe(Id id) {
+    for (size_t i = 0; i < sinks_.size(); ++i) {
+        if (sinks_[i].first == id) {
+            sinks_.erase(sinks_.begin() + static_cast<long>(i));
+            return;
+        }
+    }
+}
+
+void EventStream::publish(const Event& event) const {
+    for (const auto& entry : sinks_) entry.second(event);
+}
+
+}  // namespace hmi::host

@@ -1,0 +1,123 @@
+// The event model: what the host records is typed, both renderers show it without
+// re-reading any text, and a subscriber sees the same stream as the trace.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "host/host.hpp"
+#include "sim/engine/tour.hpp"
+#include "tests/sim/support.hpp"
+
+namespace hmi::sim::test {
+namespace {
+
+using host::Value;
+
+TEST(EventModel, ValuesKeepTheirTypeInJsonAndInTheReadableTrace) {
+    struct Case {
+        const char* what;
+        Value value;
+        const char* json;
+        const char* readable;  // with texts quoted
+    };
+    const Case cases[] = {
+        {"integer", Value::integer(-7), "-7", "-7"},
+        {"float in its shortest form", Value::float32(1.0000001f), "1.0000001", "1.0000001"},
+        {"double", Value::real(2.5), "2.5", "2.5"},
+        {"colour", Value::colour(0x0000FF), "255", "0x0000FF"},
+        {"flag", Value::boolean(true), "true", "true"},
+        {"text with quote and newline", Value::text("a\"b\n"), R"("a\"b\n")", "\"a\"b\n\""},
+        {"bytes that are not UTF-8", Value::text("x\xFFy"), "\"x\xEF\xBF\xBDy\"", "\"x\xFFy\""},
+        {"no number", Value::real(std::numeric_limits<double>::quiet_NaN()), "null", "nan"},
+        {"list", Value::list({Value::integer(6), Value::text("cancel")}), R"([6,"cancel"])",
+         "6 cancel"},
+    };
+    for (const Case& c : cases) {
+        std::string json;
+        c.value.append_json(json);
+        EXPECT_EQ(json, c.json) << c.what;
+        EXPECT_EQ(c.value.readable(true), c.readable) << c.what;
+    }
+}
+
+TEST(EventModel, TheHostRecordsAWriteWithTheTagItMeant) {
+    host::Host h(host::Catalogue::parse("dtmain.HV201 u8 0\ndish.put7 text \"\"\n", "tags"));
+    host::install(&h);
+    unsigned char one = 1;
+    h.set_value("HV201", &one);
+    h.set_value("dish.put7", "\xC4\xE3");  // GBK
+    h.set_value("HV78", &one);
+    host::install(nullptr);
+    ASSERT_EQ(h.events().size(), 3u);
+    const host::Event& bare = h.events()[0];
+    EXPECT_EQ(bare.text("name"), "HV201");
+    EXPECT_EQ(bare.text("tag"), "dtmain.HV201");
+    EXPECT_EQ(bare.text("kind"), "u8");
+    EXPECT_EQ(bare.find("value")->type(), Value::Type::Integer);
+    EXPECT_EQ(host::describe(bare, host::Naming::WithTag), "set HV201 (dtmain.HV201) = 1");
+    EXPECT_EQ(host::to_json(h.events()[1]).find("\"value\":\"\xE4\xBD\xA0\"") != std::string::npos,
+              true)
+        << host::to_json(h.events()[1]);
+    // The host's own record names the tag as the script wrote it.
+    EXPECT_EQ(h.trace(),
+              "set HV201 = 1\nset dish.put7 = \"\xE4\xBD\xA0\"\nset HV78 = 1 (no such tag)\n");
+}
+
+TEST(EventModel, UnknownNamesAreCountedNotListedAgain) {
+    host::Host h(host::Catalogue::parse("a.b u8 0\n", "tags"));
+    h.set_recorded_topics(0);
+    host::install(&h);
+    unsigned char one = 1;
+    for (int i = 0; i < 10000; ++i) h.set_value("HV78", &one);
+    h.get_value("nothing.here");
+    host::install(nullptr);
+    EXPECT_EQ(h.unknown_uses(), 10001u);
+    ASSERT_EQ(h.unknown_names().size(), 2u);
+    EXPECT_EQ(h.unknown_names().at("set HV78"), 10000u);
+    EXPECT_EQ(h.unknown_names().at("get nothing.here"), 1u);
+}
+
+TEST(EventModel, ASubscriberSeesTheStreamUntilItLeaves) {
+    Recorder trace;
+    Simulator sim(real_panel(), real_library(), Options{}, trace.sink());
+    int seen = 0;
+    EventStream::Id id = sim.events().subscribe([&seen](const Event&) { ++seen; });
+    sim.start();
+    int at_start = seen;
+    EXPECT_EQ(static_cast<size_t>(at_start), trace.events.size());
+    sim.events().unsubscribe(id);
+    sim.run(5000);
+    EXPECT_EQ(seen, at_start);
+    EXPECT_GT(trace.events.size(), static_cast<size_t>(at_start));
+}
+
+// Every value of a scenario's events is typed by what it is the value of, and so is it
+// in the JSON lines: numbers as numbers, texts as strings.
+TEST(EventModel, JsonLinesOfATourScenarioCarryTypedValues) {
+    Recorder out;
+    ScenarioRun run = run_scenario_file(std::string(HMI_SCENARIO_DIR) + "/30-sequencer-auto.sim",
+                                        real_panel(), real_library(), Options{}, out.sink());
+    ASSERT_TRUE(run.result.ok());
+    int numbers = 0;
+    for (const Event& e : out.events) {
+        std::string json = host::to_json(e);
+        EXPECT_EQ(json.find("\"time_ms\":" + std::to_string(e.ms) + ","), 1u) << json;
+        if (e.find("line") != nullptr) {
+            EXPECT_EQ(e.find("line")->type(), Value::Type::Integer);
+        }
+        const Value* value = e.find("value");
+        if (value == nullptr || e.find("kind") == nullptr) continue;
+        bool text = e.text("kind") == "text";
+        EXPECT_EQ(value->type() == Value::Type::Text, text) << json;
+        size_t at = json.find("\"value\":");
+        ASSERT_NE(at, std::string::npos) << json;
+        EXPECT_EQ(json[at + 8] == '"', text) << json;
+        numbers += !text;
+    }
+    EXPECT_GT(numbers, 100);
+}
+
+}  // namespace
+}  // namespace hmi::sim::test
