@@ -99,7 +99,7 @@ class Page:
         driver.get(url)
         self.wait_for('[data-window="main"][data-shown="1"]')
 
-    def wait(self, what, condition, timeout=10):
+    def wait(self, what, condition, timeout=30):
         try:
             return WebDriverWait(self.d, timeout, poll_frequency=0.02).until(lambda d: condition())
         except TimeoutException:
@@ -109,10 +109,10 @@ class Page:
         found = self.d.find_elements(By.CSS_SELECTOR, css)
         return found[0] if found else None
 
-    def wait_for(self, css, timeout=10):
+    def wait_for(self, css, timeout=30):
         return self.wait(css, lambda: self.find(css), timeout)
 
-    def wait_gone(self, css, timeout=10):
+    def wait_gone(self, css, timeout=30):
         self.wait(f"{css} to go", lambda: not self.find(css), timeout)
 
     def click(self, css):

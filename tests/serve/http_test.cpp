@@ -43,9 +43,10 @@ class Connection {
             sent += static_cast<size_t>(n);
         }
     }
-    // Reads until `until` appears (or the connection ends, or 10 s pass).
+    // Reads until `until` appears, or the connection ends (or a minute passes: a guard
+    // against a hang, not a measure).
     std::string read_until(const std::string& until) {
-        auto deadline = std::chrono::steady_clock::now() + 10s;
+        auto deadline = std::chrono::steady_clock::now() + 60s;
         while (received_.find(until) == std::string::npos &&
                std::chrono::steady_clock::now() < deadline) {
             pollfd p{fd_, POLLIN, 0};
