@@ -95,7 +95,7 @@ int store_text(void* value, const char* text) {
     return 1;
 }
 
-int flag(void* value, void** slots, const char* tag) {
+int flag_copy(void* value, void** slots, const char* tag) {
     return store<uint8_t>(value, byte_of(tag, &slots[0]));
 }
 
@@ -103,7 +103,7 @@ int flag_is_1(void* value, void** slots, const char* tag) {
     return store_flag(value, byte_of(tag, &slots[0]) == 1);
 }
 
-int flag_not(void* value, void** slots, const char* tag) {
+int flag_is_0(void* value, void** slots, const char* tag) {
     return store_flag(value, byte_of(tag, &slots[0]) == 0);
 }
 
@@ -113,41 +113,41 @@ int flag_either(void* value, void** slots, const char* a, const char* b) {
     return store_flag(value, first != 0 || second != 0);
 }
 
-int lamp_flash(void* value, void** slots, const char* lamp, const char* enable) {
+int flag_off_and_on(void* value, void** slots, const char* lamp, const char* enable) {
     uint8_t off = byte_of(lamp, &slots[0]) == 0;
     uint8_t on = byte_of(enable, &slots[1]) != 0;
     return store_flag(value, on && off);
 }
 
-int bubble(void* value, void** slots, const char* tag, uint16_t threshold) {
+int flag_in_range(void* value, void** slots, const char* tag, Range range) {
     uint16_t count = read_as<uint16_t>(tag, &slots[0]);
-    return store_flag(value, threshold <= count && count <= 9);
+    return store_flag(value, range.low <= count && count <= range.high);
 }
 
-int colour(void* value, void** slots, const char* tag, const Colour* colours) {
+int colour_by_flag(void* value, void** slots, const char* tag, const Colour* colours) {
     return store<Colour>(value, byte_of(tag, &slots[0]) == 0 ? colours[0] : colours[1]);
 }
 
-int colour_either(void* value, void** slots, const char* tags, const Colour* colours) {
+int colour_by_either(void* value, void** slots, const char* tags, const Colour* colours) {
     Texts names = split(tags);
     uint8_t first = byte_of(names.first, &slots[0]);
     uint8_t second = byte_of(names.second, &slots[1]);
     return store<Colour>(value, first == 0 && second == 0 ? colours[0] : colours[1]);
 }
 
-int word(void* value, void** slots, const char* tag) {
+int state_copy(void* value, void** slots, const char* tag) {
     return store<uint32_t>(value, byte_of(tag, &slots[0]));
 }
 
-int word_is_1(void* value, void** slots, const char* tag) {
+int state_is_1(void* value, void** slots, const char* tag) {
     return store<uint32_t>(value, byte_of(tag, &slots[0]) == 1 ? 1 : 0);
 }
 
-int half(void* value, void** slots, const char* tag, Int kind) {
+int position_copy(void* value, void** slots, const char* tag, Int kind) {
     return store<uint16_t>(value, static_cast<uint16_t>(long_of(tag, &slots[0], kind)));
 }
 
-int position(void* value, void** slots, const char* tags, const int16_t* by_state) {
+int position_by_flags(void* value, void** slots, const char* tags, const int16_t* by_state) {
     Texts names = split(tags);
     uint8_t first = byte_of(names.first, &slots[0]);
     uint8_t second = byte_of(names.second, &slots[1]);
@@ -155,38 +155,38 @@ int position(void* value, void** slots, const char* tags, const int16_t* by_stat
     return store<int16_t>(value, by_state[2 * first + second]);
 }
 
-int real(void* value, void** slots, const char* tag) {
+int value_copy(void* value, void** slots, const char* tag) {
     return store<float>(value, float_of(tag, &slots[0]));
 }
 
-int real_of(void* value, void** slots, const char* tag, Int kind) {
+int value_of_integer(void* value, void** slots, const char* tag, Int kind) {
     if (kind == Int::U32) {
         return store<float>(value, static_cast<float>(read_as<uint32_t>(tag, &slots[0])));
     }
     return store<float>(value, static_cast<float>(long_of(tag, &slots[0], kind)));
 }
 
-int random_real(void* value, double scale) {
-    return store<float>(value, static_cast<float>(rand() * scale / 2147483647.0));
+int value_random(void* value, void**, double scale) {
+    return store<float>(value, static_cast<float>(rand() * scale / kRandMax));
 }
 
-int random_percent(void* value) {
+int value_random_percent(void* value, void**) {
     return store<float>(value, static_cast<float>(rand() % 100));
 }
 
-int text_of_long(void* value, void** slots, const char* tag, Int kind) {
+int text_of_integer(void* value, void** slots, const char* tag, Int kind) {
     return store_text(value, long2str(long_of(tag, &slots[0], kind)));
 }
 
-int text_of_long2(void* value, void** slots, const char* tag, LongFormat format) {
+int text_of_integer_option(void* value, void** slots, const char* tag, LongFormat format) {
     return store_text(value, long2str2(long_of(tag, &slots[0], format.kind), format.option));
 }
 
-int text_of_float(void* value, void** slots, const char* tag, Digits digits) {
+int text_of_decimal(void* value, void** slots, const char* tag, Digits digits) {
     return store_text(value, float2str3(float_of(tag, &slots[0]), digits.width, digits.decimals));
 }
 
-int text_of_u32_float(void* value, void** slots, const char* tag, Digits digits) {
+int text_of_unsigned_decimal(void* value, void** slots, const char* tag, Digits digits) {
     float v = static_cast<float>(read_as<uint32_t>(tag, &slots[0]));
     return store_text(value, float2str3(v, digits.width, digits.decimals));
 }
@@ -196,15 +196,15 @@ int text_of_percent(void* value, void** slots, const char* tag) {
     return store_text(value, strjoin(double2str2(v, 1), "%"));
 }
 
-int text_flicker(void* value, void** slots, const char* tag, const char* unit) {
+int text_of_flickering(void* value, void** slots, const char* tag, const char* unit) {
     double v = float_of(tag, &slots[0]);
-    v += rand() * 0.2 / 2147483647.0;
+    v += rand() * 0.2 / kRandMax;
     return store_text(value, strjoin(double2str2(v, 1), unit));
 }
 
-int text_choice(void* value, void** slots, const char* tag, const char* texts) {
+int text_by_flag(void* value, void** slots, const char* tag, const char* texts) {
     Texts choice = split(texts);
-    return store_text(value, byte_of(tag, &slots[0]) != 0 ? choice.first : choice.second);
+    return store_text(value, byte_of(tag, &slots[0]) == 0 ? choice.first : choice.second);
 }
 
 int text_copy(void* value, void** slots, const char* tag) {

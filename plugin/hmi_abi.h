@@ -10,7 +10,7 @@
 extern "C" {
 #endif
 
-#define HMI_TEXT_TAG_SIZE 256 /* every text tag's buffer, NUL included */
+#define HMI_TEXT_TAG_SIZE 256  /* every text tag's buffer, NUL included */
 #define HMI_TEXT_VALUE_SIZE 16 /* a text property's value, NUL included */
 
 typedef struct hmi_func_row {
@@ -40,8 +40,7 @@ int kill_program(const char* pattern);
 int audio_stop_play(void);
 int audio_play_wav(const char* file, int mode);
 
-int datetime_add(int* year, int* month, int* day, int* hour, int* minute, int* second,
-                 int offset);
+int datetime_add(int* year, int* month, int* day, int* hour, int* minute, int* second, int offset);
 const char* hmi_get_usr_data_dir(void);
 const char* hmi_get_cfcard_dir(void);
 const char* hmi_get_usb_dir(void);

@@ -1,4 +1,15 @@
 // Rows of the handler tables, and the joining of each window's rows into one table.
+//
+// Every property row is a function of its own with its own lookup cache slot, one per
+// tag it reads, although most rows differ only in a tag name or a constant. The host
+// calls a property function with the widget's value alone: nothing tells a shared
+// function which row it serves, so the row's tag and constants must be in the
+// function itself. And the host keeps in a slot whatever it likes about the tag it
+// was first asked for through it, for as long as the library is loaded: a slot shared
+// by two call sites would hand one of them the other's tag. So bind<> in
+// plugin/bind.hpp makes the function and the slots from the row itself, one template
+// instance a row, zero at load: the rows stay one line each, the rule behind them is
+// written once, and nothing runs to set them up.
 #pragma once
 
 #include <stddef.h>

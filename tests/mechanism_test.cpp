@@ -117,7 +117,7 @@ int apply(void* value) {
 TEST_F(MechanismTest, PropertyStoresOnlyOnChange) {
     set<uint8_t>("dtmain.HV201", 0);
     uint32_t colour = 0;
-    using valve = hmi::colour<"dtmain.HV201", kWhite, 0x0467FB>;
+    using valve = hmi::colour_by_flag<"dtmain.HV201", kWhite, 0x0467FB>;
     EXPECT_EQ(apply<valve>(&colour), 1);
     EXPECT_EQ(colour, kWhite);
     EXPECT_EQ(apply<valve>(&colour), 0);

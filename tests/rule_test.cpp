@@ -55,11 +55,11 @@ TEST_F(RuleTest, FlagsTellSetFromExactlyOne) {
     for (Case c : {Case{0, 0, 0, 1, 0}, Case{1, 1, 1, 0, 1}, Case{2, 2, 0, 0, 0}}) {
         SCOPED_TRACE(int{c.tag});
         set<uint8_t>("dtmain.HV201", c.tag);
-        EXPECT_EQ(poll_rule<flag<"dtmain.HV201">>(uint8_t{9}).value, c.flag);
+        EXPECT_EQ(poll_rule<flag_copy<"dtmain.HV201">>(uint8_t{9}).value, c.flag);
         EXPECT_EQ(poll_rule<flag_is_1<"dtmain.HV201">>(uint8_t{9}).value, c.is_1);
-        EXPECT_EQ(poll_rule<flag_not<"dtmain.HV201">>(uint8_t{9}).value, c.not_);
-        EXPECT_EQ(poll_rule<word<"dtmain.HV201">>(uint32_t{9}).value, uint32_t{c.tag});
-        EXPECT_EQ(poll_rule<word_is_1<"dtmain.HV201">>(uint32_t{9}).value, c.word_is_1);
+        EXPECT_EQ(poll_rule<flag_is_0<"dtmain.HV201">>(uint8_t{9}).value, c.not_);
+        EXPECT_EQ(poll_rule<state_copy<"dtmain.HV201">>(uint32_t{9}).value, uint32_t{c.tag});
+        EXPECT_EQ(poll_rule<state_is_1<"dtmain.HV201">>(uint32_t{9}).value, c.word_is_1);
     }
 }
 
@@ -76,10 +76,10 @@ TEST_F(RuleTest, TwoFlagRulesReadTheirTagsInOrder) {
         polls();
         EXPECT_EQ((poll_rule<flag_either<"dtmain.HV201", "dtmain.HV202">>(uint8_t{9}).value),
                   c.either);
-        EXPECT_EQ((poll_rule<lamp_flash<"dtmain.HV201", "dtmain.HV202">>(uint8_t{9}).value),
+        EXPECT_EQ((poll_rule<flag_off_and_on<"dtmain.HV201", "dtmain.HV202">>(uint8_t{9}).value),
                   c.flash);
         EXPECT_EQ(
-            (poll_rule<colour_either<"dtmain.HV201", "dtmain.HV202", kWhite, kBlue>>(Colour{9})
+            (poll_rule<colour_by_either<"dtmain.HV201", "dtmain.HV202", kWhite, kBlue>>(Colour{9})
                  .value),
             c.colour);
         EXPECT_EQ(polls(),
@@ -90,7 +90,7 @@ TEST_F(RuleTest, TwoFlagRulesReadTheirTagsInOrder) {
 }
 
 TEST_F(RuleTest, ColourPicksTheFirstOnlyForZero) {
-    using valve = colour<"dtmain.HV201", kWhite, kBlue>;
+    using valve = colour_by_flag<"dtmain.HV201", kWhite, kBlue>;
     for (auto [tag, expected] : {std::pair{0, kWhite}, {1, kBlue}, {200, kBlue}}) {
         set<uint8_t>("dtmain.HV201", static_cast<uint8_t>(tag));
         Polled<Colour> p = poll_rule<valve>(Colour{kRed});
@@ -103,7 +103,7 @@ TEST_F(RuleTest, ColourPicksTheFirstOnlyForZero) {
 constexpr int16_t kPositions[] = {-5, 10, 20, 30};
 
 TEST_F(RuleTest, PositionFollowsTwoIndicatorsAndKeepsItForOthers) {
-    using tool = position<"dtmain.HV201", "dtmain.HV202", kPositions>;
+    using tool = position_by_flags<"dtmain.HV201", "dtmain.HV202", kPositions>;
     struct Case {
         uint8_t a, b;
         int changed;
@@ -126,36 +126,36 @@ TEST_F(RuleTest, NumbersWidenByTheSignednessOfTheirTag) {
     set<int16_t>("main.pic_number", -2);
     set<int32_t>("test.startyear", -1);
     set<uint32_t>("system.CurDateTime", 4000000000u);
-    EXPECT_EQ((poll_rule<half<"test.startyear", Int::I32>>(uint16_t{0}).value), 0xFFFF);
-    EXPECT_EQ((poll_rule<half<"main.pic_number", Int::I16>>(uint16_t{0}).value), 0xFFFE);
-    EXPECT_EQ((poll_rule<real_of<"main.state", Int::U16>>(0.0f).value), 65535.0f);
-    EXPECT_EQ((poll_rule<real_of<"main.pic_number", Int::I16>>(0.0f).value), -2.0f);
-    EXPECT_EQ((poll_rule<real_of<"system.CurDateTime", Int::U32>>(0.0f).value), 4e9f);
-    EXPECT_EQ((text_of<text_of_long<"main.pic_number", Int::I16>>()), "-2");
-    EXPECT_EQ((text_of<text_of_long<"main.state", Int::U16>>()), "65535");
+    EXPECT_EQ((poll_rule<position_copy<"test.startyear", Int::I32>>(uint16_t{0}).value), 0xFFFF);
+    EXPECT_EQ((poll_rule<position_copy<"main.pic_number", Int::I16>>(uint16_t{0}).value), 0xFFFE);
+    EXPECT_EQ((poll_rule<value_of_integer<"main.state", Int::U16>>(0.0f).value), 65535.0f);
+    EXPECT_EQ((poll_rule<value_of_integer<"main.pic_number", Int::I16>>(0.0f).value), -2.0f);
+    EXPECT_EQ((poll_rule<value_of_integer<"system.CurDateTime", Int::U32>>(0.0f).value), 4e9f);
+    EXPECT_EQ((text_of<text_of_integer<"main.pic_number", Int::I16>>()), "-2");
+    EXPECT_EQ((text_of<text_of_integer<"main.state", Int::U16>>()), "65535");
     set<uint16_t>("main.state", 7);
-    EXPECT_EQ((text_of<text_of_long2<"main.state", Int::U16, 4>>()), "0007");
-    EXPECT_EQ((text_of<text_of_long2<"main.state", Int::U16, 0>>()), "7");
+    EXPECT_EQ((text_of<text_of_integer_option<"main.state", Int::U16, 4>>()), "0007");
+    EXPECT_EQ((text_of<text_of_integer_option<"main.state", Int::U16, 0>>()), "7");
 }
 
 TEST_F(RuleTest, FloatsCopyByValueAndFormatWithTheirDigits) {
     set<float>("kelvor.x_Real", -0.0f);
-    EXPECT_EQ((poll_rule<real<"kelvor.x_Real">>(0.0f).changed), 0);  // -0.0 equals +0.0
+    EXPECT_EQ((poll_rule<value_copy<"kelvor.x_Real">>(0.0f).changed), 0);  // -0.0 equals +0.0
     set<float>("kelvor.x_Real", 1.5f);
-    EXPECT_EQ((text_of<text_of_float<"kelvor.x_Real", 0, 2>>()), "1.50");
-    EXPECT_EQ((text_of<text_of_float<"kelvor.x_Real", 5, 1>>()), "  1.5");
+    EXPECT_EQ((text_of<text_of_decimal<"kelvor.x_Real", 0, 2>>()), "1.50");
+    EXPECT_EQ((text_of<text_of_decimal<"kelvor.x_Real", 5, 1>>()), "  1.5");
     set<uint32_t>("system.CurDateTime", 12345);
-    EXPECT_EQ((text_of<text_of_u32_float<"system.CurDateTime", 0, 1>>()), "12345.0");
+    EXPECT_EQ((text_of<text_of_unsigned_decimal<"system.CurDateTime", 0, 1>>()), "12345.0");
     set<uint16_t>("main.state", 42);
     EXPECT_EQ((text_of<text_of_percent<"main.state">>()), "42.0%");
     set<float>("kelvor.x_Real", 1.0f);
-    std::string flicker = text_of<text_flicker<"kelvor.x_Real", "\xa1\xe6">>();  // ℃
+    std::string flicker = text_of<text_of_flickering<"kelvor.x_Real", "\xa1\xe6">>();  // ℃
     EXPECT_TRUE(flicker == "1.0\xa1\xe6" || flicker == "1.1\xa1\xe6" || flicker == "1.2\xa1\xe6")
         << flicker;
 }
 
 TEST_F(RuleTest, TextsChooseOrCopy) {
-    using mode = text_choice<"dtmain.HV201", "auto", "manual">;
+    using mode = text_by_flag<"dtmain.HV201", "manual", "auto">;
     for (auto [tag, expected] : {std::pair{0, "manual"}, {1, "auto"}, {5, "auto"}}) {
         set<uint8_t>("dtmain.HV201", static_cast<uint8_t>(tag));
         EXPECT_EQ(text_of<mode>(), expected) << tag;
@@ -197,17 +197,18 @@ TEST_F(RuleTest, TextValueIsCutAfterItsLastWholeCharacter) {
     }
 }
 
-TEST_F(RuleTest, BubbleShowsFromItsThresholdToNine) {
+TEST_F(RuleTest, InRangeFromItsLowToItsHighEnd) {
     for (auto [count, visible] : {std::pair{2, 0}, {3, 1}, {9, 1}, {10, 0}, {65535, 0}}) {
         set<uint16_t>("main.state", static_cast<uint16_t>(count));
-        EXPECT_EQ((poll_rule<bubble<"main.state", 3>>(uint8_t{7}).value), visible) << count;
+        EXPECT_EQ((poll_rule<flag_in_range<"main.state", 3, 9>>(uint8_t{7}).value), visible)
+            << count;
     }
 }
 
 TEST_F(RuleTest, RandomValuesStayInTheirRange) {
     for (int i = 0; i < 200; ++i) {
-        float meter = poll_rule<random_real<10>>(-1.0f).value;
-        float percent = poll_rule<random_percent>(-1.0f).value;
+        float meter = poll_rule<value_random<10>>(-1.0f).value;
+        float percent = poll_rule<value_random_percent>(-1.0f).value;
         EXPECT_TRUE(meter >= 0.0f && meter <= 10.0f) << meter;
         EXPECT_TRUE(percent >= 0.0f && percent <= 99.0f && percent == static_cast<int>(percent))
             << percent;

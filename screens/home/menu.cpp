@@ -46,7 +46,6 @@ void open_motion() {
     hmi_window_show("18");
     hide_all({"water", "3", "6", "8", "9", "11", "12", "13", "14", "15", "16", "17", "19", "20",
               "Equipment"});
-    s.write_back();
 }
 
 void open_sequencer() {

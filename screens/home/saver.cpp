@@ -74,7 +74,6 @@ void set_idle_time() {
     idle_time = Ticks;
     s.write_back();  // stored before the window goes
     hmi_window_hide("TimeSetting");
-    s.write_back();
 }
 template void set_idle_time<2>();
 template void set_idle_time<5>();

@@ -6,11 +6,11 @@
 #include "plugin/hmi_abi.h"
 #include "plugin/script.hpp"
 #include "screens/motion/motion.hpp"
+#include "screens/panel.hpp"
 
 namespace hmi::motion {
 namespace {
 
-constexpr char kNotice[] = "\xcc\xe1\xca\xbe";  // 提示 (notice)
 constexpr char kStopFirst[] =
     "\xc7\xeb\xcf\xc8\xcd\xa3\xd6\xb9\xd4\xcb\xd0\xd0\xa1\xa3";  // 请先停止运行。
 constexpr char kCountCleared[] =
@@ -20,7 +20,6 @@ constexpr char kAbandonProgress[] =
 
 constexpr int kStyleNotice = 0;
 constexpr int kStyleQuestion = 2;
-constexpr int kYes = 6;
 
 // What the home button leaves behind: the next visit starts with a circle around
 // (1000, 1000) of radius 500 from angle 0, in automatic mode, with the timer off.

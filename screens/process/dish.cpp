@@ -8,6 +8,7 @@
 #include "plugin/gbk.hpp"
 #include "plugin/hmi_abi.h"
 #include "plugin/script.hpp"
+#include "screens/panel.hpp"
 
 namespace hmi::dish {
 
@@ -23,7 +24,6 @@ void calculate() {
     auto& angle_b = s.i16("dish.put4");
     auto& exponent = s.i16("dish.put5");
 
-    constexpr float kRadiansPerDegree = 0.017453292f;
     float a = static_cast<float>(angle_a) * kRadiansPerDegree;
     float b = static_cast<float>(angle_b) * kRadiansPerDegree;
     double sine = sin(static_cast<double>(a));  // sin, cos, pow in this order

@@ -5,9 +5,6 @@
 
 #include <stdint.h>
 
-#include "plugin/bind.hpp"
-#include "plugin/table.hpp"
-
 namespace hmi::electrical {
 
 void simulation_step();
@@ -16,55 +13,5 @@ void stop();
 void home();
 template <int Picture>
 void inert_picture();
-
-inline constexpr Row window17_events[] = {
-    on("17_gradellipse42_click", stop),
-    on("17_gradellipse40_click", start),
-    on("17_picture37_click", inert_picture<37>),
-    on("17_picture21_click", inert_picture<21>),
-    on("17_picture11_click", home),
-    on("17_timer3_timer", simulation_step),
-    on("17_picture24_click", inert_picture<24>),
-    on("17_picture30_click", inert_picture<30>),
-};
-
-// Where picture92 stands for each state of (comm1, comm2), at 2 * comm1 + comm2.
-inline constexpr int16_t kPicture92Top[4] = {261, 241, 207, 223};
-inline constexpr int16_t kPicture92Bottom[4] = {292, 303, 238, 254};
-
-inline constexpr Row window17_props[] = {
-    bind<"17_bmptext5_visible", flag<"electric.comm1">>,
-    bind<"17_bmptext3_visible", flag_not<"electric.comm2">>,
-    bind<"17_bmptext2_visible", flag<"electric.comm2">>,
-    bind<"17_bmptext1_visible", flag_not<"electric.comm1">>,
-    bind<"17_bmptext49_visible", flag<"electric.comm2">>,
-    bind<"17_bmptext48_visible", flag_not<"electric.comm2">>,
-    bind<"17_bmptext47_visible", flag_not<"electric.comm1">>,
-    bind<"17_rectangle46_flash", flag<"electric.comm2">>,
-    bind<"17_rectangle46_fillcolor", colour<"electric.comm2", kGreen, kRed>>,
-    bind<"17_rectangle45_flash", flag<"electric.comm1">>,
-    bind<"17_rectangle45_fillcolor", colour<"electric.comm1", kGreen, kRed>>,
-    bind<"17_gradellipse40_endcolor", colour<"electric.electric_b_0", kTan, kGreen>>,
-    bind<"17_light728_fillcolor1", colour<"electric.electric_b_7", kYellow, kGreen>>,
-    bind<"17_light726_fillcolor1", colour<"electric.electric_b_6", kYellow, kGreen>>,
-    bind<"17_light724_fillcolor1", colour<"electric.electric_b_5", kYellow, kGreen>>,
-    bind<"17_text8_text", text_of_float<"electric.electric1", 0, 2>>,
-    bind<"17_circleMeter1_value", real<"electric.electric1">>,
-    bind<"17_rectangle20_visible", flag<"electric.comm2">>,
-    bind<"17_picture92_top", position<"electric.comm1", "electric.comm2", kPicture92Top>>,
-    bind<"17_picture92_bottom", position<"electric.comm1", "electric.comm2", kPicture92Bottom>>,
-    bind<"17_line24_visible", flag_not<"electric.electric_b_0">>,
-    bind<"17_rectangle19_visible", flag_not<"electric.electric_b_0">>,
-    bind<"17_rectangle18_visible", flag_not<"electric.electric_b_0">>,
-    bind<"17_text12_text", text_of_float<"electric.electric4", 0, 2>>,
-    bind<"17_text11_text", text_of_float<"electric.electric3", 0, 2>>,
-    bind<"17_text52_text", text_of_float<"electric.electric2", 0, 2>>,
-    bind<"17_circleMeter48_value", real<"electric.electric2">>,
-    bind<"17_curve15_datacolor1", colour<"electric.electric_b_1", kDarkCyan, kGreen>>,
-    bind<"17_curve15_datacolor2", colour<"electric.electric_b_2", kDarkCyan, kBlue>>,
-    bind<"17_curve15_datacolor3", colour<"electric.electric_b_3", kDarkCyan, kRed>>,
-    bind<"17_curve15_datacolor4", colour<"electric.electric_b_4", kDarkCyan, kYellow>>,
-    bind<"17_rectangle1_visible", flag<"electric.comm1">>,
-};
 
 }  // namespace hmi::electrical

@@ -12,7 +12,6 @@ namespace hmi::water {
 namespace {
 
 constexpr int16_t kSlideEnd = 120;    // phase 1: the picture's offset, in steps of 10
-constexpr int16_t kBubbles = 9;       // phase 2: one more bubble a tick
 constexpr int32_t kTravelEnd = -380;  // phase 3: the offset, in steps of 20, stays above this
 
 // 16-bit addition that wraps, as the panel's counters do.

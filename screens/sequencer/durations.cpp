@@ -53,7 +53,6 @@ void load_duration(uint8_t index, WriteOrder order) {
     rtdb_param_rtdb_to_mem();
     sys_save_params();
     hmi_window_show_modal(kDialog);
-    s.write_back();
 }
 
 void read_selected_valve() {

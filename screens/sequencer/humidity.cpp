@@ -13,9 +13,8 @@ constexpr char kEnterHumidity[] =
 
 void enter_humidity(const char* tag) {
     Script s;
-    auto& simulating = s.u8("dtmain.RUN_SIM");
+    auto& simulating = s.u8("dtmain.RUN_SIM");  // only read: the dialog stores the value
     if (simulating != 0) data_input_window(tag, kEnterHumidity, 0.0, 100.0, 1);
-    s.write_back();
 }
 
 }  // namespace

@@ -3,15 +3,14 @@
 #include "plugin/hmi_abi.h"
 #include "plugin/script.hpp"
 #include "plugin/windows.hpp"
+#include "screens/panel.hpp"
 #include "screens/sequencer/sequencer.hpp"
 
 namespace hmi::sequencer {
 namespace {
 
 constexpr int kQuestion = 290;  // message box style with a confirm answer
-constexpr int kConfirmed = 6;
 
-constexpr char kNotice[] = "\xcc\xe1\xca\xbe";  // 提示 (notice)
 // 自动模式正在运行，确信切换到手动模式吗？ (automatic mode is running; sure to switch
 // to manual mode?)
 constexpr char kSwitchToManual[] =
@@ -72,7 +71,7 @@ void select_manual() {
     auto& manual = s.u8("dtmain.DP_MANUAL");
     auto& stepping = s.u8("dtmain.DP_STEP");
     // Asked in every mode, also when manual mode is already on.
-    if (msgbox(kNotice, kSwitchToManual, kQuestion) == kConfirmed) {
+    if (msgbox(kNotice, kSwitchToManual, kQuestion) == kYes) {
         stepping = 0;
         manual = 1;
         automatic = 0;
@@ -99,7 +98,7 @@ void shut_down_line() {
     Flags pumps[6] = {&s.u8("dtmain.HM201"), &s.u8("dtmain.HM202")};
     for (size_t i = 0; i < 4; ++i) pumps[2 + i] = &s.u8(kFurtherPumps[i]);
 
-    if (msgbox(kWarning, kShutDownAll, kQuestion) == kConfirmed) {
+    if (msgbox(kWarning, kShutDownAll, kQuestion) == kYes) {
         clear_all(valves);
         clear_all(pumps);
     }

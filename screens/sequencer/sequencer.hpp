@@ -9,7 +9,6 @@
 #include <stdio.h>
 
 #include "plugin/hmi_abi.h"
-#include "plugin/table.hpp"
 
 namespace hmi::sequencer {
 
@@ -129,46 +128,5 @@ void enter_humidity_ii201();
 
 constexpr WriteOrder kFieldsFirst = WriteOrder::FieldsFirst;
 constexpr WriteOrder kIndexFirst = WriteOrder::IndexFirst;
-
-inline constexpr Row window12_events[] = {
-    on("12_timer11_timer", step_sequences),
-    on("12_button7_click", shut_down_line),
-    on("12_text5_click", select_manual),
-    on("12_text2_click", select_automatic),
-    on("12_picture2_click", go_home),
-    on("12_ellipse32_click", toggle_hm202),
-    on("12_rectangle29_click", edit_duration<18, kFieldsFirst>),
-    on("12_rectangle22_click", edit_duration<20, kFieldsFirst>),
-    on("12_rectangle21_click", edit_duration<19, kFieldsFirst>),
-    on("12_text158_click", enter_humidity_ii203),
-    on("12_text157_click", enter_humidity_ii201),
-    on("12_rectangle149_click", edit_duration<16, kFieldsFirst>),
-    on("12_rectangle147_click", edit_duration<17, kFieldsFirst>),
-    on("12_ellipse146_click", toggle_hm201),
-    on("12_rectangle145_click", edit_duration<15, kFieldsFirst>),
-    on("12_rectangle144_click", edit_duration<14, kFieldsFirst>),
-    on("12_rectangle143_click", edit_duration<13, kFieldsFirst>),
-    on("12_rectangle142_click", edit_duration<10, kFieldsFirst>),
-    on("12_rectangle141_click", edit_duration<11, kFieldsFirst>),
-    on("12_rectangle140_click", edit_duration<12, kFieldsFirst>),
-    on("12_rectangle139_click", edit_duration<9, kFieldsFirst>),
-    on("12_rectangle138_click", edit_duration<8, kFieldsFirst>),
-    on("12_rectangle137_click", edit_duration<7, kFieldsFirst>),
-    on("12_rectangle136_click", edit_duration<6, kFieldsFirst>),
-    on("12_rectangle135_click", edit_duration<5, kFieldsFirst>),
-    on("12_rectangle134_click", edit_duration<4, kIndexFirst>),
-    on("12_rectangle133_click", edit_duration<3, kIndexFirst>),
-    on("12_rectangle130_click", edit_duration<1, kIndexFirst>),
-    on("12_rectangle128_click", edit_duration<2, kIndexFirst>),
-    on("12_window_open", open_page),
-    on("12_window_close", close_page),
-};
-
-inline constexpr Row window15_events[] = {
-    on("15_button20_click", cancel_duration),    on("15_button8_click", confirm_duration),
-    on("15_text7_click", enter_seconds),         on("15_text4_click", enter_minutes),
-    on("15_text2_click", enter_hours),           on("15_window_open", read_selected_valve),
-    on("15_window_close", hide_duration_dialog),
-};
 
 }  // namespace hmi::sequencer

@@ -3,33 +3,14 @@
 #include <cstring>
 #include <string>
 
-#include "tests/support/panel.hpp"
+#include "tests/motion/fixture.hpp"
 
 namespace hmi::test {
 namespace {
 
-class MotionBindings : public PanelTest {
-  protected:
-    void set_as(const char* tag, char kind, double value) {
-        switch (kind) {
-            case 'b':
-                set<uint8_t>(tag, static_cast<uint8_t>(value));
-                break;
-            case 'h':
-                set<uint16_t>(tag, static_cast<uint16_t>(value));
-                break;
-            case 'w':
-                set<uint32_t>(tag, static_cast<uint32_t>(value));
-                break;
-            case 'i':
-                set<int32_t>(tag, static_cast<int32_t>(value));
-                break;
-            case 'f':
-                set<float>(tag, static_cast<float>(value));
-                break;
-        }
-    }
-};
+using enum Stored;
+
+class MotionBindings : public MotionPanel {};
 
 struct FlagRow {
     const char* key;
@@ -68,26 +49,26 @@ TEST_F(MotionBindings, LabelsAndTheTimerFollowTheirFlags) {
 struct TextRow {
     const char* key;
     const char* tag;
-    char kind;  // b u8, h u16, w u32, i i32, f f32
+    Stored kind;
     double value;
     const char* shown;
 };
 
 TEST_F(MotionBindings, TextsFormatTheirTags) {
     const TextRow rows[] = {
-        {"18_text46_text", "kelvor.run_time", 'w', 60000, "60000"},
-        {"18_text31_text", "kelvor.sum_point", 'i', -5, "-5"},
-        {"18_text27_text", "system.Second", 'b', 7, "7"},
-        {"18_text26_text", "system.Minute", 'b', 59, "59"},
-        {"18_text24_text", "system.Hour", 'b', 200, "200"},
-        {"18_text22_text", "kelvor.v_Real", 'w', 4294967295.0, "4294967296.0"},
-        {"18_text21_text", "kelvor.z_Real", 'w', 4294967295.0, "4294967296.0"},  // not -1
-        {"18_text21_text", "kelvor.z_Real", 'w', 16777217, "16777216.0"},
-        {"18_text20_text", "kelvor.cur_angle", 'f', 12.345, "12.35"},
-        {"18_text16_text", "kelvor.num_complate", 'h', 42, "0042"},
-        {"18_text16_text", "kelvor.num_complate", 'h', 65535, "65535"},
-        {"18_text15_text", "kelvor.y_Real", 'f', 1234.56, "1234.6"},
-        {"18_text6_text", "kelvor.x_Real", 'f', -0.5, "-0.5"},
+        {"18_text46_text", "kelvor.run_time", U32, 60000, "60000"},
+        {"18_text31_text", "kelvor.sum_point", I32, -5, "-5"},
+        {"18_text27_text", "system.Second", U8, 7, "7"},
+        {"18_text26_text", "system.Minute", U8, 59, "59"},
+        {"18_text24_text", "system.Hour", U8, 200, "200"},
+        {"18_text22_text", "kelvor.v_Real", U32, 4294967295.0, "4294967296.0"},
+        {"18_text21_text", "kelvor.z_Real", U32, 4294967295.0, "4294967296.0"},  // not -1
+        {"18_text21_text", "kelvor.z_Real", U32, 16777217, "16777216.0"},
+        {"18_text20_text", "kelvor.cur_angle", F32, 12.345, "12.35"},
+        {"18_text16_text", "kelvor.num_complate", U16, 42, "0042"},
+        {"18_text16_text", "kelvor.num_complate", U16, 65535, "65535"},
+        {"18_text15_text", "kelvor.y_Real", F32, 1234.56, "1234.6"},
+        {"18_text6_text", "kelvor.x_Real", F32, -0.5, "-0.5"},
     };
     for (const TextRow& r : rows) {
         set_as(r.tag, r.kind, r.value);

@@ -7,6 +7,8 @@
 namespace hmi::test {
 namespace {
 
+using enum Stored;
+
 const std::string kStopFirst = "msgbox \"提示\" \"请先停止运行。\" style 0 -> 0\n";
 
 TEST_F(Motion, OpeningTheScreenEnablesTheTickAndTheTimer) {
@@ -129,79 +131,61 @@ TEST_F(Motion, OriginIsRequestedOnlyWhenHeldAndShownWhilePending) {
 
 struct Default {
     const char* tag;
-    char kind;          // b u8, h u16, w u32, i i32, f f32
+    Stored kind;
     const char* shown;  // the default as the host shows it
 };
 
 // The table of defaults, in read order.
 const Default kDefaults[] = {
-    {"main.can5", 'b', "0"},
-    {"kelvor.allow_alarm", 'b', "1"},
-    {"kelvor.x_Real", 'f', "100"},
-    {"kelvor.y_Real", 'f', "100"},
-    {"kelvor.star_Location", 'b', "0"},
-    {"kelvor.star_Run", 'b', "0"},
-    {"kelvor.automatic", 'b', "1"},
-    {"kelvor.continue", 'b', "0"},
-    {"kelvor.pause", 'b', "0"},
-    {"kelvor.stop", 'b', "0"},
-    {"kelvor.anxis", 'b', "0"},
-    {"kelvor.runState", 'b', "0"},
-    {"kelvor.x_star", 'h', "100"},
-    {"kelvor.y_star", 'h', "100"},
-    {"kelvor.direction", 'b', "0"},
-    {"kelvor.save_flag", 'b', "2"},
-    {"kelvor.state_flag", 'b', "3"},
-    {"kelvor.temp2", 'b', "0"},
-    {"kelvor.circle_x", 'f', "0"},
-    {"kelvor.circle_y", 'f', "0"},
-    {"kelvor.radius", 'f', "500"},
-    {"kelvor.c_center_x", 'f', "1000"},
-    {"kelvor.c_center_y", 'f', "1000"},
-    {"kelvor.s_control", 'i', "1"},
-    {"kelvor.radius_input", 'f', "200"},
-    {"kelvor.cur_angle", 'f', "0"},
-    {"kelvor.edge_len", 'f', "2100"},
-    {"kelvor.control", 'i', "1"},
-    {"kelvor.cur_step", 'i', "0"},
-    {"kelvor.edge_width", 'f', "1100"},
-    {"kelvor.temp1", 'b', "0"},
-    {"kelvor.temp3", 'b', "0"},
-    {"kelvor.sum_point", 'i', "0"},
-    {"kelvor.num_complate", 'h', "0"},
-    {"kelvor.temp", 'b', "0"},
-    {"kelvor.run_time", 'w', "0"},
-    {"kelvor.clear_cmp", 'b', "0"},
-    {"kelvor.x_anxis", 'b', "0"},
-    {"kelvor.y_anxis", 'b', "0"},
-    {"kelvor.z_anxis", 'b', "0"},
-    {"kelvor.u_anxis", 'b', "0"},
-    {"kelvor.v_anxis", 'b', "0"},
-    {"kelvor.run_flag", 'b', "1"},
+    {"main.can5", U8, "0"},
+    {"kelvor.allow_alarm", U8, "1"},
+    {"kelvor.x_Real", F32, "100"},
+    {"kelvor.y_Real", F32, "100"},
+    {"kelvor.star_Location", U8, "0"},
+    {"kelvor.star_Run", U8, "0"},
+    {"kelvor.automatic", U8, "1"},
+    {"kelvor.continue", U8, "0"},
+    {"kelvor.pause", U8, "0"},
+    {"kelvor.stop", U8, "0"},
+    {"kelvor.anxis", U8, "0"},
+    {"kelvor.runState", U8, "0"},
+    {"kelvor.x_star", U16, "100"},
+    {"kelvor.y_star", U16, "100"},
+    {"kelvor.direction", U8, "0"},
+    {"kelvor.save_flag", U8, "2"},
+    {"kelvor.state_flag", U8, "3"},
+    {"kelvor.temp2", U8, "0"},
+    {"kelvor.circle_x", F32, "0"},
+    {"kelvor.circle_y", F32, "0"},
+    {"kelvor.radius", F32, "500"},
+    {"kelvor.c_center_x", F32, "1000"},
+    {"kelvor.c_center_y", F32, "1000"},
+    {"kelvor.s_control", I32, "1"},
+    {"kelvor.radius_input", F32, "200"},
+    {"kelvor.cur_angle", F32, "0"},
+    {"kelvor.edge_len", F32, "2100"},
+    {"kelvor.control", I32, "1"},
+    {"kelvor.cur_step", I32, "0"},
+    {"kelvor.edge_width", F32, "1100"},
+    {"kelvor.temp1", U8, "0"},
+    {"kelvor.temp3", U8, "0"},
+    {"kelvor.sum_point", I32, "0"},
+    {"kelvor.num_complate", U16, "0"},
+    {"kelvor.temp", U8, "0"},
+    {"kelvor.run_time", U32, "0"},
+    {"kelvor.clear_cmp", U8, "0"},
+    {"kelvor.x_anxis", U8, "0"},
+    {"kelvor.y_anxis", U8, "0"},
+    {"kelvor.z_anxis", U8, "0"},
+    {"kelvor.u_anxis", U8, "0"},
+    {"kelvor.v_anxis", U8, "0"},
+    {"kelvor.run_flag", U8, "1"},
 };
 
 class HomeButton : public Motion {
   protected:
     // A value that no default has.
-    void set_off_default(const Default& d) {
-        switch (d.kind) {
-            case 'b':
-                set<uint8_t>(d.tag, 7);
-                break;
-            case 'h':
-                set<uint16_t>(d.tag, 7);
-                break;
-            case 'w':
-                set<uint32_t>(d.tag, 7);
-                break;
-            case 'i':
-                set<int32_t>(d.tag, 7);
-                break;
-            case 'f':
-                set<float>(d.tag, 7.5f);
-                break;
-        }
-    }
+    void set_off_default(const Default& d) { set_as(d.tag, d.kind, d.kind == F32 ? 7.5 : 7.0); }
     static constexpr char kWindows[] = "show main\nhide window\nhide kelvor\n";
 };
 

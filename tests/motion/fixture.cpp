@@ -35,6 +35,26 @@ double math_cos(double x) {
     return math("cos")(x);
 }
 
+void MotionPanel::set_as(const char* tag, Stored kind, double value) {
+    switch (kind) {
+        case Stored::U8:
+            set<uint8_t>(tag, static_cast<uint8_t>(value));
+            break;
+        case Stored::U16:
+            set<uint16_t>(tag, static_cast<uint16_t>(value));
+            break;
+        case Stored::U32:
+            set<uint32_t>(tag, static_cast<uint32_t>(value));
+            break;
+        case Stored::I32:
+            set<int32_t>(tag, static_cast<int32_t>(value));
+            break;
+        case Stored::F32:
+            set<float>(tag, static_cast<float>(value));
+            break;
+    }
+}
+
 void Motion::reset() {
     record_trig(nullptr);
     set<uint8_t>("kelvor.allow_alarm", 1);

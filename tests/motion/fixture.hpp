@@ -21,9 +21,18 @@ void record_trig(TrigRecord* record);
 double math_sin(double x);  // the math library's own, unrecorded
 double math_cos(double x);
 
+// How a tag is stored, for tables that list tags of several kinds.
+enum class Stored { U8, U16, U32, I32, F32 };
+
+class MotionPanel : public PanelTest {
+  protected:
+    // Sets the tag to the value converted to its stored kind.
+    void set_as(const char* tag, Stored kind, double value);
+};
+
 // The tool moving up column x = 200 at y = 400, hold code 0, manual mode, circle
 // around (1000, 1000) of radius 500, no request pending.
-class Motion : public PanelTest {
+class Motion : public MotionPanel {
   protected:
     Motion() { reset(); }
     void reset();        // back to that state
