@@ -19,7 +19,7 @@ _hmisim()
             _filedir
             return
             ;;
-        --watch | --start | --seed | -h | --help | --version)
+        --watch | --start | --seed | --serve | -h | --help | --version)
             return
             ;;
     esac
