@@ -281,7 +281,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!s.serve.empty()) {
-        return serve::serve_panel(s.serve, s.scenarios, panel, library, options, std::ref(output));
+        return serve::serve_panel(s.serve, s.scenarios, panel, library, options, std::ref(output),
+                                  [&] { warn_about_library(panel, *library, output); });
     }
     warn_about_library(panel, *library, output);
     if (s.tour && !add_tour(s)) return 2;

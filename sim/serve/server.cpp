@@ -239,7 +239,7 @@ void Server::routes() {
 
 int serve_panel(const std::string& listen, const std::vector<std::string>& scenarios,
                 const Panel& panel, std::shared_ptr<const Library> library, Options options,
-                Sink output) {
+                Sink output, const std::function<void()>& after_first_line) {
     ServeOptions serve;
     std::string error;
     if (!parse_listen(listen, &serve, &error)) {
@@ -263,6 +263,7 @@ int serve_panel(const std::string& listen, const std::vector<std::string>& scena
     }
     std::printf("serving %s\n", server.url().c_str());
     std::fflush(stdout);
+    if (after_first_line) after_first_line();
     session.start(scenarios);
     server.start();
     int signal = 0;

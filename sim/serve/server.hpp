@@ -16,6 +16,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -67,10 +68,10 @@ class Server {
     std::thread thread_;
 };
 
-// hmisim --serve: binds, prints "serving URL", runs the scenario files, serves until
-// SIGINT or SIGTERM. Returns the exit status.
+// hmisim --serve: binds, prints "serving URL" (then whatever `after_first_line` writes),
+// runs the scenario files, serves until SIGINT or SIGTERM. Returns the exit status.
 int serve_panel(const std::string& listen, const std::vector<std::string>& scenarios,
                 const Panel& panel, std::shared_ptr<const Library> library, Options options,
-                Sink output);
+                Sink output, const std::function<void()>& after_first_line = nullptr);
 
 }  // namespace hmi::sim::serve
