@@ -10,6 +10,7 @@
 #include <cstring>
 #include <utility>
 
+#include "host/loader.hpp"
 #include "sim/engine/tour.hpp"
 
 using namespace hmi::sim;
@@ -17,14 +18,13 @@ using namespace hmi::sim;
 namespace {
 
 const Panel& panel() {
-    static const Panel p = Panel::load(HMI_PANEL_DIR);
+    static const Panel p = Panel::load(hmi::host::default_panel_dir());
     return p;
 }
 
 const std::shared_ptr<const Library>& library() {
     static const std::shared_ptr<const Library> lib = [] {
-        const char* env = std::getenv("HMISCRIPT");
-        return Library::load(env != nullptr && *env != '\0' ? env : HMISCRIPT_PATH);
+        return Library::load(hmi::host::default_library_path());
     }();
     return lib;
 }

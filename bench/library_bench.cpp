@@ -27,36 +27,20 @@
 #include <vector>
 
 #include "bench/minimal_host.hpp"
+#include "host/loader.hpp"
 #include "plugin/hmi_abi.h"
 
 namespace {
 
-struct Library {
-    const hmi_func_row* event_funcs;
-    const hmi_func_row* prop_funcs;
-    decltype(&hmi_widget_get_event_func) get_event_func;
-    decltype(&hmi_widget_get_dyn_prop_func) get_prop_func;
-};
+using Library = hmi::host::Exports;
 
 Library load_library() {
-    const char* env = std::getenv("HMISCRIPT");
-    const char* path = env != nullptr && *env != '\0' ? env : HMISCRIPT_PATH;
-    void* handle = dlopen(path, RTLD_NOW);
-    if (handle == nullptr) {
-        std::fprintf(stderr, "cannot load the script library: %s\n", dlerror());
+    try {
+        return hmi::host::load_exports(hmi::host::default_library_path());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
         std::exit(2);
     }
-    Library lib{
-        static_cast<const hmi_func_row*>(dlsym(handle, "event_funcs")),
-        static_cast<const hmi_func_row*>(dlsym(handle, "prop_funcs")),
-        reinterpret_cast<decltype(lib.get_event_func)>(dlsym(handle, "hmi_widget_get_event_func")),
-        reinterpret_cast<decltype(lib.get_prop_func)>(
-            dlsym(handle, "hmi_widget_get_dyn_prop_func"))};
-    if (!lib.event_funcs || !lib.prop_funcs || !lib.get_event_func || !lib.get_prop_func) {
-        std::fputs("the script library lacks an export of the lookup\n", stderr);
-        std::exit(2);
-    }
-    return lib;
 }
 
 // A widget property as the host keeps it: its function and its current value.
@@ -83,14 +67,17 @@ struct Panel {
 };
 
 Key split(const char* key, bool event) {
-    std::string k = key;
-    size_t first = k.find('_'), last = k.rfind('_');
-    return {event, k.substr(0, first), k.substr(first + 1, last - first - 1), k.substr(last + 1)};
+    std::optional<hmi::host::Key> k = hmi::host::split_key(key);
+    if (!k) {
+        std::fprintf(stderr, "not a handler key: %s\n", key);
+        std::exit(2);
+    }
+    return {event, k->window, k->widget, k->name};
 }
 
 Panel& panel() {
     static Panel p = [] {
-        hmi::bench::load_tags(std::string(HMI_PANEL_DIR) + "/tags.txt");
+        hmi::bench::load_tags(hmi::host::default_panel_dir() + "/tags.txt");
         Panel p{load_library(), {}, {}};
         Window all{"all", {}};
         for (const hmi_func_row* row = p.lib.prop_funcs; row->key != nullptr; ++row) {

@@ -10,7 +10,7 @@
 #include "bench/minimal_host.hpp"
 
 #include <cstring>
-#include <deque>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -24,31 +24,18 @@ struct alignas(8) Cell {
     unsigned char bytes[HMI_TEXT_TAG_SIZE] = {};
 };
 
-std::deque<Cell> g_cells;  // stable addresses
-std::unordered_map<std::string, Cell*> g_by_name;
-
-Cell* fresh_cell() {
-    return &g_cells.emplace_back();
-}
+std::unique_ptr<host::TagStore> g_tags;           // names resolve as in every other host
+std::unordered_map<std::string, Cell> g_unknown;  // a zeroed cell for each name no tag has
 
 }  // namespace
 
 void load_tags(const std::string& catalogue) {
-    host::Catalogue tags = host::Catalogue::load(catalogue);
-    for (const host::TagDef& def : tags.tags) {
-        Cell* cell = fresh_cell();
-        host::parse_value(def.kind, def.initial, cell->bytes);
-        g_by_name[def.name] = cell;
-        // A name without its group stands for the only tag of that name.
-        size_t dot = def.name.find('.');
-        if (dot != std::string::npos) g_by_name.emplace(def.name.substr(dot + 1), cell);
-    }
+    g_tags = std::make_unique<host::TagStore>(host::Catalogue::load(catalogue));
 }
 
 unsigned char* value_of(const char* name) {
-    auto found = g_by_name.find(name);
-    if (found == g_by_name.end()) found = g_by_name.emplace(name, fresh_cell()).first;
-    return found->second->bytes;
+    if (host::Tag* tag = g_tags->find(name)) return tag->value;
+    return g_unknown[name].bytes;  // node-based: the address stays
 }
 
 }  // namespace hmi::bench

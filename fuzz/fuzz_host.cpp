@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "host/loader.hpp"
 #include "host/tags.hpp"
 #include "plugin/hmi_abi.h"
 
@@ -36,16 +37,11 @@ struct Cell {
 std::map<std::string, Cell> g_cells;
 std::deque<std::string> g_texts;
 
+// Names resolve as in every other host: a full name, or a bare one that one tag has.
 const host::TagDef* def_of(const char* name) {
-    for (const host::TagDef& def : catalogue().tags) {
-        if (def.name == name) return &def;
-        size_t dot = def.name.find('.');
-        if (std::strchr(name, '.') == nullptr &&
-            def.name.compare(dot + 1, std::string::npos, name) == 0) {
-            return &def;
-        }
-    }
-    return nullptr;
+    static const host::TagStore store(catalogue());
+    const host::Tag* tag = store.find(name);
+    return tag != nullptr ? tag->def : nullptr;
 }
 
 Cell& cell(const char* name) {
@@ -98,15 +94,8 @@ void end() {
 }
 
 size_t property_width(const std::string& p) {
-    if (p == "visible" || p == "flash" || p == "enable") return 1;
-    if (p == "flowstate" || p == "direction") return 4;
-    if (p == "xoffset" || p == "top" || p == "bottom" || p.rfind("start", 0) == 0 ||
-        p.rfind("end", 0) == 0) {
-        if (p != "startcolor" && p != "endcolor") return 2;
-    }
-    if (p == "value") return 4;
-    if (p == "text") return HMI_TEXT_VALUE_SIZE;
-    return 4;  // the colours
+    host::PropKind kind;
+    return host::prop_kind(p, &kind) ? host::prop_width(kind) : 4;
 }
 
 }  // namespace hmi::fuzz

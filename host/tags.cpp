@@ -3,12 +3,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <stdexcept>
 
 #include "host/gbk.hpp"
+#include "host/lines.hpp"
 
 namespace hmi::host {
 
@@ -187,74 +186,58 @@ Value typed_value(Kind kind, const unsigned char* value) {
     return {};
 }
 
+namespace {
+// One catalogue line's words as a tag, or what is wrong with them.
+std::string parse_tag(const std::vector<std::string>& fields, int number, TagDef* def) {
+    if (fields.size() < 3 || fields.size() > 4) return "expected: name kind initial [param]";
+    def->name = fields[0];
+    def->line = number;
+    if (def->name.find('.') == std::string::npos) {
+        return "tag " + quoted_excerpt(def->name) + " has no group";
+    }
+    auto kind = parse_kind(fields[1]);
+    if (!kind) return "unknown kind " + quoted_excerpt(fields[1]);
+    def->kind = *kind;
+    unsigned char scratch[kTextTagSize];
+    std::string error = parse_value(def->kind, fields[2], scratch);
+    if (!error.empty()) return def->name + ": " + error;
+    // The panel's clock is a count of seconds.
+    if (def->name == "system.CurDateTime" && def->kind != Kind::U32) {
+        return "system.CurDateTime is the panel's clock: its kind is u32";
+    }
+    def->initial = fields[2];
+    if (fields.size() == 4 && fields[3] != "param") {
+        return "unknown flag " + quoted_excerpt(fields[3]);
+    }
+    def->param = fields.size() == 4;
+    return {};
+}
+}  // namespace
+
 Catalogue Catalogue::parse(std::string_view text, const std::string& origin) {
     Catalogue catalogue;
     std::unordered_map<std::string, int> seen;
-    int number = 0;
-    while (!text.empty()) {
-        size_t eol = text.find('\n');
-        std::string_view line = text.substr(0, eol);
-        text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
-        ++number;
-        auto fail = [&](const std::string& what) {
-            throw std::runtime_error(origin + ":" + std::to_string(number) + ": " + what);
-        };
-        // A '#' outside quotes starts a comment.
-        bool quoted = false;
-        for (size_t i = 0; i < line.size(); ++i) {
-            if (line[i] == '"') quoted = !quoted;
-            if (line[i] == '#' && !quoted) {
-                line = line.substr(0, i);
-                break;
-            }
-        }
-        line = trim(line);
-        if (line.empty()) continue;
-
-        std::vector<std::string_view> fields;
-        while (!line.empty()) {
-            size_t end;
-            if (line.front() == '"') {
-                end = line.find('"', 1);
-                if (end == std::string_view::npos) fail("unterminated text");
-                ++end;
-            } else {
-                end = line.find_first_of(" \t");
-                if (end == std::string_view::npos) end = line.size();
-            }
-            fields.push_back(line.substr(0, end));
-            line = trim(line.substr(end));
-        }
-        if (fields.size() < 3 || fields.size() > 4) fail("expected: name kind initial [param]");
+    LineErrors errors(origin);
+    for_each_line(text, errors, [&](int number, std::string_view line) -> std::string {
+        std::vector<std::string> fields;
+        std::string error;
+        if (!split_words(line, &fields, &error)) return error;
+        if (fields.empty()) return {};
         TagDef def;
-        def.name = std::string(fields[0]);
-        def.line = number;
-        if (def.name.find('.') == std::string::npos) fail("tag '" + def.name + "' has no group");
-        auto kind = parse_kind(fields[1]);
-        if (!kind) fail("unknown kind '" + std::string(fields[1]) + "'");
-        def.kind = *kind;
-        unsigned char scratch[kTextTagSize];
-        std::string error = parse_value(def.kind, fields[2], scratch);
-        if (!error.empty()) fail(def.name + ": " + error);
-        def.initial = std::string(fields[2]);
-        if (fields.size() == 4) {
-            if (fields[3] != "param") fail("unknown flag '" + std::string(fields[3]) + "'");
-            def.param = true;
-        }
+        error = parse_tag(fields, number, &def);
+        if (!error.empty()) return error;
         if (auto [it, fresh] = seen.emplace(def.name, number); !fresh) {
-            fail(def.name + " is already defined at line " + std::to_string(it->second));
+            return def.name + " is already defined at line " + std::to_string(it->second);
         }
         catalogue.tags.push_back(std::move(def));
-    }
+        return {};
+    });
+    if (errors.count() > 0) throw std::runtime_error(errors.joined());
     return catalogue;
 }
 
 Catalogue Catalogue::load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error(path + ": cannot be read");
-    std::ostringstream text;
-    text << in.rdbuf();
-    return parse(text.str(), path);
+    return parse(read_text_file(path), path);
 }
 
 TagStore::TagStore(const Catalogue& catalogue) : defs_(catalogue.tags) {

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "hmi_version.h"
+#include "host/loader.hpp"
 #include "sim/cli/interactive.hpp"
 #include "sim/cli/output.hpp"
 #include "sim/engine/tour.hpp"
@@ -36,10 +37,10 @@ std::string state_directory() {
 // Where the library, the panel project and its tour are unless options say otherwise.
 // An installed program finds them beside itself, from its own path, so that an unpacked
 // package works wherever it lies; one in the build tree takes the build's library and the
-// sources' panel. HMISCRIPT names another library.
+// sources' panel. HMISCRIPT names another library in either case.
 struct DefaultPaths {
-    std::string library = HMISCRIPT_PATH;
-    std::string panel = HMI_PANEL_DIR;
+    std::string library = hmi::host::default_library_path();
+    std::string panel = hmi::host::default_panel_dir();
     std::string tour = HMI_SCENARIO_DIR;
 };
 
@@ -50,12 +51,13 @@ DefaultPaths default_paths() {
     fs::path bin = fs::read_symlink("/proc/self/exe", ec).parent_path();
     fs::path panel = (bin / HMI_INSTALLED_PANEL_DIR).lexically_normal();
     if (!ec && fs::is_regular_file(panel / "tags.txt", ec)) {
-        paths.library = (bin / HMI_INSTALLED_LIBRARY).lexically_normal().string();
+        const char* env = std::getenv("HMISCRIPT");
+        if (env == nullptr || *env == '\0') {
+            paths.library = (bin / HMI_INSTALLED_LIBRARY).lexically_normal().string();
+        }
         paths.panel = panel.string();
         paths.tour = (panel / "scenarios").string();
     }
-    const char* env = std::getenv("HMISCRIPT");
-    if (env != nullptr && *env != '\0') paths.library = env;
     return paths;
 }
 
@@ -185,8 +187,7 @@ int run_scenarios(const Settings& s, const Panel& panel,
                   const std::shared_ptr<const Library>& library, const Options& options,
                   Output& output) {
     Tally tally;
-    for (std::string path : s.scenarios) {
-        if (path == "-") path = "/dev/stdin";
+    for (const std::string& path : s.scenarios) {
         if (s.check) {
             check_one(path, panel, library, options, output, tally);
         } else {

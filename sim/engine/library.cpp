@@ -1,7 +1,5 @@
 #include "sim/engine/library.hpp"
 
-#include <dlfcn.h>
-
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -10,63 +8,10 @@
 #include <stdexcept>
 
 #include "host/gbk.hpp"
+#include "host/loader.hpp"
 #include "host/tags.hpp"
 
 namespace hmi::sim {
-
-namespace {
-struct PropName {
-    std::string_view name;
-    PropKind kind;
-};
-constexpr PropName kPropNames[] = {
-    {"visible", PropKind::Flag},      {"flash", PropKind::Flag},
-    {"enable", PropKind::Flag},       {"fillcolor", PropKind::Colour},
-    {"fillcolor1", PropKind::Colour}, {"startcolor", PropKind::Colour},
-    {"endcolor", PropKind::Colour},   {"color", PropKind::Colour},
-    {"opencolor", PropKind::Colour},  {"bodyendcolor", PropKind::Colour},
-    {"datacolor1", PropKind::Colour}, {"datacolor2", PropKind::Colour},
-    {"datacolor3", PropKind::Colour}, {"datacolor4", PropKind::Colour},
-    {"flowstate", PropKind::Int32},   {"direction", PropKind::Int32},
-    {"startyear", PropKind::U16},     {"startmonth", PropKind::U16},
-    {"startday", PropKind::U16},      {"starthour", PropKind::U16},
-    {"startmin", PropKind::U16},      {"startsec", PropKind::U16},
-    {"endyear", PropKind::U16},       {"endmonth", PropKind::U16},
-    {"endday", PropKind::U16},        {"endhour", PropKind::U16},
-    {"endmin", PropKind::U16},        {"endsec", PropKind::U16},
-    {"xoffset", PropKind::I16},       {"top", PropKind::I16},
-    {"bottom", PropKind::I16},        {"value", PropKind::Float},
-    {"text", PropKind::Text},
-};
-
-}  // namespace
-
-bool prop_kind(std::string_view property, PropKind* kind) {
-    for (const PropName& p : kPropNames) {
-        if (p.name == property) {
-            *kind = p.kind;
-            return true;
-        }
-    }
-    return false;
-}
-
-size_t prop_width(PropKind kind) {
-    switch (kind) {
-        case PropKind::Flag:
-            return 1;
-        case PropKind::U16:
-        case PropKind::I16:
-            return 2;
-        case PropKind::Colour:
-        case PropKind::Int32:
-        case PropKind::Float:
-            return 4;
-        case PropKind::Text:
-            return HMI_TEXT_VALUE_SIZE;
-    }
-    return 0;
-}
 
 host::Value typed_prop(PropKind kind, const unsigned char* value) {
     auto as = [value](auto v) {
@@ -134,16 +79,12 @@ std::string parse_prop(PropKind kind, std::string_view text, unsigned char* out)
 }
 
 bool split_key(std::string_view key, std::string* window, std::string* widget, std::string* name) {
-    size_t first = key.find('_');
-    if (first == std::string_view::npos) return false;
-    size_t second = key.find('_', first + 1);
-    if (second == std::string_view::npos || key.find('_', second + 1) != std::string_view::npos) {
-        return false;
-    }
-    *window = std::string(key.substr(0, first));
-    *widget = std::string(key.substr(first + 1, second - first - 1));
-    *name = std::string(key.substr(second + 1));
-    return !window->empty() && !widget->empty() && !name->empty();
+    std::optional<host::Key> k = host::split_key(key);
+    if (!k) return false;
+    *window = k->window;
+    *widget = k->widget;
+    *name = k->name;
+    return true;
 }
 
 const EventRow* HandlerWindow::event(std::string_view widget, std::string_view name) const {
@@ -245,21 +186,8 @@ std::shared_ptr<const Library> Library::from_tables(
 }
 
 std::shared_ptr<const Library> Library::load(const std::string& path) {
-    // Never closed: the handlers and the texts they return live as long as the process.
-    void* handle = dlopen(path.c_str(), RTLD_NOW);
-    if (handle == nullptr) {
-        throw std::runtime_error("cannot load the script library " + path + ": " + dlerror());
-    }
-    auto events = static_cast<const hmi_func_row*>(dlsym(handle, "event_funcs"));
-    auto props = static_cast<const hmi_func_row*>(dlsym(handle, "prop_funcs"));
-    auto event_lookup = reinterpret_cast<decltype(&::hmi_widget_get_event_func)>(
-        dlsym(handle, "hmi_widget_get_event_func"));
-    auto prop_lookup = reinterpret_cast<decltype(&::hmi_widget_get_dyn_prop_func)>(
-        dlsym(handle, "hmi_widget_get_dyn_prop_func"));
-    if (!events || !props || !event_lookup || !prop_lookup) {
-        throw std::runtime_error(path + " lacks event_funcs, prop_funcs or the lookup functions");
-    }
-    auto lib = from_tables(events, props, event_lookup, prop_lookup);
+    host::Exports e = host::load_exports(path);
+    auto lib = from_tables(e.event_funcs, e.prop_funcs, e.get_event_func, e.get_prop_func);
     const_cast<Library&>(*lib).path_ = path;
     return lib;
 }

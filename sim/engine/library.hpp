@@ -10,16 +10,15 @@
 #include <vector>
 
 #include "host/event.hpp"
+#include "host/loader.hpp"
 #include "plugin/hmi_abi.h"
 
 namespace hmi::sim {
 
-// The storage a widget gives a property, by the property's name.
-enum class PropKind : uint8_t { Flag, Colour, Int32, U16, I16, Float, Text };
+using host::prop_kind;
+using host::prop_width;
+using host::PropKind;
 
-// Empty for a property name that no widget of the panel has.
-bool prop_kind(std::string_view property, PropKind* kind);
-size_t prop_width(PropKind kind);  // bytes; a text value is 16
 // The value as a person reads it: flags and numbers in decimal, colours 0xBBGGRR as
 // written in the scripts, floats shortest, texts quoted in UTF-8.
 std::string format_prop(PropKind kind, const unsigned char* value);

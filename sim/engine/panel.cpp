@@ -1,102 +1,84 @@
 #include "sim/engine/panel.hpp"
 
 #include <charconv>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <stdexcept>
+
+#include "host/lines.hpp"
 
 namespace hmi::sim {
 
+std::string read_file(const std::string& path) {
+    return host::read_text_file(path);
+}
+
 namespace {
-std::vector<std::string_view> words(std::string_view line) {
-    std::vector<std::string_view> out;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
-        size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') ++i;
-        if (i > start) out.push_back(line.substr(start, i - start));
+std::string parse_window(Panel& panel, const std::vector<std::string>& w, int number) {
+    if (w.size() < 2) return "expected: window NAME [start] [modal] [handlers=NAME|none]";
+    PanelWindow window;
+    window.name = w[1];
+    window.handlers = window.name;
+    window.line = number;
+    for (size_t i = 2; i < w.size(); ++i) {
+        if (w[i] == "start") {
+            window.start = true;
+        } else if (w[i] == "modal") {
+            window.modal = true;
+        } else if (w[i].rfind("handlers=", 0) == 0 && w[i].size() > 9) {
+            window.handlers = w[i].substr(9) == "none" ? "" : w[i].substr(9);
+        } else {
+            return "unknown window flag " + host::quoted_excerpt(w[i]);
+        }
     }
-    return out;
+    if (const PanelWindow* twin = panel.window(window.name)) {
+        return "window " + window.name + " is already defined at line " +
+               std::to_string(twin->line);
+    }
+    panel.windows.push_back(std::move(window));
+    return {};
+}
+
+std::string parse_timer(Panel& panel, const std::vector<std::string>& w, int number,
+                        std::set<std::string>& timer_keys) {
+    if (w.size() < 4 || w.size() > 5) return "expected: timer WINDOW WIDGET PERIOD-MS [enable]";
+    PanelTimer timer;
+    timer.window = w[1];
+    timer.widget = w[2];
+    timer.line = number;
+    if (panel.window(timer.window) == nullptr) {
+        return "timer of window " + timer.window + ", which is not defined above";
+    }
+    auto [end, ec] = std::from_chars(w[3].data(), w[3].data() + w[3].size(), timer.period_ms);
+    if (ec != std::errc() || end != w[3].data() + w[3].size() || timer.period_ms == 0) {
+        return "period " + host::quoted_excerpt(w[3]) + " is not a whole number of ms above 0";
+    }
+    if (w.size() == 5 && w[4] != "enable")
+        return "unknown timer flag " + host::quoted_excerpt(w[4]);
+    timer.enable = w.size() == 5;
+    if (!timer_keys.insert(timer.window + " " + timer.widget).second) {
+        return "timer " + timer.window + " " + timer.widget + " is already defined";
+    }
+    panel.timers.push_back(std::move(timer));
+    return {};
 }
 }  // namespace
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error(path + ": cannot be read");
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 Panel Panel::parse(const host::Catalogue& catalogue, std::string_view text,
                    const std::string& origin) {
     Panel panel;
     panel.catalogue = catalogue;
     std::set<std::string> timer_keys;
-    int number = 0;
-    while (!text.empty()) {
-        size_t eol = text.find('\n');
-        std::string_view line = text.substr(0, eol);
-        text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
-        ++number;
-        auto fail = [&](const std::string& what) {
-            throw std::runtime_error(origin + ":" + std::to_string(number) + ": " + what);
-        };
-        line = line.substr(0, line.find('#'));
-        std::vector<std::string_view> w = words(line);
-        if (w.empty()) continue;
-        if (w[0] == "window") {
-            if (w.size() < 2) fail("expected: window NAME [start] [modal] [handlers=NAME|none]");
-            PanelWindow window;
-            window.name = std::string(w[1]);
-            window.handlers = window.name;
-            window.line = number;
-            for (size_t i = 2; i < w.size(); ++i) {
-                if (w[i] == "start") {
-                    window.start = true;
-                } else if (w[i] == "modal") {
-                    window.modal = true;
-                } else if (w[i].substr(0, 9) == "handlers=" && w[i].size() > 9) {
-                    window.handlers = w[i].substr(9) == "none" ? "" : std::string(w[i].substr(9));
-                } else {
-                    fail("unknown window flag '" + std::string(w[i]) + "'");
-                }
-            }
-            if (const PanelWindow* twin = panel.window(window.name)) {
-                fail("window " + window.name + " is already defined at line " +
-                     std::to_string(twin->line));
-            }
-            panel.windows.push_back(std::move(window));
-        } else if (w[0] == "timer") {
-            if (w.size() < 4 || w.size() > 5) {
-                fail("expected: timer WINDOW WIDGET PERIOD-MS [enable]");
-            }
-            PanelTimer timer;
-            timer.window = std::string(w[1]);
-            timer.widget = std::string(w[2]);
-            timer.line = number;
-            if (panel.window(timer.window) == nullptr) {
-                fail("timer of window " + timer.window + ", which is not defined above");
-            }
-            auto [end, ec] =
-                std::from_chars(w[3].data(), w[3].data() + w[3].size(), timer.period_ms);
-            if (ec != std::errc() || end != w[3].data() + w[3].size() || timer.period_ms == 0) {
-                fail("period '" + std::string(w[3]) + "' is not a whole number of ms above 0");
-            }
-            if (w.size() == 5) {
-                if (w[4] != "enable") fail("unknown timer flag '" + std::string(w[4]) + "'");
-                timer.enable = true;
-            }
-            if (!timer_keys.insert(timer.window + " " + timer.widget).second) {
-                fail("timer " + timer.window + " " + timer.widget + " is already defined");
-            }
-            panel.timers.push_back(std::move(timer));
-        } else {
-            fail("unknown line '" + std::string(w[0]) + "': expected window or timer");
-        }
-    }
+    host::LineErrors errors(origin);
+    host::for_each_line(text, errors, [&](int number, std::string_view line) -> std::string {
+        std::vector<std::string> w;
+        std::string error;
+        if (!host::split_words(line, &w, &error)) return error;
+        if (w.empty()) return {};
+        if (w[0] == "window") return parse_window(panel, w, number);
+        if (w[0] == "timer") return parse_timer(panel, w, number, timer_keys);
+        return "unknown line " + host::quoted_excerpt(w[0]) + ": expected window or timer";
+    });
+    if (errors.count() > 0) throw std::runtime_error(errors.joined());
     return panel;
 }
 

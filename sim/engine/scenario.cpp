@@ -4,36 +4,9 @@
 #include <cstdio>
 #include <ctime>
 
-namespace hmi::sim {
+#include "host/lines.hpp"
 
-bool split_words(std::string_view line, std::vector<std::string>* words, std::string* error) {
-    words->clear();
-    size_t i = 0;
-    while (i < line.size()) {
-        char c = line[i];
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-            ++i;
-            continue;
-        }
-        if (c == '#') break;
-        size_t start = i;
-        if (c == '"') {
-            size_t end = line.find('"', i + 1);
-            if (end == std::string_view::npos) {
-                *error = "a quoted text is not closed";
-                return false;
-            }
-            i = end + 1;
-        } else {
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
-                   line[i] != '\n') {
-                ++i;
-            }
-        }
-        words->push_back(std::string(line.substr(start, i - start)));
-    }
-    return true;
-}
+namespace hmi::sim {
 
 bool parse_duration(std::string_view text, uint64_t* ms) {
     constexpr uint64_t kMost = 1000ull * 3600 * 1000;  // a thousand hours
@@ -82,7 +55,9 @@ bool parse_clock(std::string_view text, uint32_t* seconds) {
     tm.tm_isdst = -1;
     struct tm asked = tm;
     time_t t = mktime(&tm);
-    if (t < 0 || t > 0xFFFFFFFFLL) return false;
+    if (t < 0) return false;
+    uint64_t counted = static_cast<uint64_t>(t);  // a 64-bit time may pass the panel's clock
+    if (counted > UINT32_MAX) return false;
     if (tm.tm_mday != asked.tm_mday || tm.tm_mon != asked.tm_mon) return false;  // 30 February
     *seconds = static_cast<uint32_t>(t);
     return true;
@@ -92,23 +67,24 @@ std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
                                                     const std::string& origin, Simulator& sim,
                                                     int* bad_lines) {
     std::vector<std::pair<int, Command>> commands;
-    *bad_lines = 0;
-    int number = 0;
-    while (!text.empty()) {
-        size_t eol = text.find('\n');
-        std::string_view line = text.substr(0, eol);
-        text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
-        ++number;
+    host::LineErrors errors(origin);
+    host::for_each_line(text, errors, [&](int number, std::string_view line) {
         std::string error;
         std::optional<Command> c = parse_command(line, sim, &error);
-        if (c) {
-            commands.emplace_back(number, std::move(*c));
-        } else if (!error.empty()) {
-            ++*bad_lines;
-            sim.report(EventType::Error, {{"file", Value::text(origin)},
-                                          {"line", Value::integer(number)},
-                                          {"message", Value::text(error)}});
-        }
+        if (c) commands.emplace_back(number, std::move(*c));
+        return error;
+    });
+    *bad_lines = errors.count();
+    for (const host::LineErrors::Entry& e : errors.listed()) {
+        sim.report(EventType::Error, {{"file", Value::text(origin)},
+                                      {"line", Value::integer(e.line)},
+                                      {"message", Value::text(e.message)}});
+    }
+    if (errors.unlisted() > 0) {
+        sim.report(
+            EventType::Error,
+            {{"file", Value::text(origin)},
+             {"message", Value::text("... and " + std::to_string(errors.unlisted()) + " more")}});
     }
     return commands;
 }

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/lines.hpp"
 #include "sim/engine/simulator.hpp"
 
 namespace hmi::sim {
@@ -78,9 +79,8 @@ std::string command_help(std::string_view name);  // one command, with its detai
 // What may come next after the words of a line so far: command names first.
 std::vector<std::string> completions(Simulator& sim, const std::vector<std::string>& words);
 
-// Splits a line into words: double-quoted texts are one word (quotes kept); "#" outside
-// quotes starts a comment. Returns false with a message for an unterminated quote.
-bool split_words(std::string_view line, std::vector<std::string>* words, std::string* error);
+// Splits a line into words, quoted texts whole, "#" comments left out.
+using host::split_words;
 
 // Empty optional with an empty error for a blank or comment line.
 std::optional<Command> parse_command(std::string_view line, Simulator& sim, std::string* error);

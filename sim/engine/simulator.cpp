@@ -20,7 +20,12 @@ Value text(std::string t) {
 
 uint32_t catalogue_clock(const Panel& panel) {
     for (const host::TagDef& def : panel.catalogue.tags) {
-        if (def.name == "system.CurDateTime") return static_cast<uint32_t>(std::stoul(def.initial));
+        if (def.name != "system.CurDateTime" || def.kind != host::Kind::U32) continue;
+        unsigned char value[4] = {};
+        if (!host::parse_value(def.kind, def.initial, value).empty()) return 0;
+        uint32_t seconds = 0;
+        std::memcpy(&seconds, value, sizeof seconds);
+        return seconds;
     }
     return 0;
 }

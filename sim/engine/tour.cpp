@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "host/lines.hpp"
+
 namespace hmi::sim {
 
 std::vector<std::string> tour_scenarios(const std::string& directory) {
@@ -15,26 +17,20 @@ std::vector<std::string> tour_scenarios(const std::string& directory) {
     std::vector<std::string> files;
     fs::path list = fs::path(directory) / "tour.txt";
     if (fs::exists(list, ec)) {
-        std::string text = read_file(list.string());
-        size_t start = 0;
-        int number = 0;
-        while (start < text.size()) {
-            size_t end = text.find('\n', start);
-            if (end == std::string::npos) end = text.size();
-            std::string line = text.substr(start, end - start);
-            start = end + 1;
-            ++number;
-            line = line.substr(0, line.find('#'));
-            line.erase(0, line.find_first_not_of(" \t\r"));
-            line.erase(line.find_last_not_of(" \t\r") + 1);
-            if (line.empty()) continue;
-            fs::path file = fs::path(directory) / line;
-            if (!fs::is_regular_file(file, ec)) {
-                throw std::runtime_error(list.string() + ":" + std::to_string(number) +
-                                         ": no file " + file.string());
-            }
-            files.push_back(file.string());
-        }
+        host::LineErrors errors(list.string());
+        host::for_each_line(read_file(list.string()), errors,
+                            [&](int, std::string_view line) -> std::string {
+                                std::string name(line.substr(0, line.find('#')));
+                                name.erase(0, name.find_first_not_of(" \t"));
+                                name.erase(name.find_last_not_of(" \t") + 1);
+                                if (name.empty()) return {};
+                                fs::path file = fs::path(directory) / name;
+                                if (!fs::is_regular_file(file, ec))
+                                    return "no file " + file.string();
+                                files.push_back(file.string());
+                                return {};
+                            });
+        if (errors.count() > 0) throw std::runtime_error(errors.joined());
         return files;
     }
     for (const fs::directory_entry& e : fs::directory_iterator(directory)) {

@@ -27,6 +27,12 @@
 namespace hmi::sim::test {
 namespace {
 
+// The whole file, whatever its size (the simulator's own reader refuses large ones).
+std::string file_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 namespace fs = std::filesystem;
 
 ParamEntry entry(const std::string& name, host::Kind kind, const std::string& value) {
@@ -75,7 +81,7 @@ std::map<std::string, std::string> snapshot(const std::string& dir) {
         struct stat st {};
         lstat(e.path().c_str(), &st);
         std::string what = std::to_string(st.st_mode);
-        if (S_ISREG(st.st_mode)) what += " " + read_file(e.path().string());
+        if (S_ISREG(st.st_mode)) what += " " + file_bytes(e.path().string());
         if (S_ISLNK(st.st_mode)) what += " -> " + fs::read_symlink(e.path()).string();
         out[e.path().filename().string()] = what;
     }
@@ -113,7 +119,8 @@ TEST(ParamsFile, EveryKindOfValueComesBackAsItWasSaved) {
     std::string error;
     ASSERT_EQ(load_params_file(path, &loaded, &error), LoadResult::Loaded) << error;
     EXPECT_TRUE(same(loaded, entries_a()));
-    EXPECT_EQ(read_file(path).substr(0, 49), "hmisim-params 1\ndtmain.HV201_TIME u32 4294967295\n");
+    EXPECT_EQ(file_bytes(path).substr(0, 49),
+              "hmisim-params 1\ndtmain.HV201_TIME u32 4294967295\n");
     EXPECT_EQ(load_params_file(dir.path + "/none.txt", &loaded, &error), LoadResult::Missing);
 }
 
@@ -331,7 +338,7 @@ TEST(ParamsFile, AWriteThatFailsHalfWayLeavesTheOldFile) {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(read_file(path), format_params(entries_a()));
+    EXPECT_EQ(file_bytes(path), format_params(entries_a()));
     EXPECT_EQ(temporaries(dir.path), std::vector<std::string>{});
 }
 
@@ -352,8 +359,8 @@ TEST(ParamsFile, EachSaveKeepsThePreviousGoodFileAsBak) {
     };
     for (const Step& s : steps) {
         ASSERT_EQ(save_params_file(path, s.save), "");
-        EXPECT_EQ(read_file(path), s.file);
-        EXPECT_EQ(read_file(bak), s.backup);
+        EXPECT_EQ(file_bytes(path), s.file);
+        EXPECT_EQ(file_bytes(bak), s.backup);
     }
 }
 
@@ -367,7 +374,7 @@ TEST(ParamsFile, ASaveKeepsTheModeAndWritesThroughLinks) {
         EXPECT_EQ(mode_of(path), mode);
         EXPECT_EQ(mode_of(path + ".bak"), mode);
         fs::permissions(path, fs::perms(0600));
-        EXPECT_EQ(read_file(path), format_params(entries_b()));
+        EXPECT_EQ(file_bytes(path), format_params(entries_b()));
     }
     struct Link {
         const char* what;
@@ -394,7 +401,7 @@ TEST(ParamsFile, ASaveKeepsTheModeAndWritesThroughLinks) {
         std::string path = dir.path + "/params.txt";
         ASSERT_EQ(save_params_file(path, entries_b()), "") << l.what;
         EXPECT_TRUE(fs::is_symlink(path)) << l.what;
-        EXPECT_EQ(read_file(file), format_params(entries_b())) << l.what;
+        EXPECT_EQ(file_bytes(file), format_params(entries_b())) << l.what;
         EXPECT_EQ(fs::exists(file + ".bak"), l.exists) << l.what;
         EXPECT_EQ(fs::exists(path + ".bak"), false) << l.what;
     }
@@ -467,8 +474,8 @@ TEST(ParamsFile, ADamagedFileIsMovedAsideUnderANewNameOnly) {
     write(path, "damaged 2");
     ASSERT_EQ(move_aside_damaged(path, &moved, now), "");
     EXPECT_EQ(moved, aside + "-2");
-    EXPECT_EQ(read_file(aside), "damaged 1");
-    EXPECT_EQ(read_file(aside + "-2"), "damaged 2");
+    EXPECT_EQ(file_bytes(aside), "damaged 1");
+    EXPECT_EQ(file_bytes(aside + "-2"), "damaged 2");
     EXPECT_FALSE(fs::exists(path));
 
     // What is not a damaged file stays.
@@ -490,7 +497,7 @@ TEST(ParamsFile, ADamagedFileIsMovedAsideUnderANewNameOnly) {
     EXPECT_EQ(moved, file + ".damaged-20261208-065812");
     EXPECT_TRUE(fs::is_symlink(link));
     ASSERT_EQ(save_params_file(link, entries_b()), "");
-    EXPECT_EQ(read_file(file), format_params(entries_b()));
+    EXPECT_EQ(file_bytes(file), format_params(entries_b()));
 }
 
 }  // namespace

@@ -3,17 +3,18 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "host/loader.hpp"
+
 namespace hmi::sim::test {
 
 const Panel& real_panel() {
-    static const Panel panel = Panel::load(HMI_PANEL_DIR);
+    static const Panel panel = Panel::load(host::default_panel_dir());
     return panel;
 }
 
 const std::shared_ptr<const Library>& real_library() {
     static const std::shared_ptr<const Library> library = [] {
-        const char* env = std::getenv("HMISCRIPT");
-        return Library::load(env != nullptr && *env != '\0' ? env : HMISCRIPT_PATH);
+        return Library::load(host::default_library_path());
     }();
     return library;
 }

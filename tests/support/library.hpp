@@ -3,27 +3,18 @@
 
 #include <string>
 
-#include "plugin/hmi_abi.h"
+#include "host/loader.hpp"
 
 namespace hmi::test {
 
-struct Library {
-    void* handle = nullptr;
-    const hmi_func_row* event_funcs = nullptr;
-    const hmi_func_row* prop_funcs = nullptr;
-    decltype(&::hmi_widget_get_func) get_func = nullptr;
-    decltype(&::hmi_widget_get_event_func) get_event_func = nullptr;
-    decltype(&::hmi_widget_get_dyn_prop_func) get_prop_func = nullptr;
-
-    // Any other export by name, or nullptr.
-    void* symbol(const char* name) const;
-
-    // Loaded once per process, from HMISCRIPT (the environment) or the build's own path.
+// The library's exports, bound once per process, from HMISCRIPT (the environment) or the
+// build's own path.
+struct Library : host::Exports {
     static const Library& get();
     static std::string path();
 };
 
-// Splits "window_widget_name" at its two separators.
+// "window_widget_name" split at its two separators.
 struct Key {
     std::string window, widget, name;
     static Key parse(const std::string& key);
