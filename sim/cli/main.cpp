@@ -263,6 +263,11 @@ int main(int argc, char** argv) {
     Settings s;
     add_options(app, s);
     CLI11_PARSE(app, argc, argv);
+    if (!s.serve.empty() && (s.tour || s.check || s.interactive)) {
+        std::cerr << "hmisim: --serve runs the scenarios named on the one panel that the browser "
+                     "then drives; it does not go with --tour, --check or -i\n";
+        return 2;
+    }
 
     bool interactive_mode = s.serve.empty() && (s.interactive || (!s.tour && s.scenarios.empty()));
     // A person at a terminal keeps parameters and history in the state folder; a

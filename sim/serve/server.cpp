@@ -109,6 +109,10 @@ void Server::bind() {
 
 void Server::start() {
     thread_ = std::thread([this] { http_->listen_after_bind(); });
+    // A stop before the server runs would be lost and leave it listening for ever.
+    for (int i = 0; i < 5000 && !http_->is_running(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 void Server::stop() {
