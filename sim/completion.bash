@@ -27,7 +27,7 @@ _hmisim()
             _filedir csv
             return
             ;;
-        --watch | --start | --seed | --plot | -h | --help | --version)
+        --watch | --start | --seed | --plot | --serve | -h | --help | --version)
             return
             ;;
     esac

@@ -19,6 +19,7 @@
 #include "sim/engine/probe.hpp"
 #include "sim/engine/session.hpp"
 #include "sim/engine/tour.hpp"
+#include "sim/serve/server.hpp"
 
 using namespace hmi::sim;
 
@@ -76,6 +77,7 @@ struct Settings {
     unsigned seed = 1;
     std::string plot, plot_svg, plot_csv;  // --plot, -o, --csv
     bool move_damaged = false;
+    std::string serve;  // [ADDR:]PORT of the inspector
 };
 
 void add_options(CLI::App& app, Settings& s) {
@@ -113,6 +115,9 @@ void add_options(CLI::App& app, Settings& s) {
                    "against simulated time, or x=TAG,y=TAG one against the other");
     app.add_option("-o,--output", s.plot_svg, "where --plot draws its picture (FILE.svg)");
     app.add_option("--csv", s.plot_csv, "where --plot writes the same series (FILE.csv)");
+    app.add_option("--serve", s.serve,
+                   "[ADDR:]PORT: the panel in a browser at http://ADDR:PORT/ (127.0.0.1 unless "
+                   "given; port 0 picks a free one); scenarios named run first");
 }
 
 // What every panel of this run is given before it starts (the trace's level, the
@@ -390,8 +395,13 @@ int main(int argc, char** argv) {
         // --help and --version end here with 0; a wrong option is bad usage, 2.
         return app.exit(e) == 0 ? 0 : 2;
     }
+    if (!s.serve.empty() && (s.tour || s.check || s.interactive)) {
+        std::cerr << "hmisim: --serve runs the scenarios named on the one panel that the browser "
+                     "then drives; it does not go with --tour, --check or -i\n";
+        return 2;
+    }
 
-    bool interactive_mode = s.interactive || (!s.tour && s.scenarios.empty());
+    bool interactive_mode = s.serve.empty() && (s.interactive || (!s.tour && s.scenarios.empty()));
     // A person at a terminal keeps parameters and history in the state folder; a
     // prompt fed from a pipe touches no file unless told to.
     std::string state_dir =
@@ -410,6 +420,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!check_watch(s, panel)) return 2;
+    if (!s.serve.empty()) {
+        return serve::serve_panel(s.serve, s.scenarios, panel, library, options, std::ref(output),
+                                  [&] { warn_about_library(panel, *library, output); });
+    }
     warn_about_library(panel, *library, output);
     if (s.tour && !add_tour(s)) return 2;
     Around around;

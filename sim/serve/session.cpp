@@ -1,0 +1,628 @@
+#include "sim/serve/session.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+
+#include "sim/serve/state.hpp"
+
+namespace hmi::sim::serve {
+
+using nlohmann::json;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+constexpr uint64_t kLongestRun = 1000ull * 3600 * 1000;  // as a scenario's run allows
+constexpr uint64_t kLongestStep = 60 * 1000;             // a step that meets no timer stops here
+constexpr auto kReplyWithin = std::chrono::seconds(60);
+constexpr auto kStatusEvery = std::chrono::milliseconds(100);
+
+// A name as a scenario line takes it: one word, nothing that starts a comment or a text.
+bool is_name(const std::string& s) {
+    if (s.empty() || s.size() > 200) return false;
+    for (unsigned char c : s) {
+        if (c <= ' ' || c == '"' || c == '#' || c == 0x7F) return false;
+    }
+    return true;
+}
+
+std::string number_text(double v) {
+    char buffer[32];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return std::string(buffer, end);
+}
+
+const char* answer_label(int answer) {
+    switch (answer) {
+        case 1:
+            return "OK";
+        case 6:
+            return "yes";
+        case 7:
+            return "no";
+    }
+    return "?";
+}
+
+std::vector<int> offered_answers(int style) {
+    if (style == 0) return {1};
+    return {6, 7};
+}
+}  // namespace
+
+// ---- the recording ----
+
+std::string duration_text(uint64_t ms) {
+    std::string out;
+    const std::pair<uint64_t, const char*> units[] = {
+        {3600000, "h"}, {60000, "m"}, {1000, "s"}, {1, "ms"}};
+    for (const auto& [size, name] : units) {
+        if (ms >= size) {
+            out += std::to_string(ms / size) + name;
+            ms %= size;
+        }
+    }
+    return out.empty() ? "0ms" : out;
+}
+
+void Recording::scenario(const std::string& origin, const std::string& text) {
+    lines_.push_back("# ---- " + origin);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines_.push_back(line);
+        start = end + 1;
+    }
+    lines_.push_back("# ---- from the browser");
+}
+
+void Recording::flush_run() {
+    if (pending_run_ == 0) return;
+    lines_.insert(lines_.end(), answers_.begin(), answers_.end());
+    answers_.clear();
+    lines_.push_back("run " + duration_text(pending_run_));
+    pending_run_ = 0;
+}
+
+void Recording::action(const std::string& line) {
+    lines_.insert(lines_.end(), answers_.begin(), answers_.end());
+    answers_.clear();
+    lines_.push_back(line);
+    ++actions_;
+}
+
+void Recording::answer(const std::string& line) {
+    answers_.push_back(line);
+}
+
+std::string Recording::text(const std::vector<std::string>& expectations,
+                            const std::string& open) const {
+    std::string out =
+        "# The panel as driven from the browser (hmisim --serve). Replay: hmisim FILE\n";
+    for (const std::string& line : lines_) out += line + "\n";
+    for (const std::string& line : answers_) out += line + "\n";
+    if (pending_run_ != 0) out += "run " + duration_text(pending_run_) + "\n";
+    if (!open.empty()) {
+        out += "# not included: " + open + " (it waits for a dialog's answer)\n";
+    }
+    for (const std::string& line : expectations) out += line + "\n";
+    return out;
+}
+
+// ---- the session ----
+
+Session::Session(const Panel& panel, std::shared_ptr<const Library> library, Options options,
+                 Sink output)
+    : panel_(panel),
+      library_(std::move(library)),
+      options_(std::move(options)),
+      output_(std::move(output)) {}
+
+Session::~Session() {
+    stop();
+}
+
+bool Session::is_action(const std::string& name) {
+    for (const char* a :
+         {"click", "set", "show", "hide", "run", "pause", "step", "answer", "clock"}) {
+        if (name == a) return true;
+    }
+    return false;
+}
+
+void Session::start(std::vector<std::string> scenario_files) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (started_) return;
+    started_ = true;
+    thread_ = std::thread([this, files = std::move(scenario_files)] { loop(files); });
+}
+
+void Session::stop() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    feed_.close();
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& [task, promise] : tasks_) {
+        promise->set_value(Reply{503, {{"error", "the simulator has stopped"}}});
+    }
+    tasks_.clear();
+    still_ = true;
+    still_changed_.notify_all();
+}
+
+Reply Session::post(Task task) {
+    auto promise = std::make_shared<std::promise<Reply>>();
+    std::future<Reply> reply = promise->get_future();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_ || !started_) return Reply{503, {{"error", "the simulator is not running"}}};
+        tasks_.emplace_back(std::move(task), promise);
+    }
+    wake_.notify_all();
+    if (reply.wait_for(kReplyWithin) != std::future_status::ready) {
+        return Reply{503, {{"error", "the simulator did not answer within 60 s"}}};
+    }
+    return reply.get();
+}
+
+bool Session::serve_tasks(std::chrono::milliseconds wait) {
+    std::deque<std::pair<Task, std::shared_ptr<std::promise<Reply>>>> taken;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait_for(lock, wait, [&] { return stopping_ || !tasks_.empty(); });
+        if (stopping_) return false;
+        taken.swap(tasks_);
+    }
+    for (auto& [task, promise] : taken) {
+        Current saved = current_;
+        current_ = Current{promise, false};
+        Reply reply = task();
+        if (!current_.replied) promise->set_value(std::move(reply));
+        current_ = saved;
+    }
+    return true;
+}
+
+void Session::set_still() {
+    bool still = !running_ || dialog_;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (still_ != still) {
+        still_ = still;
+        still_changed_.notify_all();
+    }
+}
+
+bool Session::wait_until_still(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return still_changed_.wait_for(lock, timeout, [&] { return still_ || stopping_; });
+}
+
+void Session::loop(std::vector<std::string> scenario_files) {
+    Hooks hooks;
+    hooks.happened = [this](const Happening& h) {
+        feed_.push(Message::Kind::Event, h.json);
+        if (h.tick) ticked_ = true;
+    };
+    hooks.msgbox = [this](const MsgBoxRequest& request) {
+        Dialog d;
+        d.msgbox = request;
+        json answer = ask(std::move(d));
+        return answer.is_number_integer() ? answer.get<int>() : 0;
+    };
+    hooks.input = [this](const InputRequest& request) -> std::optional<double> {
+        Dialog d;
+        d.input = request;
+        json answer = ask(std::move(d));
+        if (!answer.is_number()) return std::nullopt;
+        return answer.get<double>();
+    };
+    adaptor_ = std::make_unique<Adaptor>(panel_, library_, options_, output_, hooks);
+    adaptor_->sim().start();
+    for (const std::string& path : scenario_files) {
+        std::string text;
+        try {
+            text = read_file(path);
+        } catch (const std::exception& e) {
+            adaptor_->note(e.what(), true);
+            continue;
+        }
+        ScenarioResult r = adaptor_->scenario(text, path);
+        if (r.bad_lines == 0) recording_.scenario(path, text);
+        adaptor_->note(
+            "scenario " + path + ": " + std::to_string(r.expectations) + " expectation(s), " +
+                (r.failures == 0 ? "all met" : std::to_string(r.failures) + " failure(s)"),
+            r.failures != 0 || r.bad_lines != 0);
+    }
+    publish_status();
+    for (;;) {
+        auto wait = !running_              ? std::chrono::milliseconds(3600000)
+                    : running_->speed == 0 ? std::chrono::milliseconds(0)
+                                           : std::chrono::milliseconds(10);
+        if (!serve_tasks(wait)) break;
+        if (running_) advance();
+    }
+    adaptor_.reset();
+}
+
+void Session::run_time(uint64_t ms) {
+    adaptor_->sim().run(ms);
+    recording_.ran(ms);
+}
+
+void Session::advance() {
+    Simulator& sim = adaptor_->sim();
+    uint64_t now = sim.now();
+    Running& r = *running_;
+    uint64_t step = 0;
+    if (r.speed == 0) {
+        step = r.chunk;
+    } else {
+        auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - r.wall_base);
+        uint64_t target = r.sim_base + static_cast<uint64_t>(elapsed.count()) * r.speed;
+        step = target > now ? target - now : 0;
+    }
+    if (r.until) step = std::min(step, *r.until > now ? *r.until - now : 0);
+    dialog_during_run_ = false;
+    auto started = Clock::now();
+    if (step > 0) run_time(step);
+    if (!running_) return;  // paused while a dialog waited
+    Running& after = *running_;
+    auto took = Clock::now() - started;
+    if (dialog_during_run_) {
+        after.wall_base = Clock::now();
+        after.sim_base = sim.now();
+    } else if (after.speed == 0) {
+        if (took < std::chrono::milliseconds(4) && after.chunk < 3600000) after.chunk *= 2;
+        if (took > std::chrono::milliseconds(16) && after.chunk > 1) after.chunk /= 2;
+    }
+    if (after.until && sim.now() >= *after.until) {
+        running_.reset();
+        set_still();
+        publish_status();
+        return;
+    }
+    if (Clock::now() - last_status_ >= kStatusEvery) publish_status();
+}
+
+json Session::ask(Dialog dialog) {
+    dialog_ = std::move(dialog);
+    dialog_during_run_ = true;
+    set_still();
+    publish_status();
+    // The request that opened the dialog is answered now, with the dialog in its state.
+    if (current_.promise && !current_.replied) {
+        current_.promise->set_value(Reply{200, {{"ok", true}, {"state", state_json()}}});
+        current_.replied = true;
+    }
+    while (!dialog_->answer) {
+        if (!serve_tasks(std::chrono::milliseconds(3600000))) break;
+    }
+    json answer = dialog_->answer.value_or(json());
+    dialog_.reset();
+    set_still();
+    publish_status();
+    return answer;
+}
+
+// ---- replies ----
+
+json Session::dialog_json() const {
+    if (!dialog_) return nullptr;
+    if (dialog_->input) {
+        const InputRequest& in = *dialog_->input;
+        return {{"kind", "input"},
+                {"tag", in.tag},
+                {"prompt", in.prompt},
+                {"minimum", in.minimum},
+                {"maximum", in.maximum}};
+    }
+    const MsgBoxRequest& box = dialog_->msgbox;
+    json answers = json::array();
+    for (int a : offered_answers(box.style)) {
+        answers.push_back({{"answer", a}, {"label", answer_label(a)}});
+    }
+    return {{"kind", "msgbox"},
+            {"title", box.title},
+            {"text", box.text},
+            {"style", box.style},
+            {"answers", answers}};
+}
+
+json Session::status_json() {
+    Simulator& sim = adaptor_->sim();
+    json running = nullptr;
+    if (running_) {
+        running = {{"speed", running_->speed == 0 ? json("max") : json(running_->speed)},
+                   {"until_ms", running_->until ? json(*running_->until) : json(nullptr)}};
+    }
+    return {{"time_ms", sim.now()}, {"time", format_time(sim.now())},
+            {"clock", sim.clock()}, {"clock_text", clock_text(sim.clock())},
+            {"running", running},   {"dialog", dialog_json()},
+            {"seq", feed_.last()}};
+}
+
+json Session::state_json() {
+    json state = status_json();
+    state["windows"] = windows_json(adaptor_->sim());
+    state["tags"] = tags_json(adaptor_->sim());
+    return state;
+}
+
+void Session::publish_status() {
+    last_status_ = Clock::now();
+    feed_.push(Message::Kind::Status,
+               status_json().dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+Reply Session::done() {
+    return Reply{200, {{"ok", true}, {"state", state_json()}}};
+}
+
+Reply Session::refused(int status, const std::string& message) {
+    json body = {{"error", message}};
+    if (dialog_) body["dialog"] = dialog_json();
+    return Reply{status, body};
+}
+
+Reply Session::perform(const std::string& line) {
+    recording_.begin();
+    acting_ = line;
+    Outcome outcome = adaptor_->command(line);
+    acting_.clear();
+    switch (outcome.result) {
+        case Outcome::Result::Done:
+            recording_.action(line);
+            publish_status();
+            return done();
+        case Outcome::Result::Bad:
+            return refused(400, outcome.message);
+        case Outcome::Result::Refused:
+            return refused(409, outcome.message);
+    }
+    return refused(500, "unknown outcome");
+}
+
+Reply Session::act(const std::string& action, const json& body) {
+    if (!is_action(action)) return Reply{404, {{"error", "no action '" + action + "'"}}};
+    if (!body.is_object()) {
+        return Reply{400, {{"error", "the request's body is not a JSON object"}}};
+    }
+    Reply reply = post([this, action, body] { return do_action(action, body); });
+    if (reply.status != 200) return reply;
+    bool wait = action == "run" && body.contains("wait") && body["wait"] == true;
+    if (action == "answer" || wait) {
+        // After the handler that asked has gone on (to its end, or to its next dialog).
+        if (wait) wait_until_still(std::chrono::hours(1));
+        return post([this] { return done(); });
+    }
+    return reply;
+}
+
+Reply Session::state() {
+    return post([this] { return Reply{200, state_json()}; });
+}
+
+Reply Session::scenario_text(const std::vector<std::string>& expect_tags) {
+    return post([this, expect_tags] {
+        std::vector<std::string> lines;
+        for (const std::string& name : expect_tags) {
+            const host::Tag* tag = adaptor_->sim().host().tags().find(name);
+            if (tag == nullptr) return refused(400, "no tag '" + name + "'");
+            std::string value = tag_value_text(*tag);
+            if (tag->def->kind == host::Kind::Text && value.find('"', 1) != value.size() - 1) {
+                lines.push_back("# " + name +
+                                " holds a double quote, which a scenario cannot write");
+                continue;
+            }
+            lines.push_back("expect tag " + name + " " + value);
+        }
+        std::string open = dialog_ ? acting_ : "";
+        std::string text = recording_.text(lines, open);
+        // Options that change what a replay does go with it.
+        std::string options;
+        if (options_.start_time) options += " --start \"" + clock_text(*options_.start_time) + "\"";
+        if (options_.seed != 1) options += " --seed " + std::to_string(options_.seed);
+        if (!options.empty()) text = "# Replay with these options:" + options + "\n" + text;
+        return Reply{200, {{"scenario", text}}};
+    });
+}
+
+Reply Session::do_action(const std::string& action, const json& body) {
+    auto text_of = [&](const char* key, std::string* out) {
+        if (!body.contains(key)) return false;
+        const json& v = body[key];
+        if (v.is_string()) {
+            *out = v.get<std::string>();
+        } else if (v.is_number()) {
+            *out = v.dump();
+        } else {
+            return false;
+        }
+        return true;
+    };
+    auto name_of = [&](const char* key, std::string* out) -> std::optional<Reply> {
+        if (!text_of(key, out)) {
+            return refused(400, std::string("the body needs \"") + key + "\" (a name)");
+        }
+        if (!is_name(*out)) {
+            return refused(400, std::string("\"") + key + "\": '" + *out + "' is not a name");
+        }
+        return std::nullopt;
+    };
+
+    if (action == "pause") {
+        if (running_) {
+            running_.reset();
+            set_still();
+            publish_status();
+        }
+        return done();
+    }
+    if (action == "answer") return do_answer(body);
+    if (dialog_) {
+        std::string what = dialog_->input ? "the input dialog of " + dialog_->input->tag
+                                          : "the message box \"" + dialog_->msgbox.title + "\"";
+        return refused(409, what + " waits for an answer (POST /api/answer)");
+    }
+    if (action == "run") return do_run(body);
+    if (action == "step") return do_step();
+    if (action == "click") {
+        std::string window, widget;
+        if (auto bad = name_of("window", &window)) return *bad;
+        if (auto bad = name_of("widget", &widget)) return *bad;
+        return perform("click " + window + " " + widget);
+    }
+    if (action == "show" || action == "hide") {
+        std::string window;
+        if (auto bad = name_of("window", &window)) return *bad;
+        return perform(action + " " + window);
+    }
+    if (action == "set") {
+        std::string tag, value;
+        if (auto bad = name_of("tag", &tag)) return *bad;
+        if (!text_of("value", &value)) {
+            return refused(400, "the body needs \"value\" (a text or a number)");
+        }
+        const host::Tag* t = adaptor_->sim().host().tags().find(tag);
+        if (t == nullptr) return refused(400, "no tag '" + tag + "'");
+        for (unsigned char c : value) {
+            if (c < ' ' || c == 0x7F)
+                return refused(400, tag + ": a value has no control characters");
+        }
+        if (t->def->kind == host::Kind::Text) {
+            if (value.find('"') != std::string::npos) {
+                return refused(400, tag + ": a text with a double quote cannot be set");
+            }
+            return perform("set " + tag + " \"" + value + "\"");
+        }
+        if (!is_name(value)) return refused(400, tag + ": '" + value + "' is not a number");
+        return perform("set " + tag + " " + value);
+    }
+    if (action == "clock") {
+        std::string clock;
+        if (!text_of("clock", &clock)) {
+            return refused(400, "the body needs \"clock\": \"YYYY-MM-DD HH:MM:SS\"");
+        }
+        for (char c : clock) {
+            if (!std::isdigit(static_cast<unsigned char>(c)) && c != '-' && c != ':' && c != ' ' &&
+                c != 'T') {
+                return refused(400, "'" + clock + "' is not a time YYYY-MM-DD HH:MM:SS");
+            }
+        }
+        return perform("clock " + clock);
+    }
+    return refused(404, "no action '" + action + "'");
+}
+
+Reply Session::do_run(const json& body) {
+    std::optional<uint64_t> ms;
+    if (body.contains("ms")) {
+        const json& v = body["ms"];
+        if (!v.is_number_integer() || v.get<int64_t>() <= 0 || v.get<uint64_t>() > kLongestRun) {
+            return refused(400, "\"ms\" is a whole number of milliseconds from 1 to 3600000000");
+        }
+        ms = v.get<uint64_t>();
+    }
+    int speed = ms ? 0 : 1;
+    if (body.contains("speed")) {
+        const json& v = body["speed"];
+        if (v == "max") {
+            speed = 0;
+        } else if (v == 1 || v == 10 || v == 100) {
+            speed = v.get<int>();
+        } else {
+            return refused(400, "\"speed\" is 1, 10, 100 or \"max\"");
+        }
+    }
+    if (body.contains("wait") && !body["wait"].is_boolean()) {
+        return refused(400, "\"wait\" is true or false");
+    }
+    recording_.begin();
+    Running r;
+    r.speed = speed;
+    if (ms) r.until = adaptor_->sim().now() + *ms;
+    r.wall_base = Clock::now();
+    r.sim_base = adaptor_->sim().now();
+    running_ = r;
+    set_still();
+    publish_status();
+    return done();
+}
+
+Reply Session::do_step() {
+    if (running_) return refused(409, "time is running: pause it first");
+    recording_.begin();
+    ticked_ = false;
+    uint64_t ran = 0;
+    while (!ticked_ && ran < kLongestStep) {
+        run_time(1);
+        ++ran;
+    }
+    publish_status();
+    Reply reply = done();
+    if (!ticked_) reply.body["note"] = "no timer ticked within 60 s";
+    return reply;
+}
+
+Reply Session::do_answer(const json& body) {
+    if (!dialog_ || dialog_->answer) return refused(409, "no dialog waits for an answer");
+    if (!dialog_->input) {
+        const json& a = body.contains("answer") ? body["answer"] : json();
+        std::vector<int> offered = offered_answers(dialog_->msgbox.style);
+        std::string list;
+        for (int o : offered) {
+            list += (list.empty() ? "" : ", ") + std::to_string(o) + " (" + answer_label(o) + ")";
+        }
+        if (!a.is_number_integer() ||
+            std::find(offered.begin(), offered.end(), a.get<int>()) == offered.end()) {
+            return refused(400, "\"answer\" is one of this message box's answers: " + list);
+        }
+        if (dialog_->msgbox.style != 0) {
+            recording_.answer("answer msgbox " + std::to_string(a.get<int>()));
+        }
+        dialog_->answer = a;
+        return Reply{200, {{"ok", true}}};
+    }
+    const InputRequest& in = *dialog_->input;
+    if (body.contains("answer") && body["answer"] == "cancel") {
+        recording_.answer("answer input cancel");
+        dialog_->answer = json(nullptr);
+        return Reply{200, {{"ok", true}}};
+    }
+    if (body.contains("answer") && body["answer"] != "ok") {
+        return refused(400,
+                       "\"answer\" of an input dialog is \"ok\" (with \"value\") or \"cancel\"");
+    }
+    double value = 0;
+    const json& v = body.contains("value") ? body["value"] : json();
+    if (v.is_number()) {
+        value = v.get<double>();
+    } else if (v.is_string()) {
+        const std::string& s = v.get_ref<const std::string&>();
+        auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+        if (s.empty() || ec != std::errc() || end != s.data() + s.size()) {
+            return refused(400, "'" + s + "' is not a number");
+        }
+    } else {
+        return refused(400, "the body needs \"value\" (a number) or \"answer\": \"cancel\"");
+    }
+    if (!std::isfinite(value)) return refused(400, "the value is not a finite number");
+    if (!(value >= in.minimum && value <= in.maximum)) {
+        return refused(400, number_text(value) + " is outside the dialog's limits " +
+                                number_text(in.minimum) + " to " + number_text(in.maximum));
+    }
+    recording_.answer("answer input " + number_text(value));
+    dialog_->answer = json(value);
+    return Reply{200, {{"ok", true}}};
+}
+
+}  // namespace hmi::sim::serve

@@ -1,0 +1,155 @@
+// The served panel: one simulator on a thread of its own, driven by requests from any
+// number of pages.
+//
+// Every request is a task that the simulator's thread carries out between events and
+// answers; the caller waits for that answer. Time runs on the same thread, in slices
+// between tasks, at ×1, ×10, ×100 or as fast as it can. A dialog that a script opens
+// holds the simulator's thread inside the library's call, as the real panel waits,
+// until a page answers it; meanwhile the state and the events can still be read, and
+// any other action is refused (409) with the name of the waiting dialog.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/serve/adaptor.hpp"
+#include "sim/serve/feed.hpp"
+
+namespace hmi::sim::serve {
+
+struct Reply {
+    int status = 200;
+    nlohmann::json body;
+};
+
+// What the person has done, as a scenario that replays it: each action that the panel
+// carried out, the answers given to the dialogs it opened (queued before it), and the
+// time run, gathered into one run line until the next action.
+class Recording {
+  public:
+    void scenario(const std::string& origin, const std::string& text);
+    void begin() { flush_run(); }  // an action or a run starts
+    void action(const std::string& line);
+    void answer(const std::string& line);
+    void ran(uint64_t ms) { pending_run_ += ms; }
+    // The scenario so far; `open` notes an action still waiting for a dialog.
+    std::string text(const std::vector<std::string>& expectations, const std::string& open) const;
+    size_t actions() const { return actions_; }
+
+  private:
+    void flush_run();
+    std::vector<std::string> lines_;
+    std::vector<std::string> answers_;  // given during the action or run in progress
+    uint64_t pending_run_ = 0;
+    size_t actions_ = 0;
+};
+
+// "1h2m3s400ms" as the scenario's run command reads it.
+std::string duration_text(uint64_t ms);
+
+class Session {
+  public:
+    Session(const Panel& panel, std::shared_ptr<const Library> library, Options options,
+            Sink output);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Starts the simulator's thread: the panel starts, the scenario files run, then the
+    // panel waits for requests. Returns at once.
+    void start(std::vector<std::string> scenario_files);
+    void stop();  // a waiting dialog is left unanswered; returns once the thread ends
+
+    Feed& feed() { return feed_; }
+
+    // ---- requests, from any thread; each waits for the simulator's thread ----
+    // click, set, show, hide, run, pause, step, answer, clock.
+    Reply act(const std::string& action, const nlohmann::json& body);
+    Reply state();
+    // The scenario so far, with an expectation for each of these tags at its value.
+    Reply scenario_text(const std::vector<std::string>& expect_tags);
+    static bool is_action(const std::string& name);
+
+    // Waits until no run is in progress (or a dialog waits); false on timeout.
+    bool wait_until_still(std::chrono::milliseconds timeout);
+
+  private:
+    struct Dialog {
+        MsgBoxRequest msgbox;
+        std::optional<InputRequest> input;
+        std::optional<nlohmann::json> answer;  // set by the answering task
+    };
+    struct Running {
+        int speed = 0;  // 1, 10, 100; 0: as fast as it can
+        std::optional<uint64_t> until;
+        std::chrono::steady_clock::time_point wall_base;
+        uint64_t sim_base = 0;
+        uint64_t chunk = 1000;  // as fast as it can: ms a slice, adapted to ~10 ms of work
+    };
+    using Task = std::function<Reply()>;
+
+    Reply post(Task task);
+    void loop(std::vector<std::string> scenario_files);
+    // Carries out the tasks queued, waiting up to `wait` for one; false when stopping.
+    bool serve_tasks(std::chrono::milliseconds wait);
+    void advance();
+    void run_time(uint64_t ms);
+    // The dialog hooks: serves tasks until a page answers; null when none will.
+    nlohmann::json ask(Dialog dialog);
+    void set_still();
+
+    Reply done();
+    Reply refused(int status, const std::string& message);
+    Reply perform(const std::string& line);
+    Reply do_run(const nlohmann::json& body);
+    Reply do_step();
+    Reply do_answer(const nlohmann::json& body);
+    Reply do_action(const std::string& action, const nlohmann::json& body);
+    nlohmann::json status_json();
+    nlohmann::json dialog_json() const;
+    nlohmann::json state_json();
+    void publish_status();
+
+    const Panel& panel_;
+    std::shared_ptr<const Library> library_;
+    Options options_;
+    Sink output_;
+    Feed feed_;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::pair<Task, std::shared_ptr<std::promise<Reply>>>> tasks_;
+    bool stopping_ = false;
+    bool started_ = false;
+    bool still_ = true;  // no run in progress, for wait_until_still
+    std::condition_variable still_changed_;
+    std::thread thread_;
+
+    // ---- the simulator's thread only ----
+    struct Current {
+        std::shared_ptr<std::promise<Reply>> promise;
+        bool replied = false;
+    };
+    Current current_;  // the task being carried out
+    std::unique_ptr<Adaptor> adaptor_;
+    Recording recording_;
+    std::optional<Running> running_;
+    std::optional<Dialog> dialog_;
+    std::string acting_;  // the action in progress (for a dialog it opens)
+    bool ticked_ = false;
+    bool dialog_during_run_ = false;
+    std::chrono::steady_clock::time_point last_status_;
+};
+
+}  // namespace hmi::sim::serve
