@@ -123,6 +123,14 @@ void Server::stop() {
 }
 
 void Server::routes() {
+    refusal_routes();
+    page_routes();
+    reading_routes();
+    action_routes();
+}
+
+// Requests from another site or for another host are refused before any route sees them.
+void Server::refusal_routes() {
     http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         std::string why =
             guard_ ? guard_->check(req.get_header_value("Host"), req.get_header_value("Origin"),
@@ -146,7 +154,10 @@ void Server::routes() {
                 break;
         }
     });
+}
 
+// The page's files, compiled into the program.
+void Server::page_routes() {
     for (const PageFile& file : page_files()) {
         http_->Get(std::string(file.path),
                    [&file](const httplib::Request&, httplib::Response& res) {
@@ -161,6 +172,10 @@ void Server::routes() {
 
     http_->Get("/favicon.ico",
                [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
+}
+
+// What the page reads: the whole state, the export, the stream of events.
+void Server::reading_routes() {
     http_->Get("/api/state", [this](const httplib::Request&, httplib::Response& res) {
         Reply r = session_.state();
         reply_json(res, r.status, r.body);
@@ -181,39 +196,45 @@ void Server::routes() {
         res.set_content(r.body["scenario"].get<std::string>(), "text/plain; charset=utf-8");
     });
     http_->Get("/api/events", [this](const httplib::Request& req, httplib::Response& res) {
-        if (streams_.fetch_add(1) >= options_.stream_limit) {
-            streams_.fetch_sub(1);
-            return refuse(res, 503, "too many event streams are open");
-        }
-        uint64_t last = session_.feed().last();
-        uint64_t cursor = last > options_.backlog ? last - options_.backlog : 0;
-        std::string resume = req.get_header_value("Last-Event-ID");
-        if (!resume.empty()) {
-            uint64_t id = 0;
-            auto [end, ec] = std::from_chars(resume.data(), resume.data() + resume.size(), id);
-            if (ec == std::errc() && end == resume.data() + resume.size() && id <= last)
-                cursor = id;
-        }
-        res.set_header("Cache-Control", "no-store");
-        res.set_chunked_content_provider(
-            "text/event-stream",
-            [this, cursor](size_t, httplib::DataSink& sink) mutable {
-                constexpr size_t kMost = 1000;
-                Feed::Batch batch =
-                    session_.feed().read(cursor, kMost, std::chrono::milliseconds(15000));
-                if (batch.closed || stopping_) return false;
-                if (!batch.messages.empty()) cursor = batch.messages.back().seq;
-                std::string text = sse_text(batch);
-                if (!sink.write(text.data(), text.size())) return false;
-                // Gathers what comes next into one message, unless far behind.
-                if (batch.messages.size() < kMost) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                }
-                return true;
-            },
-            [this](bool) { streams_.fetch_sub(1); });
+        stream_events(req, res);
     });
+}
 
+void Server::stream_events(const httplib::Request& req, httplib::Response& res) {
+    if (streams_.fetch_add(1) >= options_.stream_limit) {
+        streams_.fetch_sub(1);
+        return refuse(res, 503, "too many event streams are open");
+    }
+    uint64_t last = session_.feed().last();
+    uint64_t cursor = last > options_.backlog ? last - options_.backlog : 0;
+    std::string resume = req.get_header_value("Last-Event-ID");
+    if (!resume.empty()) {
+        uint64_t id = 0;
+        auto [end, ec] = std::from_chars(resume.data(), resume.data() + resume.size(), id);
+        if (ec == std::errc() && end == resume.data() + resume.size() && id <= last) cursor = id;
+    }
+    res.set_header("Cache-Control", "no-store");
+    res.set_chunked_content_provider(
+        "text/event-stream",
+        [this, cursor](size_t, httplib::DataSink& sink) mutable {
+            constexpr size_t kMost = 1000;
+            Feed::Batch batch =
+                session_.feed().read(cursor, kMost, std::chrono::milliseconds(15000));
+            if (batch.closed || stopping_) return false;
+            if (!batch.messages.empty()) cursor = batch.messages.back().seq;
+            std::string text = sse_text(batch);
+            if (!sink.write(text.data(), text.size())) return false;
+            // Gathers what comes next into one message, unless far behind.
+            if (batch.messages.size() < kMost) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            return true;
+        },
+        [this](bool) { streams_.fetch_sub(1); });
+}
+
+// The actions, POST only, with a JSON body.
+void Server::action_routes() {
     http_->Post("/api/([a-z]+)", [this](const httplib::Request& req, httplib::Response& res) {
         std::string action = req.matches[1];
         if (!Session::is_action(action)) return refuse(res, 404, "no action '" + action + "'");

@@ -26,7 +26,9 @@
 
 namespace httplib {
 class Server;
-}
+struct Request;
+struct Response;
+}  // namespace httplib
 
 namespace hmi::sim::serve {
 
@@ -57,6 +59,11 @@ class Server {
 
   private:
     void routes();
+    void refusal_routes();
+    void page_routes();
+    void reading_routes();
+    void action_routes();
+    void stream_events(const httplib::Request& req, httplib::Response& res);
 
     Session& session_;
     ServeOptions options_;
