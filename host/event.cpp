@@ -20,10 +20,35 @@ std::string float_text(float f) {
     return std::string(buffer, end);
 }
 
-std::string clock_text(int64_t seconds) {
-    time_t t = static_cast<time_t>(seconds);
+}  // namespace
+
+struct tm clock_fields(int64_t seconds) {
+    // From the days since 1970 to the civil date, in 64 bits: the C library's time_t is
+    // 32-bit on the panel's target and ends in 2038, the panel's clock in 2106.
+    int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+    int64_t in_day = seconds - days * 86400;
+    int64_t z = days + 719468;
+    int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    int64_t day_of_era = z - era * 146097;
+    int64_t year_of_era =
+        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+    int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    int64_t mp = (5 * day_of_year + 2) / 153;
+    int64_t month = mp < 10 ? mp + 3 : mp - 9;
     struct tm tm {};
-    localtime_r(&t, &tm);
+    tm.tm_year = static_cast<int>(year_of_era + era * 400 + (month <= 2 ? 1 : 0) - 1900);
+    tm.tm_mon = static_cast<int>(month - 1);
+    tm.tm_mday = static_cast<int>(day_of_year - (153 * mp + 2) / 5 + 1);
+    tm.tm_hour = static_cast<int>(in_day / 3600);
+    tm.tm_min = static_cast<int>(in_day / 60 % 60);
+    tm.tm_sec = static_cast<int>(in_day % 60);
+    return tm;
+}
+
+namespace {
+
+std::string clock_text(int64_t seconds) {
+    struct tm tm = clock_fields(seconds);
     char when[32];
     std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &tm);
     return when;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -153,6 +154,9 @@ std::string msgbox_answer_text(int64_t answer);
 std::string describe(const Event& event, Naming naming = Naming::WithTag);
 // "hh:mm:ss.mmm" of simulated time.
 std::string format_time(uint64_t ms);
+// The panel's clock (seconds since 1970, UTC) as date and time fields, right up to the
+// clock's end in 2106 on every target.
+struct tm clock_fields(int64_t seconds);
 // The whole line: time, indent by depth, text; info lines are the text alone.
 std::string format_line(const Event& event);
 // One JSON object: time_ms, time, depth, type, trace (the readable line) and every field.

@@ -57,26 +57,24 @@ bool parse_clock(std::string_view text, uint32_t* seconds) {
         if (digits == 0 || (i > 0 && digits > 2)) return false;
     }
     if (at != text.size()) return false;
-    struct tm tm {};
-    tm.tm_year = fields[0];
-    tm.tm_mon = fields[1];
-    tm.tm_mday = fields[2];
-    tm.tm_hour = fields[3];
-    tm.tm_min = fields[4];
-    tm.tm_sec = fields[5];
-    if (tm.tm_mon < 1 || tm.tm_mon > 12 || tm.tm_mday < 1 || tm.tm_mday > 31 || tm.tm_hour > 23 ||
-        tm.tm_min > 59 || tm.tm_sec > 59 || tm.tm_year < 1970 || tm.tm_year > 2106) {
+    auto [year, month, day, hour, minute, second] = fields;
+    if (month < 1 || month > 12 || hour > 23 || minute > 59 || second > 59 || year < 1970 ||
+        year > 2106) {
         return false;
     }
-    tm.tm_year -= 1900;
-    tm.tm_mon -= 1;
-    tm.tm_isdst = -1;
-    struct tm asked = tm;
-    time_t t = mktime(&tm);
-    if (t < 0) return false;
-    uint64_t counted = static_cast<uint64_t>(t);  // a 64-bit time may pass the panel's clock
-    if (counted > UINT32_MAX) return false;
-    if (tm.tm_mday != asked.tm_mday || tm.tm_mon != asked.tm_mon) return false;  // 30 February
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    const int month_days[] = {31, leap ? 29 : 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (day < 1 || day > month_days[month - 1]) return false;  // 30 February
+    // Counted in 64 bits from the civil date, not through the C library's time_t, which
+    // is 32-bit on the panel's target and ends in 2038 while the panel's clock goes on.
+    int64_t y = month <= 2 ? year - 1 : year;
+    int64_t era = y / 400;
+    int64_t year_of_era = y - era * 400;
+    int64_t day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    int64_t days = era * 146097 + day_of_era - 719468;
+    int64_t t = days * 86400 + hour * 3600 + minute * 60 + second;
+    if (t < 0 || t > int64_t{UINT32_MAX}) return false;
     *seconds = static_cast<uint32_t>(t);
     return true;
 }

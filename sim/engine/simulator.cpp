@@ -285,9 +285,7 @@ std::vector<Field> Simulator::save_params(const host::Host::Params& params) {
 void Simulator::set_clock(uint64_t ms) {
     now_ = ms;
     uint32_t seconds = clock();
-    time_t t = seconds;
-    struct tm tm {};
-    localtime_r(&t, &tm);
+    struct tm tm = host::clock_fields(seconds);
     const std::pair<const char*, long long> fields[] = {
         {"system.CurDateTime", seconds}, {"system.Year", tm.tm_year + 1900},
         {"system.Month", tm.tm_mon + 1}, {"system.Day", tm.tm_mday},

@@ -11,9 +11,7 @@ std::string tag_value_text(const host::Tag& tag) {
 }
 
 std::string clock_text(uint32_t seconds) {
-    time_t t = seconds;
-    struct tm tm {};
-    localtime_r(&t, &tm);
+    struct tm tm = host::clock_fields(seconds);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
     return text;
