@@ -58,6 +58,11 @@ struct Case {
     bool holds;
 };
 
+// gtest would otherwise print a case as its raw bytes, padding included.
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.comparison << " against " << c.actual.readable();
+}
+
 const Case kCases[] = {
     // floats agree to the digits written
     {"13.9", Actual::floating(13.900001), true},

@@ -24,6 +24,11 @@ struct Invocation {
     const char* stderr_has;  // a piece of what standard error must show ("" for nothing)
 };
 
+// gtest would otherwise print an invocation as its raw bytes, padding included.
+void PrintTo(const Invocation& i, std::ostream* out) {
+    *out << i.name;
+}
+
 // Window 12 in automatic mode asks before it goes to manual mode (text5).
 #define AUTO "click main bmptext20\\nclick 12 text2\\nrun 1s\\n"
 // The duration dialog of a valve saves the parameters when it closes.
