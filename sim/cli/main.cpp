@@ -8,6 +8,7 @@
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "hmi_version.h"
@@ -367,12 +368,9 @@ bool add_tour(Settings& s) {
     return !s.scenarios.empty();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    // The simulated panel keeps its clock in UTC, so runs are the same everywhere.
-    setenv("TZ", "UTC", 1);
-    tzset();
+// The command line into the settings: an exit status when the run ends here (help,
+// version, bad usage), none when it goes on.
+std::optional<int> parse_command_line(int argc, char** argv, Settings& s) {
     CLI::App app{
         "hmisim: the operator panel on a desktop. Loads the script library as the panel does,\n"
         "shows its windows, runs its timers on a simulated clock and reports every tag write,\n"
@@ -387,7 +385,6 @@ int main(int argc, char** argv) {
         " -o e.svg\n"
         "Scenario commands: type help at the prompt.");
     app.set_version_flag("--version", "hmisim " HMI_VERSION);
-    Settings s;
     add_options(app, s);
     try {
         app.parse(argc, argv);
@@ -400,6 +397,41 @@ int main(int argc, char** argv) {
                      "then drives; it does not go with --tour, --check or -i\n";
         return 2;
     }
+    return std::nullopt;
+}
+
+// The panel's data and the library; false with a message when either cannot be loaded.
+bool load_panel(const Settings& s, Panel* panel, std::shared_ptr<const Library>* library) {
+    try {
+        *panel = Panel::load(s.panel_dir);
+        *library = Library::load(s.library_path);
+    } catch (const std::exception& e) {
+        std::cerr << "hmisim: " << e.what() << "\n";
+        return false;
+    }
+    return true;
+}
+
+// The panel at the prompt, with what runs before and after it.
+int run_prompt(const Panel& panel, const std::shared_ptr<const Library>& library,
+               const Options& options, Output& output, Around& around) {
+    Simulator sim(panel, library, options, std::ref(output));
+    around.before(sim);
+    sim.start();
+    int status = interactive(sim, output, around.history);
+    around.prompt = false;
+    around.after(sim);
+    return around.failures == 0 ? status : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The simulated panel keeps its clock in UTC, so runs are the same everywhere.
+    setenv("TZ", "UTC", 1);
+    tzset();
+    Settings s;
+    if (std::optional<int> status = parse_command_line(argc, argv, s)) return *status;
 
     bool interactive_mode = s.serve.empty() && (s.interactive || (!s.tour && s.scenarios.empty()));
     // A person at a terminal keeps parameters and history in the state folder; a
@@ -412,14 +444,7 @@ int main(int argc, char** argv) {
     Output output(s.out, stdout);
     Panel panel;
     std::shared_ptr<const Library> library;
-    try {
-        panel = Panel::load(s.panel_dir);
-        library = Library::load(s.library_path);
-    } catch (const std::exception& e) {
-        std::cerr << "hmisim: " << e.what() << "\n";
-        return 2;
-    }
-    if (!check_watch(s, panel)) return 2;
+    if (!load_panel(s, &panel, &library) || !check_watch(s, panel)) return 2;
     if (!s.serve.empty()) {
         return serve::serve_panel(s.serve, s.scenarios, panel, library, options, std::ref(output),
                                   [&] { warn_about_library(panel, *library, output); });
@@ -435,12 +460,5 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!s.scenarios.empty()) return run_scenarios(s, panel, library, options, output, around);
-
-    Simulator sim(panel, library, options, std::ref(output));
-    around.before(sim);
-    sim.start();
-    int status = interactive(sim, output, around.history);
-    around.prompt = false;
-    around.after(sim);
-    return around.failures == 0 ? status : 1;
+    return run_prompt(panel, library, options, output, around);
 }

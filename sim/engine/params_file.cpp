@@ -316,6 +316,63 @@ std::string format_params(const std::vector<ParamEntry>& entries) {
 }
 
 namespace {
+// The trailer "end COUNT crc32 0xHEX" on LINE, which starts at POS of TEXT, after COUNTED
+// entries: empty when it closes the file as a save writes it, else what is wrong (AT names
+// the line).
+std::string check_trailer(const std::string& text, size_t pos, const std::string& line,
+                          size_t counted, const std::string& at) {
+    size_t count = 0;
+    unsigned crc = 0;
+    char extra[2];
+    if (std::sscanf(line.c_str(), "end %zu crc32 0x%8x%1s", &count, &crc, extra) != 2) {
+        return at + "the trailer is not \"end COUNT crc32 0xHEX\"";
+    }
+    char canonical[64];
+    std::snprintf(canonical, sizeof canonical, "end %zu crc32 0x%08x", count, crc);
+    if (line != canonical) return at + "the trailer is not \"end COUNT crc32 0xHEX\"";
+    if (pos + line.size() + 1 != text.size()) return at + "text follows the trailer";
+    if (count != counted) {
+        return at + "the trailer counts " + std::to_string(count) + " entries, the file has " +
+               std::to_string(counted);
+    }
+    if (crc != crc32(text.data(), pos)) return "the checksum does not match the entries";
+    return {};
+}
+
+// One entry "NAME KIND VALUE" exactly as a save writes it: empty when it is one.
+std::string parse_entry(const std::string& line, const std::string& at, ParamEntry* e) {
+    // Room for any field of the line: a long name or text must not be cut short.
+    std::string name(line.size() + 1, '\0'), value(line.size() + 1, '\0');
+    char kind[16], extra[2];
+    if (std::sscanf(line.c_str(), "%s %15s %s %1s", name.data(), kind, value.data(), extra) != 3 ||
+        line != std::string(name.c_str()) + " " + kind + " " + value.c_str()) {
+        // Exactly as written: one space between the fields and nothing else, so that
+        // no byte of the line (after a NUL, say) goes unread.
+        return at + "expected: NAME KIND VALUE";
+    }
+    e->name = name.c_str();
+    if (e->name.size() > kNameLimit || std::any_of(e->name.begin(), e->name.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 || c == '\x7f';
+        })) {
+        return at + "a tag name is at most " + std::to_string(kNameLimit) +
+               " bytes without control characters, not " + quote(e->name);
+    }
+    auto k = host::parse_kind(kind);
+    if (!k) return at + "unknown kind " + quote(kind);
+    e->kind = *k;
+    value.resize(std::strlen(value.c_str()));
+    std::string error = parse_entry_value(e->kind, value, &e->value);
+    if (!error.empty() && !plain(value)) {
+        error = quote(value) + " is not a " + std::string(host::kind_name(e->kind)) + " value";
+    }
+    if (!error.empty()) return at + escape(e->name) + ": " + error;
+    // Only as a save writes it: "05", "0x5" or bytes after a text's end are not.
+    if (format_entry_value(*e) != value) {
+        return at + escape(e->name) + ": " + quote(value) + " is not written as a save writes it";
+    }
+    return {};
+}
+
 std::string parse_lines(const std::string& text, std::vector<ParamEntry>* entries) {
     if (text.compare(0, sizeof kHeader - 1, kHeader) != 0) {
         return "line 1 is not \"hmisim-params 1\"";
@@ -329,55 +386,10 @@ std::string parse_lines(const std::string& text, std::vector<ParamEntry>* entrie
         if (eol == std::string::npos) return "line " + std::to_string(number) + " is cut off";
         std::string line = text.substr(pos, eol - pos);
         std::string at = "line " + std::to_string(number) + ": ";
-        // Room for any field of the line: a long name or text must not be cut short.
-        std::string name(line.size() + 1, '\0'), value(line.size() + 1, '\0');
-        char kind[16], extra[2];
-        if (line.rfind("end ", 0) == 0) {
-            size_t count = 0;
-            unsigned crc = 0;
-            if (std::sscanf(line.c_str(), "end %zu crc32 0x%8x%1s", &count, &crc, extra) != 2) {
-                return at + "the trailer is not \"end COUNT crc32 0xHEX\"";
-            }
-            char canonical[64];
-            std::snprintf(canonical, sizeof canonical, "end %zu crc32 0x%08x", count, crc);
-            if (line != canonical) return at + "the trailer is not \"end COUNT crc32 0xHEX\"";
-            if (eol + 1 != text.size()) return at + "text follows the trailer";
-            if (count != entries->size()) {
-                return at + "the trailer counts " + std::to_string(count) +
-                       " entries, the file has " + std::to_string(entries->size());
-            }
-            if (crc != crc32(text.data(), pos)) return "the checksum does not match the entries";
-            return {};
-        }
-        if (std::sscanf(line.c_str(), "%s %15s %s %1s", name.data(), kind, value.data(), extra) !=
-                3 ||
-            line != std::string(name.c_str()) + " " + kind + " " + value.c_str()) {
-            // Exactly as written: one space between the fields and nothing else, so that
-            // no byte of the line (after a NUL, say) goes unread.
-            return at + "expected: NAME KIND VALUE";
-        }
+        if (line.rfind("end ", 0) == 0) return check_trailer(text, pos, line, entries->size(), at);
         ParamEntry e;
-        e.name = name.c_str();
-        if (e.name.size() > kNameLimit || std::any_of(e.name.begin(), e.name.end(), [](char c) {
-                return static_cast<unsigned char>(c) < 0x20 || c == '\x7f';
-            })) {
-            return at + "a tag name is at most " + std::to_string(kNameLimit) +
-                   " bytes without control characters, not " + quote(e.name);
-        }
-        auto k = host::parse_kind(kind);
-        if (!k) return at + "unknown kind " + quote(kind);
-        e.kind = *k;
-        value.resize(std::strlen(value.c_str()));
-        std::string error = parse_entry_value(e.kind, value, &e.value);
-        if (!error.empty() && !plain(value)) {
-            error = quote(value) + " is not a " + std::string(host::kind_name(e.kind)) + " value";
-        }
-        if (!error.empty()) return at + escape(e.name) + ": " + error;
-        // Only as a save writes it: "05", "0x5" or bytes after a text's end are not.
-        if (format_entry_value(e) != value) {
-            return at + escape(e.name) + ": " + quote(value) +
-                   " is not written as a save writes it";
-        }
+        std::string error = parse_entry(line, at, &e);
+        if (!error.empty()) return error;
         auto [first, added] = first_line.emplace(e.name, number);
         if (!added) {
             return at + escape(e.name) + " is listed twice (first on line " +

@@ -27,6 +27,28 @@ bool is_name(const std::string& s) {
     return true;
 }
 
+// A field of a request's body as a scenario word takes it: a text, or a number as JSON
+// writes it; false when the field is missing or is neither.
+bool field_text(const json& body, const char* key, std::string* out) {
+    if (!body.contains(key)) return false;
+    const json& v = body[key];
+    if (v.is_string()) {
+        *out = v.get<std::string>();
+    } else if (v.is_number()) {
+        *out = v.dump();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// A field that must be a name: empty when it is one, else what is wrong with it.
+std::string field_name(const json& body, const char* key, std::string* out) {
+    if (!field_text(body, key, out)) return std::string("the body needs \"") + key + "\" (a name)";
+    if (!is_name(*out)) return std::string("\"") + key + "\": '" + *out + "' is not a name";
+    return "";
+}
+
 std::string number_text(double v) {
     char buffer[32];
     auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
@@ -437,36 +459,7 @@ Reply Session::scenario_text(const std::vector<std::string>& expect_tags) {
 }
 
 Reply Session::do_action(const std::string& action, const json& body) {
-    auto text_of = [&](const char* key, std::string* out) {
-        if (!body.contains(key)) return false;
-        const json& v = body[key];
-        if (v.is_string()) {
-            *out = v.get<std::string>();
-        } else if (v.is_number()) {
-            *out = v.dump();
-        } else {
-            return false;
-        }
-        return true;
-    };
-    auto name_of = [&](const char* key, std::string* out) -> std::optional<Reply> {
-        if (!text_of(key, out)) {
-            return refused(400, std::string("the body needs \"") + key + "\" (a name)");
-        }
-        if (!is_name(*out)) {
-            return refused(400, std::string("\"") + key + "\": '" + *out + "' is not a name");
-        }
-        return std::nullopt;
-    };
-
-    if (action == "pause") {
-        if (running_) {
-            running_.reset();
-            set_still();
-            publish_status();
-        }
-        return done();
-    }
+    if (action == "pause") return do_pause();
     if (action == "answer") return do_answer(body);
     if (dialog_) {
         std::string what = dialog_->input ? "the input dialog of " + dialog_->input->tag
@@ -476,51 +469,63 @@ Reply Session::do_action(const std::string& action, const json& body) {
     if (action == "run") return do_run(body);
     if (action == "step") return do_step();
     if (action == "click") {
-        std::string window, widget;
-        if (auto bad = name_of("window", &window)) return *bad;
-        if (auto bad = name_of("widget", &widget)) return *bad;
+        std::string window, widget, bad = field_name(body, "window", &window);
+        if (bad.empty()) bad = field_name(body, "widget", &widget);
+        if (!bad.empty()) return refused(400, bad);
         return perform("click " + window + " " + widget);
     }
     if (action == "show" || action == "hide") {
-        std::string window;
-        if (auto bad = name_of("window", &window)) return *bad;
+        std::string window, bad = field_name(body, "window", &window);
+        if (!bad.empty()) return refused(400, bad);
         return perform(action + " " + window);
     }
-    if (action == "set") {
-        std::string tag, value;
-        if (auto bad = name_of("tag", &tag)) return *bad;
-        if (!text_of("value", &value)) {
-            return refused(400, "the body needs \"value\" (a text or a number)");
-        }
-        const host::Tag* t = adaptor_->sim().host().tags().find(tag);
-        if (t == nullptr) return refused(400, "no tag '" + tag + "'");
-        for (unsigned char c : value) {
-            if (c < ' ' || c == 0x7F)
-                return refused(400, tag + ": a value has no control characters");
-        }
-        if (t->def->kind == host::Kind::Text) {
-            if (value.find('"') != std::string::npos) {
-                return refused(400, tag + ": a text with a double quote cannot be set");
-            }
-            return perform("set " + tag + " \"" + value + "\"");
-        }
-        if (!is_name(value)) return refused(400, tag + ": '" + value + "' is not a number");
-        return perform("set " + tag + " " + value);
-    }
-    if (action == "clock") {
-        std::string clock;
-        if (!text_of("clock", &clock)) {
-            return refused(400, "the body needs \"clock\": \"YYYY-MM-DD HH:MM:SS\"");
-        }
-        for (char c : clock) {
-            if (!std::isdigit(static_cast<unsigned char>(c)) && c != '-' && c != ':' && c != ' ' &&
-                c != 'T') {
-                return refused(400, "'" + clock + "' is not a time YYYY-MM-DD HH:MM:SS");
-            }
-        }
-        return perform("clock " + clock);
-    }
+    if (action == "set") return do_set(body);
+    if (action == "clock") return do_clock(body);
     return refused(404, "no action '" + action + "'");
+}
+
+Reply Session::do_pause() {
+    if (running_) {
+        running_.reset();
+        set_still();
+        publish_status();
+    }
+    return done();
+}
+
+Reply Session::do_set(const json& body) {
+    std::string tag, value, bad = field_name(body, "tag", &tag);
+    if (!bad.empty()) return refused(400, bad);
+    if (!field_text(body, "value", &value)) {
+        return refused(400, "the body needs \"value\" (a text or a number)");
+    }
+    const host::Tag* t = adaptor_->sim().host().tags().find(tag);
+    if (t == nullptr) return refused(400, "no tag '" + tag + "'");
+    for (unsigned char c : value) {
+        if (c < ' ' || c == 0x7F) return refused(400, tag + ": a value has no control characters");
+    }
+    if (t->def->kind == host::Kind::Text) {
+        if (value.find('"') != std::string::npos) {
+            return refused(400, tag + ": a text with a double quote cannot be set");
+        }
+        return perform("set " + tag + " \"" + value + "\"");
+    }
+    if (!is_name(value)) return refused(400, tag + ": '" + value + "' is not a number");
+    return perform("set " + tag + " " + value);
+}
+
+Reply Session::do_clock(const json& body) {
+    std::string clock;
+    if (!field_text(body, "clock", &clock)) {
+        return refused(400, "the body needs \"clock\": \"YYYY-MM-DD HH:MM:SS\"");
+    }
+    for (char c : clock) {
+        if (!std::isdigit(static_cast<unsigned char>(c)) && c != '-' && c != ':' && c != ' ' &&
+            c != 'T') {
+            return refused(400, "'" + clock + "' is not a time YYYY-MM-DD HH:MM:SS");
+        }
+    }
+    return perform("clock " + clock);
 }
 
 Reply Session::do_run(const json& body) {

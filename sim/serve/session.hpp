@@ -116,6 +116,9 @@ class Session {
     Reply do_step();
     Reply do_answer(const nlohmann::json& body);
     Reply do_action(const std::string& action, const nlohmann::json& body);
+    Reply do_pause();
+    Reply do_set(const nlohmann::json& body);
+    Reply do_clock(const nlohmann::json& body);
     nlohmann::json status_json();
     nlohmann::json dialog_json() const;
     nlohmann::json state_json();
