@@ -8,11 +8,6 @@
 namespace hmi::host {
 
 namespace {
-std::string real_text(double d) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.10g", d);
-    return buffer;
-}
 
 std::string float_text(float f) {
     char buffer[32];
@@ -21,6 +16,12 @@ std::string float_text(float f) {
 }
 
 }  // namespace
+
+std::string real_text(double d) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.10g", d);
+    return buffer;
+}
 
 struct tm clock_fields(int64_t seconds) {
     // From the days since 1970 to the civil date, in 64 bits: the C library's time_t is

@@ -152,6 +152,8 @@ std::string msgbox_answer_text(int64_t answer);
 
 // One line of the readable trace, without the time and the indent.
 std::string describe(const Event& event, Naming naming = Naming::WithTag);
+// A real number as every output writes it: up to ten significant digits ("13.9", "1e+20").
+std::string real_text(double d);
 // "hh:mm:ss.mmm" of simulated time.
 std::string format_time(uint64_t ms);
 // The panel's clock (seconds since 1970, UTC) as date and time fields, right up to the

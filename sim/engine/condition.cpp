@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "host/event.hpp"
+
 namespace hmi::sim {
 namespace {
 
@@ -187,11 +189,7 @@ bool Comparison::holds(const Actual& actual) const {
 std::string Comparison::readable() const {
     std::string shown = numeric ? value : "\"" + value + "\"";
     std::string out = std::string(op_word(op)) + " " + shown;
-    if (op == Op::Near) {
-        char buffer[40];
-        std::snprintf(buffer, sizeof buffer, "%.10g", tolerance);
-        out += " \xc2\xb1 " + std::string(buffer);
-    }
+    if (op == Op::Near) out += " \xc2\xb1 " + host::real_text(tolerance);
     return out;
 }
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "host/event.hpp"
+
 namespace hmi::sim {
 namespace {
 
@@ -12,12 +14,6 @@ constexpr double kLeft = 80, kRight = 780, kTop = 50, kBottom = 390;  // the plo
 constexpr const char* kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
                                     "#9467bd", "#8c564b", "#e377c2", "#17becf"};
 constexpr size_t kColourCount = sizeof kColours / sizeof kColours[0];
-
-std::string number(double v) {
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.10g", v);
-    return buffer;
-}
 
 // A coordinate of the picture: two decimals are finer than any screen.
 std::string coord(double v) {
@@ -95,11 +91,12 @@ struct Canvas {
            double bottom)
         : x0(left), x1(right), y0(bottom), y1(top), x(xa), y(ya) {
         out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-        out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + number(kWidth) +
-               "\" height=\"" + number(kHeight) + "\" viewBox=\"0 0 " + number(kWidth) + " " +
-               number(kHeight) + "\" font-family=\"sans-serif\" font-size=\"12\">\n";
+        out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + host::real_text(kWidth) +
+               "\" height=\"" + host::real_text(kHeight) + "\" viewBox=\"0 0 " +
+               host::real_text(kWidth) + " " + host::real_text(kHeight) +
+               "\" font-family=\"sans-serif\" font-size=\"12\">\n";
         out += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-        out += "<text x=\"" + number(kWidth / 2) +
+        out += "<text x=\"" + host::real_text(kWidth / 2) +
                "\" y=\"24\" text-anchor=\"middle\" font-size=\"15\">" + escaped(title) +
                "</text>\n";
     }
@@ -250,7 +247,7 @@ std::string plot_csv(const PlotTable& table) {
     out += "\n";
     for (const PlotTable::Row& row : table.rows()) {
         out += std::to_string(row.ms);
-        for (double v : row.values) out += "," + number(v);
+        for (double v : row.values) out += "," + host::real_text(v);
         out += "\n";
     }
     return out;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/event.hpp"
+
 namespace hmi::sim {
 
 std::optional<ScenarioRecorder> ScenarioRecorder::open(const std::string& path,
@@ -28,9 +30,7 @@ void ScenarioRecorder::answered_msgbox(int answer) {
 }
 
 void ScenarioRecorder::answered_input(std::optional<double> value) {
-    char buffer[32] = "cancel";
-    if (value) std::snprintf(buffer, sizeof buffer, "%.10g", *value);
-    input_.push_back(buffer);
+    input_.push_back(value ? host::real_text(*value) : "cancel");
 }
 
 bool ScenarioRecorder::end_command() {

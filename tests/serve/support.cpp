@@ -32,16 +32,4 @@ std::string TraceText::take() {
     return out;
 }
 
-TempDir::TempDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "hmiserve-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    path = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-}
-
 }  // namespace hmi::sim::serve::test

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sim/serve/session.hpp"
+#include "tests/support/temp_dir.hpp"
 
 namespace hmi::sim::serve::test {
 
@@ -23,12 +24,6 @@ class TraceText {
     std::string text_;
 };
 
-struct TempDir {
-    std::string path;
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-};
+using hmi::test::TempDir;
 
 }  // namespace hmi::sim::serve::test

@@ -23,15 +23,4 @@ Panel make_panel(const std::string& tags, const std::string& windows) {
     return Panel::parse(host::Catalogue::parse(tags, "tags"), windows, "windows");
 }
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "hmisim-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    path = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-}
-
 }  // namespace hmi::sim::test

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sim/engine/scenario.hpp"
+#include "tests/support/temp_dir.hpp"
 
 namespace hmi::sim::test {
 
@@ -39,13 +40,6 @@ const std::shared_ptr<const Library>& real_library();
 // A small panel: a catalogue and windows file from text.
 Panel make_panel(const std::string& tags, const std::string& windows);
 
-// The directory of a fresh temporary folder, removed with the object.
-struct TempDir {
-    std::string path;
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-};
+using hmi::test::TempDir;
 
 }  // namespace hmi::sim::test
