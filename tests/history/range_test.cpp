@@ -16,8 +16,7 @@ void use_zone(const char* zone) {
     tzset();
 }
 
-// The host's current time for a local date in the zone in use.
-uint32_t at(const Date& d) {
+struct tm fields_of(const Date& d) {
     struct tm t = {};
     t.tm_year = d.year - 1900;
     t.tm_mon = d.month - 1;
@@ -25,19 +24,19 @@ uint32_t at(const Date& d) {
     t.tm_hour = d.hour;
     t.tm_min = d.minute;
     t.tm_sec = d.second;
+    return t;
+}
+
+// The host's current time for a local date in the zone in use.
+uint32_t at(const Date& d) {
+    struct tm t = fields_of(d);
     t.tm_isdst = -1;
     return static_cast<uint32_t>(mktime(&t));
 }
 
 // The host's current time for a date in universal time.
 uint32_t utc(const Date& d) {
-    struct tm t = {};
-    t.tm_year = d.year - 1900;
-    t.tm_mon = d.month - 1;
-    t.tm_mday = d.day;
-    t.tm_hour = d.hour;
-    t.tm_min = d.minute;
-    t.tm_sec = d.second;
+    struct tm t = fields_of(d);
     return static_cast<uint32_t>(timegm(&t));
 }
 
