@@ -46,14 +46,14 @@ struct tm clock_fields(int64_t seconds) {
     return tm;
 }
 
-namespace {
-
 std::string clock_text(int64_t seconds) {
     struct tm tm = clock_fields(seconds);
     char when[32];
     std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &tm);
     return when;
 }
+
+namespace {
 
 // The length of the UTF-8 sequence at text[i], or 0 when it is not one.
 size_t utf8_length(std::string_view text, size_t i) {
@@ -205,38 +205,34 @@ void append_json_string(std::string& out, std::string_view text) {
 
 // ---- events ----
 
+namespace {
+// Each event type's name in the JSON lines, and what it is about; in the order of EventType.
+struct TypeRow {
+    const char* name;
+    Topic topic;
+};
+constexpr TypeRow kTypes[] = {
+    {"write", Topic::Write},   {"read", Topic::Read},        {"poll", Topic::Poll},
+    {"window", Topic::Window}, {"msgbox", Topic::Dialog},    {"input", Topic::Dialog},
+    {"param", Topic::Param},   {"lookup", Topic::Param},     {"format", Topic::Format},
+    {"start", Topic::Panel},   {"scenario", Topic::Panel},   {"click", Topic::Panel},
+    {"timer", Topic::Panel},   {"open", Topic::Panel},       {"close", Topic::Panel},
+    {"set", Topic::Panel},     {"show", Topic::Panel},       {"hide", Topic::Panel},
+    {"touch", Topic::Panel},   {"clock", Topic::Panel},      {"answer", Topic::Panel},
+    {"restart", Topic::Panel}, {"wait", Topic::Panel},       {"prop", Topic::Panel},
+    {"print", Topic::Panel},   {"prop_value", Topic::Panel}, {"say", Topic::Panel},
+    {"expect", Topic::Panel},  {"error", Topic::Panel},      {"warning", Topic::Panel},
+    {"info", Topic::Panel},    {"summary", Topic::Panel},
+};
+static_assert(sizeof kTypes / sizeof kTypes[0] == static_cast<size_t>(EventType::Summary) + 1);
+}  // namespace
+
 const char* type_name(EventType type) {
-    static const char* const kNames[] = {
-        "write",  "read",       "poll",     "window", "msgbox", "input",   "param", "lookup",
-        "format", "start",      "scenario", "click",  "timer",  "open",    "close", "set",
-        "show",   "hide",       "touch",    "clock",  "answer", "restart", "wait",  "prop",
-        "print",  "prop_value", "say",      "expect", "error",  "warning", "info",  "summary",
-    };
-    static_assert(sizeof kNames / sizeof kNames[0] == static_cast<size_t>(EventType::Summary) + 1);
-    return kNames[static_cast<size_t>(type)];
+    return kTypes[static_cast<size_t>(type)].name;
 }
 
 Topic topic_of(EventType type) {
-    switch (type) {
-        case EventType::Write:
-            return Topic::Write;
-        case EventType::Read:
-            return Topic::Read;
-        case EventType::Poll:
-            return Topic::Poll;
-        case EventType::Window:
-            return Topic::Window;
-        case EventType::MsgBox:
-        case EventType::Input:
-            return Topic::Dialog;
-        case EventType::Param:
-        case EventType::Lookup:
-            return Topic::Param;
-        case EventType::Format:
-            return Topic::Format;
-        default:
-            return Topic::Panel;
-    }
+    return kTypes[static_cast<size_t>(type)].topic;
 }
 
 const Value* Event::find(std::string_view key) const {
@@ -333,12 +329,11 @@ std::string msgbox_style_text(int64_t style) {
                                                 : nullptr,
                  "style ", style);
 }
+const char* msgbox_answer_word(int64_t answer) {
+    return answer == 6 ? "yes" : answer == 7 ? "no" : answer == 1 ? "OK" : nullptr;
+}
 std::string msgbox_answer_text(int64_t answer) {
-    return named(answer == 6   ? "yes"
-                 : answer == 7 ? "no"
-                 : answer == 1 ? "OK"
-                               : nullptr,
-                 "", answer);
+    return named(msgbox_answer_word(answer), "", answer);
 }
 
 namespace {

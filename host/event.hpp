@@ -42,7 +42,6 @@ class Value {
     static Value list(std::vector<Value> items);
 
     Type type() const { return type_; }
-    bool is_none() const { return type_ == Type::None; }
     int64_t as_integer() const { return integer_; }
     double as_real() const { return real_; }
     const std::string& as_text() const { return text_; }
@@ -149,6 +148,8 @@ enum class Naming : uint8_t {
 // "question (style 2)", "yes (6)".
 std::string msgbox_style_text(int64_t style);
 std::string msgbox_answer_text(int64_t answer);
+// "yes", "no" or "OK" for the answers a message box offers; null for any other.
+const char* msgbox_answer_word(int64_t answer);
 
 // One line of the readable trace, without the time and the indent.
 std::string describe(const Event& event, Naming naming = Naming::WithTag);
@@ -159,6 +160,8 @@ std::string format_time(uint64_t ms);
 // The panel's clock (seconds since 1970, UTC) as date and time fields, right up to the
 // clock's end in 2106 on every target.
 struct tm clock_fields(int64_t seconds);
+// The panel's clock as "YYYY-MM-DD HH:MM:SS".
+std::string clock_text(int64_t seconds);
 // The whole line: time, indent by depth, text; info lines are the text alone.
 std::string format_line(const Event& event);
 // One JSON object: time_ms, time, depth, type, trace (the readable line) and every field.

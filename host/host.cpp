@@ -66,11 +66,13 @@ std::string Host::trace(unsigned topics) const {
 
 Tag* Host::resolve(const char* name, const char* what) {
     Tag* tag = name == nullptr ? nullptr : tags_.find(name);
-    if (tag == nullptr) {
-        ++unknown_[std::string(what) + " " + (name ? name : "(null)")];
-        ++unknown_uses_;
-    }
+    if (tag == nullptr) note_unknown(what, name);
     return tag;
+}
+
+void Host::note_unknown(const char* what, const char* name) {
+    ++unknown_[std::string(what) + " " + (name ? name : "(null)")];
+    ++unknown_uses_;
 }
 
 void Host::mark_written(const Tag& tag) {
@@ -148,8 +150,7 @@ void* Host::get_value_by_slot(const char* name, void** slot) {
         record(EventType::Poll, {{"name", name_of(name)}, {"known", Value::boolean(index >= 0)}});
     }
     if (index < 0) {
-        ++unknown_[std::string("poll ") + name];
-        ++unknown_uses_;
+        note_unknown("poll", name);
         std::memset(unknown_value_, 0, sizeof unknown_value_);
         return unknown_value_;
     }
@@ -174,8 +175,12 @@ std::vector<int> Host::msgbox_answers(int style) {
 }
 
 std::string Host::msgbox_answer_names(int style) {
-    if (style == 0) return "1 (OK)";
-    return "6 (yes) or 7 (no)";
+    std::string names;
+    for (int answer : msgbox_answers(style)) {
+        names += (names.empty() ? "" : " or ") + std::to_string(answer) + " (" +
+                 msgbox_answer_word(answer) + ")";
+    }
+    return names;  // "6 (yes) or 7 (no)"
 }
 
 int Host::message_box(const char* title, const char* text, int style) {

@@ -124,6 +124,8 @@ class Host {
   private:
     void record(EventType type, std::vector<Field> fields);
     Tag* resolve(const char* name, const char* what);
+    // Counts a use of a name that no tag has, once per kind of use and name.
+    void note_unknown(const char* what, const char* name);
 
     TagStore tags_;
     std::vector<Event> events_;

@@ -120,19 +120,16 @@ void LineErrors::add(int line, const std::string& message) {
     }
 }
 
-std::vector<std::string> LineErrors::messages() const {
-    std::vector<std::string> out;
-    for (const Entry& e : listed_) {
-        out.push_back(origin_ + ":" + std::to_string(e.line) + ": " + e.message);
-    }
-    if (unlisted() > 0)
-        out.push_back(origin_ + ": ... and " + std::to_string(unlisted()) + " more");
-    return out;
-}
-
 std::string LineErrors::joined() const {
     std::string out;
-    for (const std::string& m : messages()) out += (out.empty() ? "" : "\n") + m;
+    for (const Entry& e : listed_) {
+        out +=
+            (out.empty() ? "" : "\n") + origin_ + ":" + std::to_string(e.line) + ": " + e.message;
+    }
+    if (unlisted() > 0) {
+        out += (out.empty() ? "" : "\n") + origin_ + ": ... and " + std::to_string(unlisted()) +
+               " more";
+    }
     return out;
 }
 

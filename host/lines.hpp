@@ -42,9 +42,8 @@ class LineErrors {
     };
     const std::vector<Entry>& listed() const { return listed_; }
     int unlisted() const { return count_ > kMostListedErrors ? count_ - kMostListedErrors : 0; }
-    // The listed errors, then "... and N more" when there were more.
-    std::vector<std::string> messages() const;
-    std::string joined() const;  // the messages, one a line
+    // The listed errors, one a line, then "... and N more" when there were more.
+    std::string joined() const;
 
   private:
     std::string origin_;

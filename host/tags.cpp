@@ -132,32 +132,9 @@ std::string store_number(Kind kind, double number, unsigned char* out) {
 }
 
 std::string format_value(Kind kind, const unsigned char* value) {
-    auto as = [value](auto v) {
-        std::memcpy(&v, value, sizeof v);
-        return v;
-    };
-    switch (kind) {
-        case Kind::U8:
-            return std::to_string(as(uint8_t{}));
-        case Kind::U16:
-            return std::to_string(as(uint16_t{}));
-        case Kind::I16:
-            return std::to_string(as(int16_t{}));
-        case Kind::U32:
-            return std::to_string(as(uint32_t{}));
-        case Kind::I32:
-            return std::to_string(as(int32_t{}));
-        case Kind::F32: {
-            char buffer[32];
-            auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, as(float{}));
-            return std::string(buffer, end);
-        }
-        case Kind::Text: {
-            const char* text = reinterpret_cast<const char*>(value);
-            return "\"" + std::string(text, strnlen(text, kTextTagSize)) + "\"";
-        }
-    }
-    return {};
+    if (kind != Kind::Text) return typed_value(kind, value).readable();
+    const char* text = reinterpret_cast<const char*>(value);
+    return "\"" + std::string(text, strnlen(text, kTextTagSize)) + "\"";  // GBK, as stored
 }
 
 Value typed_value(Kind kind, const unsigned char* value) {
