@@ -491,19 +491,6 @@ std::string hidden_note(Simulator& sim, SimulatorProbe& probe, const Condition& 
     if (!probe.find_prop(cond.names, &window, &row, &error) || sim.shown(window)) return {};
     return " (window not shown)";
 }
-// 7400 as "7s400ms", as a duration is written.
-std::string duration_text(uint64_t ms) {
-    if (ms == 0) return "0ms";
-    std::string out;
-    for (auto [unit, size] : {std::pair{"h", 3600000ull}, std::pair{"m", 60000ull},
-                              std::pair{"s", 1000ull}, std::pair{"ms", 1ull}}) {
-        if (ms >= size) {
-            out += std::to_string(ms / size) + unit;
-            ms %= size;
-        }
-    }
-    return out;
-}
 bool run_until(const Runner& r) {
     SimulatorProbe probe(r.sim, r.panel().labels);
     const Condition& cond = *r.c.condition;

@@ -35,6 +35,19 @@ bool parse_duration(std::string_view text, uint64_t* ms) {
     return true;
 }
 
+std::string duration_text(uint64_t ms) {
+    if (ms == 0) return "0ms";
+    std::string out;
+    for (auto [unit, size] : {std::pair{"h", 3600000ull}, std::pair{"m", 60000ull},
+                              std::pair{"s", 1000ull}, std::pair{"ms", 1ull}}) {
+        if (ms >= size) {
+            out += std::to_string(ms / size) + unit;
+            ms %= size;
+        }
+    }
+    return out;
+}
+
 bool parse_clock(std::string_view text, uint32_t* seconds) {
     // Digits and the separators only: no signs, no blanks inside a number.
     int fields[6] = {};

@@ -121,6 +121,8 @@ ScenarioResult run_scenario(std::string_view text, const std::string& origin, Si
 
 // "10s", "500ms", "1m30s", "2h": false if it is none.
 bool parse_duration(std::string_view text, uint64_t* ms);
+// 7400 as "7s400ms", as parse_duration reads it; 0 as "0ms".
+std::string duration_text(uint64_t ms);
 // "2026-01-01 08:00:00" (or with a T) in the panel's clock (the process's local time,
 // which the simulator keeps in UTC), from 1970-01-01 00:00:00 to 2106-02-07 06:28:15, the
 // seconds a u32 holds: false if it is none (a sign or a blank in a number included).

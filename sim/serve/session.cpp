@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "host/lines.hpp"
 #include "sim/serve/state.hpp"
 
 namespace hmi::sim::serve {
@@ -55,50 +56,17 @@ std::string number_text(double v) {
     return std::string(buffer, end);
 }
 
-const char* answer_label(int answer) {
-    switch (answer) {
-        case 1:
-            return "OK";
-        case 6:
-            return "yes";
-        case 7:
-            return "no";
-    }
-    return "?";
-}
-
-std::vector<int> offered_answers(int style) {
-    if (style == 0) return {1};
-    return {6, 7};
-}
 }  // namespace
 
 // ---- the recording ----
 
-std::string duration_text(uint64_t ms) {
-    std::string out;
-    const std::pair<uint64_t, const char*> units[] = {
-        {3600000, "h"}, {60000, "m"}, {1000, "s"}, {1, "ms"}};
-    for (const auto& [size, name] : units) {
-        if (ms >= size) {
-            out += std::to_string(ms / size) + name;
-            ms %= size;
-        }
-    }
-    return out.empty() ? "0ms" : out;
-}
-
 void Recording::scenario(const std::string& origin, const std::string& text) {
     lines_.push_back("# ---- " + origin);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines_.push_back(line);
-        start = end + 1;
-    }
+    host::LineErrors none(origin);  // a scenario is recorded only when it had no bad line
+    host::for_each_line(text, none, [this](int, std::string_view line) {
+        lines_.emplace_back(line);
+        return std::string();
+    });
     lines_.push_back("# ---- from the browser");
 }
 
@@ -148,12 +116,30 @@ Session::~Session() {
     stop();
 }
 
-bool Session::is_action(const std::string& name) {
-    for (const char* a :
-         {"click", "set", "show", "hide", "run", "pause", "step", "answer", "clock"}) {
-        if (name == a) return true;
+// The browser's actions: each with its handler, and whether it may be done while a
+// script's dialog waits for its answer.
+struct Session::ActionRow {
+    const char* name;
+    bool during_dialog;
+    Reply (Session::*run)(const json& body);
+};
+
+const Session::ActionRow* Session::find_action(const std::string& name) {
+    static constexpr ActionRow kActions[] = {
+        {"click", false, &Session::do_click}, {"set", false, &Session::do_set},
+        {"show", false, &Session::do_show},   {"hide", false, &Session::do_hide},
+        {"run", false, &Session::do_run},     {"pause", true, &Session::do_pause},
+        {"step", false, &Session::do_step},   {"answer", true, &Session::do_answer},
+        {"clock", false, &Session::do_clock},
+    };
+    for (const ActionRow& row : kActions) {
+        if (name == row.name) return &row;
     }
-    return false;
+    return nullptr;
+}
+
+bool Session::is_action(const std::string& name) {
+    return find_action(name) != nullptr;
 }
 
 void Session::start(std::vector<std::string> scenario_files) {
@@ -349,8 +335,8 @@ json Session::dialog_json() const {
     }
     const MsgBoxRequest& box = dialog_->msgbox;
     json answers = json::array();
-    for (int a : offered_answers(box.style)) {
-        answers.push_back({{"answer", a}, {"label", answer_label(a)}});
+    for (int a : host::Host::msgbox_answers(box.style)) {
+        answers.push_back({{"answer", a}, {"label", host::msgbox_answer_word(a)}});
     }
     return {{"kind", "msgbox"},
             {"title", box.title},
@@ -367,7 +353,7 @@ json Session::status_json() {
                    {"until_ms", running_->until ? json(*running_->until) : json(nullptr)}};
     }
     return {{"time_ms", sim.now()}, {"time", format_time(sim.now())},
-            {"clock", sim.clock()}, {"clock_text", clock_text(sim.clock())},
+            {"clock", sim.clock()}, {"clock_text", host::clock_text(sim.clock())},
             {"running", running},   {"dialog", dialog_json()},
             {"seq", feed_.last()}};
 }
@@ -451,7 +437,8 @@ Reply Session::scenario_text(const std::vector<std::string>& expect_tags) {
         std::string text = recording_.text(lines, open);
         // Options that change what a replay does go with it.
         std::string options;
-        if (options_.start_time) options += " --start \"" + clock_text(*options_.start_time) + "\"";
+        if (options_.start_time)
+            options += " --start \"" + host::clock_text(*options_.start_time) + "\"";
         if (options_.seed != 1) options += " --seed " + std::to_string(options_.seed);
         if (!options.empty()) text = "# Replay with these options:" + options + "\n" + text;
         return Reply{200, {{"scenario", text}}};
@@ -459,32 +446,37 @@ Reply Session::scenario_text(const std::vector<std::string>& expect_tags) {
 }
 
 Reply Session::do_action(const std::string& action, const json& body) {
-    if (action == "pause") return do_pause();
-    if (action == "answer") return do_answer(body);
-    if (dialog_) {
+    const ActionRow& row = *find_action(action);  // act() took only known actions
+    if (dialog_ && !row.during_dialog) {
         std::string what = dialog_->input ? "the input dialog of " + dialog_->input->tag
                                           : "the message box \"" + dialog_->msgbox.title + "\"";
         return refused(409, what + " waits for an answer (POST /api/answer)");
     }
-    if (action == "run") return do_run(body);
-    if (action == "step") return do_step();
-    if (action == "click") {
-        std::string window, widget, bad = field_name(body, "window", &window);
-        if (bad.empty()) bad = field_name(body, "widget", &widget);
-        if (!bad.empty()) return refused(400, bad);
-        return perform("click " + window + " " + widget);
-    }
-    if (action == "show" || action == "hide") {
-        std::string window, bad = field_name(body, "window", &window);
-        if (!bad.empty()) return refused(400, bad);
-        return perform(action + " " + window);
-    }
-    if (action == "set") return do_set(body);
-    if (action == "clock") return do_clock(body);
-    return refused(404, "no action '" + action + "'");
+    return (this->*row.run)(body);
 }
 
-Reply Session::do_pause() {
+Reply Session::do_click(const json& body) {
+    std::string window, widget, bad = field_name(body, "window", &window);
+    if (bad.empty()) bad = field_name(body, "widget", &widget);
+    if (!bad.empty()) return refused(400, bad);
+    return perform("click " + window + " " + widget);
+}
+
+Reply Session::do_show(const json& body) {
+    return show_or_hide("show", body);
+}
+
+Reply Session::do_hide(const json& body) {
+    return show_or_hide("hide", body);
+}
+
+Reply Session::show_or_hide(const std::string& action, const json& body) {
+    std::string window, bad = field_name(body, "window", &window);
+    if (!bad.empty()) return refused(400, bad);
+    return perform(action + " " + window);
+}
+
+Reply Session::do_pause(const json&) {
     if (running_) {
         running_.reset();
         set_still();
@@ -563,7 +555,7 @@ Reply Session::do_run(const json& body) {
     return done();
 }
 
-Reply Session::do_step() {
+Reply Session::do_step(const json&) {
     if (running_) return refused(409, "time is running: pause it first");
     recording_.begin();
     ticked_ = false;
@@ -582,10 +574,11 @@ Reply Session::do_answer(const json& body) {
     if (!dialog_ || dialog_->answer) return refused(409, "no dialog waits for an answer");
     if (!dialog_->input) {
         const json& a = body.contains("answer") ? body["answer"] : json();
-        std::vector<int> offered = offered_answers(dialog_->msgbox.style);
+        std::vector<int> offered = host::Host::msgbox_answers(dialog_->msgbox.style);
         std::string list;
         for (int o : offered) {
-            list += (list.empty() ? "" : ", ") + std::to_string(o) + " (" + answer_label(o) + ")";
+            list += (list.empty() ? "" : ", ") + std::to_string(o) + " (" +
+                    host::msgbox_answer_word(o) + ")";
         }
         if (!a.is_number_integer() ||
             std::find(offered.begin(), offered.end(), a.get<int>()) == offered.end()) {

@@ -55,9 +55,6 @@ class Recording {
     size_t actions_ = 0;
 };
 
-// "1h2m3s400ms" as the scenario's run command reads it.
-std::string duration_text(uint64_t ms);
-
 class Session {
   public:
     Session(const Panel& panel, std::shared_ptr<const Library> library, Options options,
@@ -112,12 +109,19 @@ class Session {
     Reply done();
     Reply refused(int status, const std::string& message);
     Reply perform(const std::string& line);
-    Reply do_run(const nlohmann::json& body);
-    Reply do_step();
-    Reply do_answer(const nlohmann::json& body);
+    // The actions, each taking the request's body.
+    struct ActionRow;
+    static const ActionRow* find_action(const std::string& name);
     Reply do_action(const std::string& action, const nlohmann::json& body);
-    Reply do_pause();
+    Reply do_click(const nlohmann::json& body);
+    Reply do_show(const nlohmann::json& body);
+    Reply do_hide(const nlohmann::json& body);
+    Reply show_or_hide(const std::string& action, const nlohmann::json& body);
     Reply do_set(const nlohmann::json& body);
+    Reply do_run(const nlohmann::json& body);
+    Reply do_pause(const nlohmann::json& body);
+    Reply do_step(const nlohmann::json& body);
+    Reply do_answer(const nlohmann::json& body);
     Reply do_clock(const nlohmann::json& body);
     nlohmann::json status_json();
     nlohmann::json dialog_json() const;

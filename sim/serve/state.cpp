@@ -1,20 +1,11 @@
 #include "sim/serve/state.hpp"
 
-#include <ctime>
-
 #include "host/gbk.hpp"
 
 namespace hmi::sim::serve {
 
 std::string tag_value_text(const host::Tag& tag) {
     return host::gbk_to_utf8(host::format_value(tag.def->kind, tag.value));
-}
-
-std::string clock_text(uint32_t seconds) {
-    struct tm tm = host::clock_fields(seconds);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
-    return text;
 }
 
 namespace {

@@ -12,7 +12,5 @@ nlohmann::json windows_json(Simulator& sim);
 nlohmann::json tags_json(Simulator& sim);
 // A tag's value as the readable trace writes it (texts quoted, UTF-8).
 std::string tag_value_text(const host::Tag& tag);
-// "YYYY-MM-DD HH:MM:SS" of the panel's clock.
-std::string clock_text(uint32_t seconds);
 
 }  // namespace hmi::sim::serve

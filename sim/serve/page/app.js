@@ -15,7 +15,6 @@ const el = (tag, attrs = {}, ...children) => {
 };
 
 const page = {
-  state: null,
   handlersOf: new Map(),   // window name -> its handler keys' window name
   propCells: new Map(),    // handler key -> the value element
   tagRows: new Map(),      // tag name -> row
@@ -436,7 +435,6 @@ function render(state) {
   // A reply or fetch that left the server before events the page already showed would
   // take it back in time: fetch again instead.
   if (state.seq < page.seq) { refetchSoon(); return; }
-  page.state = state;
   page.fetchedAt = performance.now();
   pendingProps.clear();  // the state holds them, or newer
   pendingTags.clear();
