@@ -1,7 +1,7 @@
 // The served panel's API against the real library, as text: each file of api/ lists
 // requests ("> ACTION JSON", "> state", "> export TAG...") and, after each, the reply's
 // status (with its error, the dialog that waits, the exported scenario) and the trace
-// that the request caused. HMI_REFRESH_EXPECTED=1 writes what the requests give now.
+// that the request caused. HMISIM_UPDATE_EXPECTED=1 writes what the requests give now.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -10,16 +10,10 @@
 #include <sstream>
 
 #include "tests/serve/support.hpp"
+#include "tests/support/golden.hpp"
 
 namespace hmi::sim::serve::test {
 namespace {
-
-std::string read_all(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string describe_dialog(const nlohmann::json& d) {
     if (d.is_null()) return "";
@@ -99,16 +93,11 @@ class Api : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Api, RequestsGiveTheirRepliesAndTrace) {
     std::string path = std::string(HMI_SERVE_API_DIR) + "/" + GetParam() + ".api";
-    std::string expected = read_all(path);
+    std::string expected = hmi::test::file_text(path);
     ASSERT_FALSE(expected.empty()) << path;
     std::string exported;
     std::string actual = replay(expected, &exported);
-    const char* refresh = std::getenv("HMI_REFRESH_EXPECTED");
-    if (refresh != nullptr && *refresh == '1') {
-        std::ofstream(path) << actual;
-        GTEST_SKIP() << "refreshed " << path;
-    }
-    EXPECT_EQ(actual, expected) << "HMI_REFRESH_EXPECTED=1 rewrites " << path;
+    hmi::test::expect_golden(actual, path);
 
     // What was exported replays on a fresh panel with its expectations met.
     ASSERT_FALSE(exported.empty()) << "each file ends with an export";
@@ -120,21 +109,11 @@ TEST_P(Api, RequestsGiveTheirRepliesAndTrace) {
 }
 
 std::vector<std::string> api_files() {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(HMI_SERVE_API_DIR)) {
-        if (entry.path().extension() == ".api") names.push_back(entry.path().stem().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return hmi::test::file_stems(HMI_SERVE_API_DIR, ".api");
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, Api, ::testing::ValuesIn(api_files()), [](const auto& info) {
-    std::string name = info.param;
-    for (char& c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    }
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Files, Api, ::testing::ValuesIn(api_files()),
+                         [](const auto& info) { return hmi::test::test_name(info.param); });
 
 }  // namespace
 }  // namespace hmi::sim::serve::test

@@ -3,23 +3,15 @@
 // Checked lines, failed ones included, are part of the trace.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-
 #include "sim/engine/session.hpp"
 #include "tests/sim/support.hpp"
+#include "tests/support/golden.hpp"
 
 namespace hmi::sim::test {
 namespace {
 
 std::vector<std::string> command_scenarios() {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(HMI_COMMANDS_DIR)) {
-        if (entry.path().extension() == ".sim") names.push_back(entry.path().stem().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return hmi::test::file_stems(HMI_COMMANDS_DIR, ".sim");
 }
 
 class Command : public ::testing::TestWithParam<std::string> {};
@@ -41,26 +33,12 @@ TEST_P(Command, GivesTheExpectedTrace) {
                         " expectation(s), " + std::to_string(result.failures) + " failure(s), " +
                         std::to_string(result.bad_lines) + " bad line(s)\n";
     // Paths as the scenario wrote them, the same in every checkout.
-    for (const std::string& prefix : {dir + "/", params.path + "/"}) {
-        for (size_t at = trace.find(prefix); at != std::string::npos; at = trace.find(prefix)) {
-            trace.erase(at, prefix.size());
-        }
-    }
-    std::string expected_path = dir + "/" + name + ".trace";
-    if (std::getenv("HMISIM_UPDATE_EXPECTED") != nullptr) {
-        std::ofstream(expected_path, std::ios::binary) << trace;
-    }
-    EXPECT_EQ(trace, read_file(expected_path));
+    trace = hmi::test::without(hmi::test::without(trace, dir + "/"), params.path + "/");
+    hmi::test::expect_golden(trace, dir + "/" + name + ".trace");
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenario, Command, ::testing::ValuesIn(command_scenarios()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param;
-                             for (char& c : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             }
-                             return name;
-                         });
+                         [](const auto& info) { return hmi::test::test_name(info.param); });
 
 }  // namespace
 }  // namespace hmi::sim::test

@@ -5,11 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "tests/sim/support.hpp"
+#include "tests/support/golden.hpp"
 
 namespace hmi::sim::test {
 namespace {
@@ -32,26 +31,13 @@ TEST_P(TourScenario, MeetsItsExpectationsWithTheExpectedTrace) {
     EXPECT_GT(run.result.expectations, 10);
     // The scenario's path differs from one checkout to the next: the first line names it,
     // the expectations' lines begin with it. The trace keeps the file's name alone.
-    std::string trace = out.text.substr(out.text.find('\n') + 1);
-    const std::string folder = std::string(HMI_SCENARIO_DIR) + "/";
-    for (size_t at = trace.find(folder); at != std::string::npos; at = trace.find(folder, at)) {
-        trace.erase(at, folder.size());
-    }
-    std::string expected_path = std::string(HMI_EXPECTED_DIR) + "/" + stem(file) + ".trace";
-    if (std::getenv("HMISIM_UPDATE_EXPECTED") != nullptr) {
-        std::ofstream(expected_path, std::ios::binary) << trace;
-    }
-    EXPECT_EQ(trace, read_file(expected_path));
+    std::string trace = hmi::test::without(out.text.substr(out.text.find('\n') + 1),
+                                           std::string(HMI_SCENARIO_DIR) + "/");
+    hmi::test::expect_golden(trace, std::string(HMI_EXPECTED_DIR) + "/" + stem(file) + ".trace");
 }
 
 INSTANTIATE_TEST_SUITE_P(Tour, TourScenario, ::testing::ValuesIn(tour()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                             std::string name = stem(info.param);
-                             for (char& c : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             }
-                             return name;
-                         });
+                         [](const auto& info) { return hmi::test::test_name(stem(info.param)); });
 
 TEST(Tour, HasEveryScreensScenario) {
     EXPECT_GE(tour().size(), 11u);
