@@ -2,19 +2,11 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
-#include "host/gbk.hpp"
+#include "host/tags.hpp"
 
 namespace hmi::sim {
 namespace {
-
-template <typename T>
-T as(const unsigned char* value) {
-    T v;
-    std::memcpy(&v, value, sizeof v);
-    return v;
-}
 
 std::string joined(const std::vector<std::string>& names, size_t most = 12) {
     std::string out;
@@ -25,50 +17,31 @@ std::string joined(const std::vector<std::string>& names, size_t most = 12) {
 
 }  // namespace
 
-Actual tag_actual(const host::Tag& tag) {
-    const unsigned char* v = tag.value;
-    switch (tag.def->kind) {
-        case host::Kind::U8:
-            return Actual::whole(as<uint8_t>(v));
-        case host::Kind::U16:
-            return Actual::whole(as<uint16_t>(v));
-        case host::Kind::I16:
-            return Actual::whole(as<int16_t>(v));
-        case host::Kind::U32:
-            return Actual::whole(as<uint32_t>(v));
-        case host::Kind::I32:
-            return Actual::whole(as<int32_t>(v));
-        case host::Kind::F32:
-            return Actual::floating(as<float>(v), host::format_value(host::Kind::F32, v));
-        case host::Kind::Text: {
-            const char* text = reinterpret_cast<const char*>(v);
-            return Actual::of_text(
-                host::gbk_to_utf8(std::string(text, strnlen(text, host::kTextTagSize))));
-        }
+Actual actual_of(const host::Value& value) {
+    switch (value.type()) {
+        case host::Value::Type::Integer:
+        case host::Value::Type::Bool:
+            return Actual::whole(static_cast<double>(value.as_integer()));
+        case host::Value::Type::Colour:
+            return Actual::whole(static_cast<double>(value.as_integer()), value.readable());
+        case host::Value::Type::Float:
+        case host::Value::Type::Real:
+            return Actual::floating(value.as_real(), value.readable());
+        case host::Value::Type::Text:
+            return Actual::of_text(value.as_text());
+        case host::Value::Type::None:
+        case host::Value::Type::List:
+            break;
     }
     return {};
 }
 
+Actual tag_actual(const host::Tag& tag) {
+    return actual_of(host::typed_value(tag.def->kind, tag.value));
+}
+
 Actual prop_actual(PropKind kind, const unsigned char* value) {
-    switch (kind) {
-        case PropKind::Flag:
-            return Actual::whole(as<uint8_t>(value));
-        case PropKind::Colour:
-            return Actual::whole(as<uint32_t>(value), format_prop(kind, value));
-        case PropKind::Int32:
-            return Actual::whole(as<int32_t>(value));
-        case PropKind::U16:
-            return Actual::whole(as<uint16_t>(value));
-        case PropKind::I16:
-            return Actual::whole(as<int16_t>(value));
-        case PropKind::Float:
-            return Actual::floating(as<float>(value), format_prop(kind, value));
-        case PropKind::Text: {
-            const char* text = reinterpret_cast<const char*>(value);
-            return Actual::of_text(host::gbk_to_utf8(std::string(text, strnlen(text, 16))));
-        }
-    }
-    return {};
+    return actual_of(typed_prop(kind, value));
 }
 
 std::optional<std::string> find_widget(const HandlerWindow& handlers, const WidgetLabels& labels,

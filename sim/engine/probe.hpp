@@ -13,6 +13,9 @@
 
 namespace hmi::sim {
 
+// A typed value as a condition compares it: colours and floats keep the form the trace
+// shows them in.
+Actual actual_of(const host::Value& value);
 Actual tag_actual(const host::Tag& tag);
 Actual prop_actual(PropKind kind, const unsigned char* value);
 
