@@ -88,24 +88,16 @@ struct Parser {
         const std::string& window = sim.panel().windows[index].name;
         std::string message;
         std::optional<std::string> found =
-            find_widget(*h, sim.panel().labels, widget_word, &message);
-        if (!found) {
-            if (h->name != window) message.replace(0, 7 + h->name.size(), "window " + window);
-            return fail(message);
-        }
+            find_widget(*h, sim.panel().labels, widget_word, window, &message);
+        if (!found) return fail(message);
         const std::string& widget = *found;
-        std::vector<std::string> names;
         if (property) {
             c->prop = h->prop(widget, name);
-            if (c->prop != nullptr) return true;
-            for (const PropRow& r : h->props) {
-                if (r.widget == widget) names.push_back(r.property);
-            }
-            return fail(window + " " + widget + " has no property '" + name +
-                        "' (its properties: " + (names.empty() ? "none" : joined(names)) + ")");
+            return c->prop != nullptr || fail(no_property(*h, window, widget, name));
         }
         c->event = h->event(widget, name);
         if (c->event != nullptr) return true;
+        std::vector<std::string> names;
         for (const EventRow& r : h->events) {
             if (r.widget == widget) names.push_back(r.event);
         }

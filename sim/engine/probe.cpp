@@ -45,7 +45,8 @@ Actual prop_actual(PropKind kind, const unsigned char* value) {
 }
 
 std::optional<std::string> find_widget(const HandlerWindow& handlers, const WidgetLabels& labels,
-                                       const std::string& word, std::string* error) {
+                                       const std::string& word, const std::string& window,
+                                       std::string* error) {
     std::vector<std::string> widgets = handlers.widgets();
     if (std::find(widgets.begin(), widgets.end(), word) != widgets.end()) return word;
     std::string label = word;
@@ -55,8 +56,8 @@ std::optional<std::string> find_widget(const HandlerWindow& handlers, const Widg
     std::vector<std::string> labelled = labels.widgets_labelled(handlers.name, label);
     if (labelled.size() == 1) return labelled[0];
     if (labelled.size() > 1) {
-        *error = "window " + handlers.name + ": the label '" + label + "' is on " +
-                 joined(labelled) + ": name the widget";
+        *error = "window " + window + ": the label '" + label + "' is on " + joined(labelled) +
+                 ": name the widget";
         return std::nullopt;
     }
     std::vector<std::string> named;
@@ -64,9 +65,19 @@ std::optional<std::string> find_widget(const HandlerWindow& handlers, const Widg
         const std::string* l = labels.label(handlers.name, w);
         named.push_back(l == nullptr ? w : "\"" + *l + "\" (" + w + ")");
     }
-    *error = "window " + handlers.name + " has no widget '" + label +
+    *error = "window " + window + " has no widget '" + label +
              "' with handlers (widgets: " + joined(named) + ")";
     return std::nullopt;
+}
+
+std::string no_property(const HandlerWindow& handlers, const std::string& window,
+                        const std::string& widget, const std::string& property) {
+    std::vector<std::string> properties;
+    for (const PropRow& r : handlers.props) {
+        if (r.widget == widget) properties.push_back(r.property);
+    }
+    return window + " " + widget + " has no property '" + property +
+           "' (its properties: " + (properties.empty() ? "none" : joined(properties)) + ")";
 }
 
 std::optional<Actual> SimulatorProbe::tag(const std::string& name) {
@@ -111,20 +122,16 @@ bool SimulatorProbe::find_prop(const std::vector<std::string>& names, int* windo
             *error = "window " + names[0] + " has no handlers";
             return false;
         }
-        std::optional<std::string> found =
-            find_widget(*sim_.handlers(*window), labels_, names[1], error);
+        std::optional<std::string> found = find_widget(*sim_.handlers(*window), labels_, names[1],
+                                                       sim_.handlers(*window)->name, error);
         if (!found) return false;
         widget = *found;
         property = names[2];
     }
     *row = sim_.handlers(*window)->prop(widget, property);
     if (*row == nullptr) {
-        std::vector<std::string> properties;
-        for (const PropRow& r : sim_.handlers(*window)->props) {
-            if (r.widget == widget) properties.push_back(r.property);
-        }
-        *error = panel.windows[*window].name + " " + widget + " has no property '" + property +
-                 "' (its properties: " + (properties.empty() ? "none" : joined(properties)) + ")";
+        *error =
+            no_property(*sim_.handlers(*window), panel.windows[*window].name, widget, property);
         return false;
     }
     return true;
