@@ -1,5 +1,6 @@
 #include "sim/engine/library.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -111,6 +112,12 @@ std::vector<std::string> HandlerWindow::widgets() const {
         if (seen.insert(row.widget).second) out.push_back(row.widget);
     }
     return out;
+}
+
+bool HandlerWindow::has_widget(std::string_view widget) const {
+    auto on_widget = [widget](const auto& row) { return row.widget == widget; };
+    return std::any_of(events.begin(), events.end(), on_widget) ||
+           std::any_of(props.begin(), props.end(), on_widget);
 }
 
 const HandlerWindow* Library::window(std::string_view name) const {

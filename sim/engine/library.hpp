@@ -48,7 +48,8 @@ struct HandlerWindow {
 
     const EventRow* event(std::string_view widget, std::string_view event) const;
     const PropRow* prop(std::string_view widget, std::string_view property) const;
-    std::vector<std::string> widgets() const;  // with any row, in table order
+    std::vector<std::string> widgets() const;        // with any row, in table order
+    bool has_widget(std::string_view widget) const;  // with any row
 };
 
 class Library {

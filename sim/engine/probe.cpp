@@ -1,6 +1,5 @@
 #include "sim/engine/probe.hpp"
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "host/tags.hpp"
@@ -47,8 +46,7 @@ Actual prop_actual(PropKind kind, const unsigned char* value) {
 std::optional<std::string> find_widget(const HandlerWindow& handlers, const WidgetLabels& labels,
                                        const std::string& word, const std::string& window,
                                        std::string* error) {
-    std::vector<std::string> widgets = handlers.widgets();
-    if (std::find(widgets.begin(), widgets.end(), word) != widgets.end()) return word;
+    if (handlers.has_widget(word)) return word;
     std::string label = word;
     if (label.size() >= 2 && label.front() == '"' && label.back() == '"') {
         label = label.substr(1, label.size() - 2);
@@ -61,7 +59,7 @@ std::optional<std::string> find_widget(const HandlerWindow& handlers, const Widg
         return std::nullopt;
     }
     std::vector<std::string> named;
-    for (const std::string& w : widgets) {
+    for (const std::string& w : handlers.widgets()) {
         const std::string* l = labels.label(handlers.name, w);
         named.push_back(l == nullptr ? w : "\"" + *l + "\" (" + w + ")");
     }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <utility>
 
 #include "host/gbk.hpp"
@@ -97,27 +98,28 @@ int Simulator::modal_window() const {
     return -1;
 }
 
-const unsigned char* Simulator::prop_value(int window, const PropRow* row) const {
+const Simulator::WindowState::Cell* Simulator::cell_of(int window, const PropRow* row) const {
     const WindowState& w = windows_[window];
     if (w.handlers == nullptr) return nullptr;
-    for (size_t i = 0; i < w.handlers->props.size(); ++i) {
-        if (&w.handlers->props[i] == row) return w.cells[i].bytes;
-    }
-    return nullptr;
+    const std::vector<PropRow>& props = w.handlers->props;
+    std::less<const PropRow*> before;
+    if (before(row, props.data()) || !before(row, props.data() + props.size())) return nullptr;
+    return &w.cells[static_cast<size_t>(row - props.data())];
+}
+
+const unsigned char* Simulator::prop_value(int window, const PropRow* row) const {
+    const WindowState::Cell* cell = cell_of(window, row);
+    return cell == nullptr ? nullptr : cell->bytes;
 }
 
 std::vector<std::string> Simulator::prop_follows(int window, const PropRow* row, bool* polled) {
     std::vector<std::string> names;
-    *polled = false;
-    const WindowState& w = windows_[window];
-    if (w.handlers == nullptr) return names;
-    for (size_t i = 0; i < w.handlers->props.size(); ++i) {
-        if (&w.handlers->props[i] != row) continue;
-        *polled = w.cells[i].polled;
-        for (int32_t tag : w.cells[i].reads) {
-            const std::string& name = host_.tags().all()[static_cast<size_t>(tag)].def->name;
-            if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
-        }
+    const WindowState::Cell* cell = cell_of(window, row);
+    *polled = cell != nullptr && cell->polled;
+    if (cell == nullptr) return names;
+    for (int32_t tag : cell->reads) {
+        const std::string& name = host_.tags().all()[static_cast<size_t>(tag)].def->name;
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
     }
     return names;
 }

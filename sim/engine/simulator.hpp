@@ -146,6 +146,8 @@ class Simulator {
         EventType type;  // click, timer, open, close
     };
 
+    // The cell of a row of a window's handlers; nullptr when the row is not one of them.
+    const WindowState::Cell* cell_of(int window, const PropRow* row) const;
     void emit(int depth, EventType type, std::vector<Field> fields);
     void forward(const Event& call);
     std::string window_called(host::WindowCall call, const std::string& name);
