@@ -125,11 +125,16 @@ std::vector<std::string> Simulator::prop_follows(int window, const PropRow* row,
 }
 
 void Simulator::emit(int depth, EventType type, std::vector<Field> fields) {
-    for (ActivePlot& plot : session_->plots) plot.sampler.sample(now_);
-    if (events_.empty()) return;
     Event event(type, std::move(fields));
     event.ms = now_;
     event.depth = depth;
+    publish(event);
+}
+
+void Simulator::publish(const Event& event) {
+    // The plots take their values at every event, whether anyone listens or not.
+    for (ActivePlot& plot : session_->plots) plot.sampler.sample(now_);
+    if (events_.empty()) return;
     session_->view.pass(event, [this](const Event& e) { events_.publish(e); });
 }
 
@@ -397,8 +402,7 @@ void Simulator::forward(const Event& call) {
         bool in_panel = panel_.window_index(event.text("window")) >= 0;
         if (!in_panel) event.fields.push_back({"in_panel", Value::boolean(false)});
     }
-    for (ActivePlot& plot : session_->plots) plot.sampler.sample(now_);
-    session_->view.pass(event, [this](const Event& e) { events_.publish(e); });
+    publish(event);
 }
 
 void Simulator::report_calls() {

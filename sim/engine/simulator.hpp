@@ -150,6 +150,8 @@ class Simulator {
     const WindowState::Cell* cell_of(int window, const PropRow* row) const;
     void emit(int depth, EventType type, std::vector<Field> fields);
     void forward(const Event& call);
+    // Samples the plots and passes the event through the view to the subscribers.
+    void publish(const Event& event);
     std::string window_called(host::WindowCall call, const std::string& name);
     void set_shown(WindowState& w, int index, bool shown);
     void call(const Queued& event);
