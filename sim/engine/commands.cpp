@@ -11,6 +11,7 @@
 #include "sim/engine/probe.hpp"
 #include "sim/engine/scenario.hpp"
 #include "sim/engine/session.hpp"
+#include "sim/engine/words.hpp"
 
 namespace hmi::sim {
 
@@ -20,20 +21,6 @@ constexpr int kAnswerYes = 6;
 constexpr int kAnswerNo = 7;
 constexpr int kAnswerOk = 1;
 constexpr int kMostLoadDepth = 8;  // scenarios that load scenarios
-
-std::string joined(const std::vector<std::string>& names, size_t most = 12) {
-    std::string out;
-    for (size_t i = 0; i < names.size() && i < most; ++i) out += (i ? ", " : "") + names[i];
-    if (names.size() > most) out += ", ... (" + std::to_string(names.size()) + " in all)";
-    return out;
-}
-
-std::string unquoted(std::string_view text) {
-    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
-        text = text.substr(1, text.size() - 2);
-    }
-    return std::string(text);
-}
 
 bool matches(const std::string& pattern, const std::string& name) {
     return fnmatch(pattern.c_str(), name.c_str(), 0) == 0;

@@ -11,6 +11,7 @@
 #include "host/gbk.hpp"
 #include "host/loader.hpp"
 #include "host/tags.hpp"
+#include "sim/engine/words.hpp"
 
 namespace hmi::sim {
 
@@ -65,11 +66,9 @@ std::string parse_prop(PropKind kind, std::string_view text, unsigned char* out)
         case PropKind::Float:
             return host::parse_value(host::Kind::F32, text, out);
         case PropKind::Text: {
-            if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
-                text = text.substr(1, text.size() - 2);
-            }
-            std::string gbk = host::utf8_to_gbk(text);
-            if (gbk.empty() && !text.empty()) return "the text has a character the panel lacks";
+            std::string utf8 = unquoted(text);
+            std::string gbk = host::utf8_to_gbk(utf8);
+            if (gbk.empty() && !utf8.empty()) return "the text has a character the panel lacks";
             if (gbk.size() > 15) return "a text value holds 15 bytes at most";
             std::memset(out, 0, 16);
             std::memcpy(out, gbk.data(), gbk.size());

@@ -3,19 +3,9 @@
 #include <cstdlib>
 
 #include "host/tags.hpp"
+#include "sim/engine/words.hpp"
 
 namespace hmi::sim {
-namespace {
-
-std::string joined(const std::vector<std::string>& names, size_t most = 12) {
-    std::string out;
-    for (size_t i = 0; i < names.size() && i < most; ++i) out += (i ? ", " : "") + names[i];
-    if (names.size() > most) out += ", ... (" + std::to_string(names.size()) + " in all)";
-    return out;
-}
-
-}  // namespace
-
 Actual actual_of(const host::Value& value) {
     switch (value.type()) {
         case host::Value::Type::Integer:
@@ -47,10 +37,7 @@ std::optional<std::string> find_widget(const HandlerWindow& handlers, const Widg
                                        const std::string& word, const std::string& window,
                                        std::string* error) {
     if (handlers.has_widget(word)) return word;
-    std::string label = word;
-    if (label.size() >= 2 && label.front() == '"' && label.back() == '"') {
-        label = label.substr(1, label.size() - 2);
-    }
+    std::string label = unquoted(word);
     std::vector<std::string> labelled = labels.widgets_labelled(handlers.name, label);
     if (labelled.size() == 1) return labelled[0];
     if (labelled.size() > 1) {
