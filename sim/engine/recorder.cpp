@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/event.hpp"
+#include "sim/engine/scenario.hpp"
 
 namespace hmi::sim {
 
@@ -49,9 +50,8 @@ bool ScenarioRecorder::end_command() {
 }
 
 bool is_prompt_only(const std::string& verb) {
-    return verb == "record" || verb == "help" || verb == "quit" || verb == "exit" ||
-           verb == "windows" || verb == "widgets" || verb == "props" || verb == "tags" ||
-           verb == "break";
+    const CommandRow* row = find_command(verb);
+    return row != nullptr && !row->recorded;
 }
 
 }  // namespace hmi::sim
