@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "host/gbk.hpp"
+#include "host/loader.hpp"
+#include "sim/engine/answers.hpp"
 #include "sim/engine/probe.hpp"
 #include "sim/engine/scenario.hpp"
 #include "sim/engine/session.hpp"
@@ -16,10 +18,6 @@
 namespace hmi::sim {
 
 namespace {
-// The answers of a message box as the panel numbers them.
-constexpr int kAnswerYes = 6;
-constexpr int kAnswerNo = 7;
-constexpr int kAnswerOk = 1;
 constexpr int kMostLoadDepth = 8;  // scenarios that load scenarios
 
 bool matches(const std::string& pattern, const std::string& name) {
@@ -94,17 +92,17 @@ struct Parser {
 
     // A handler key "window_widget_name" for WINDOW WIDGET [PROPERTY].
     bool key_target(const std::string& key, const std::string& name, bool property, Command* c) {
-        std::string hw, widget, last;
-        if (!split_key(key, &hw, &widget, &last)) {
-            return fail("no window '" + key + "' in the panel, nor is it a handler key");
-        }
-        if (!property && last != name) return fail(key + " is not a " + name + " handler");
+        std::optional<host::Key> k = host::split_key(key);
+        if (!k) return fail("no window '" + key + "' in the panel, nor is it a handler key");
+        if (!property && k->name != name) return fail(key + " is not a " + name + " handler");
         c->window = -1;
         for (size_t i = 0; i < sim.panel().windows.size() && c->window < 0; ++i) {
-            if (sim.panel().windows[i].handlers == hw) c->window = static_cast<int>(i);
+            if (sim.panel().windows[i].handlers == k->window) c->window = static_cast<int>(i);
         }
-        if (c->window < 0) return fail("no window of the panel has the handlers of \"" + hw + "\"");
-        return widget_row(c->window, widget, last, property, c);
+        if (c->window < 0) {
+            return fail("no window of the panel has the handlers of \"" + k->window + "\"");
+        }
+        return widget_row(c->window, k->widget, k->name, property, c);
     }
 
     // WINDOW WIDGET [PROPERTY] or KEY at args[at]; *used is how many words it took.
@@ -205,7 +203,7 @@ struct Parser {
         }
         int window_index = -1;
         const PropRow* row = nullptr;
-        SimulatorProbe probe(sim, sim.panel().labels);
+        SimulatorProbe probe(sim);
         if (!probe.find_prop(cond.names, &window_index, &row, error)) return false;
         if (equality) {
             unsigned char unused[HMI_TEXT_VALUE_SIZE] = {};
@@ -484,7 +482,7 @@ std::string duration_text(uint64_t ms) {
     return out;
 }
 bool run_until(const Runner& r) {
-    SimulatorProbe probe(r.sim, r.panel().labels);
+    SimulatorProbe probe(r.sim);
     const Condition& cond = *r.c.condition;
     uint64_t start = r.sim.now();
     std::string stopped = "met";
@@ -625,7 +623,7 @@ bool run_expect(const Runner& r) {
     if (r.c.form == Command::Form::Shown || r.c.form == Command::Form::Hidden) {
         return expect_windows(r, r.c.form == Command::Form::Shown);
     }
-    SimulatorProbe probe(r.sim, r.panel().labels);
+    SimulatorProbe probe(r.sim);
     const Condition& cond = *r.c.condition;
     Outcome outcome = evaluate(cond, probe);
     if (outcome.holds) return r.expectation(true, {}, outcome.actual);

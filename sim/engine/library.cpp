@@ -78,15 +78,6 @@ std::string parse_prop(PropKind kind, std::string_view text, unsigned char* out)
     return "unknown kind";
 }
 
-bool split_key(std::string_view key, std::string* window, std::string* widget, std::string* name) {
-    std::optional<host::Key> k = host::split_key(key);
-    if (!k) return false;
-    *window = k->window;
-    *widget = k->widget;
-    *name = k->name;
-    return true;
-}
-
 const EventRow* HandlerWindow::event(std::string_view widget, std::string_view name) const {
     for (const EventRow& row : events) {
         if (row.widget == widget && row.event == name) return &row;
@@ -140,14 +131,14 @@ std::shared_ptr<const Library> Library::from_tables(
     decltype(&::hmi_widget_get_dyn_prop_func) prop_lookup) {
     auto lib = std::make_shared<Library>();
     std::set<std::string> keys;
-    auto take = [&](const hmi_func_row& row, const char* table, std::string* window,
-                    std::string* widget, std::string* name) {
+    auto take = [&](const hmi_func_row& row, const char* table, host::Key* k) {
         std::string key = row.key;
         if (row.func == nullptr) {
             lib->problems_.push_back(std::string(table) + " row " + key + " has no function");
             return false;
         }
-        if (!split_key(key, window, widget, name)) {
+        std::optional<host::Key> split = host::split_key(key);
+        if (!split) {
             lib->problems_.push_back(std::string(table) + " row " + key +
                                      " is not window_widget_name");
             return false;
@@ -156,11 +147,13 @@ std::shared_ptr<const Library> Library::from_tables(
             lib->problems_.push_back(std::string(table) + " row " + key + " is there twice");
             return false;
         }
+        *k = std::move(*split);
         return true;
     };
     for (const hmi_func_row* row = events; row != nullptr && row->key != nullptr; ++row) {
-        std::string window, widget, name;
-        if (!take(*row, "event_funcs", &window, &widget, &name)) continue;
+        host::Key k;
+        if (!take(*row, "event_funcs", &k)) continue;
+        const auto& [window, widget, name] = k;
         auto func = reinterpret_cast<hmi_event_func>(row->func);
         if (event_lookup != nullptr &&
             event_lookup(window.c_str(), widget.c_str(), name.c_str()) != row->func) {
@@ -171,8 +164,9 @@ std::shared_ptr<const Library> Library::from_tables(
         ++lib->event_count_;
     }
     for (const hmi_func_row* row = props; row != nullptr && row->key != nullptr; ++row) {
-        std::string window, widget, name;
-        if (!take(*row, "prop_funcs", &window, &widget, &name)) continue;
+        host::Key k;
+        if (!take(*row, "prop_funcs", &k)) continue;
+        const auto& [window, widget, name] = k;
         PropKind kind;
         if (!prop_kind(name, &kind)) {
             lib->problems_.push_back("prop_funcs row " + std::string(row->key) +

@@ -80,7 +80,4 @@ class Library {
     size_t event_count_ = 0, prop_count_ = 0;
 };
 
-// Splits "window_widget_name" at its two separators; false if it has not exactly two.
-bool split_key(std::string_view key, std::string* window, std::string* widget, std::string* name);
-
 }  // namespace hmi::sim

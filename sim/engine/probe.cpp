@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "host/loader.hpp"
 #include "host/tags.hpp"
 #include "sim/engine/words.hpp"
 
@@ -82,10 +83,14 @@ bool SimulatorProbe::find_prop(const std::vector<std::string>& names, int* windo
     const Panel& panel = sim_.panel();
     std::string handler_window, widget, property;
     if (names.size() == 1) {
-        if (!split_key(names[0], &handler_window, &widget, &property)) {
+        std::optional<host::Key> k = host::split_key(names[0]);
+        if (!k) {
             *error = "'" + names[0] + "' is not a property key (WINDOW_WIDGET_PROPERTY)";
             return false;
         }
+        handler_window = std::move(k->window);
+        widget = std::move(k->widget);
+        property = std::move(k->name);
         *window = -1;
         for (size_t i = 0; i < panel.windows.size(); ++i) {
             if (sim_.handlers(static_cast<int>(i)) != nullptr &&
@@ -107,8 +112,8 @@ bool SimulatorProbe::find_prop(const std::vector<std::string>& names, int* windo
             *error = "window " + names[0] + " has no handlers";
             return false;
         }
-        std::optional<std::string> found = find_widget(*sim_.handlers(*window), labels_, names[1],
-                                                       sim_.handlers(*window)->name, error);
+        std::optional<std::string> found = find_widget(
+            *sim_.handlers(*window), panel.labels, names[1], sim_.handlers(*window)->name, error);
         if (!found) return false;
         widget = *found;
         property = names[2];

@@ -32,7 +32,7 @@ std::string no_property(const HandlerWindow& handlers, const std::string& window
 
 class SimulatorProbe : public Probe {
   public:
-    SimulatorProbe(Simulator& sim, const WidgetLabels& labels) : sim_(sim), labels_(labels) {}
+    explicit SimulatorProbe(Simulator& sim) : sim_(sim) {}
     std::optional<Actual> tag(const std::string& name) override;
     std::optional<bool> shown(const std::string& window) override;
     std::optional<Actual> prop(const std::vector<std::string>& names) override;
@@ -44,7 +44,6 @@ class SimulatorProbe : public Probe {
 
   private:
     Simulator& sim_;
-    const WidgetLabels& labels_;
 };
 
 // The values of some numeric tags after every event: what a plot draws.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/event.hpp"
+#include "sim/engine/answers.hpp"
 #include "sim/engine/scenario.hpp"
 
 namespace hmi::sim {
@@ -27,7 +28,9 @@ void ScenarioRecorder::begin_command(const std::string& line) {
 }
 
 void ScenarioRecorder::answered_msgbox(int answer) {
-    msgbox_.push_back(answer == 6 ? "yes" : answer == 7 ? "no" : std::to_string(answer));
+    msgbox_.push_back(answer == kAnswerYes  ? "yes"
+                      : answer == kAnswerNo ? "no"
+                                            : std::to_string(answer));
 }
 
 void ScenarioRecorder::answered_input(std::optional<double> value) {
@@ -44,8 +47,6 @@ bool ScenarioRecorder::end_command() {
     }
     file_ << line_ << '\n';
     file_.flush();
-    msgbox_.clear();
-    input_.clear();
     return static_cast<bool>(file_);
 }
 
