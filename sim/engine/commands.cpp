@@ -651,10 +651,7 @@ bool run_print(const Runner& r) {
         bool wanted = std::any_of(r.c.words.begin(), r.c.words.end(),
                                   [&](const std::string& p) { return matches(p, t.def->name); });
         if (!wanted) continue;
-        r.sim.report(EventType::Print,
-                     {{"tag", Value::text(t.def->name)},
-                      {"kind", Value::text(std::string(host::kind_name(t.def->kind)))},
-                      {"value", host::typed_value(t.def->kind, t.value)}});
+        r.sim.report(EventType::Print, tag_fields(t));
     }
     return true;
 }
@@ -765,12 +762,8 @@ bool run_props(const Runner& r) {
         return true;
     }
     for (const PropRow& row : r.sim.handlers(r.c.window)->props) {
-        r.sim.report(EventType::PropValue,
-                     {{"window", Value::text(r.panel().windows[r.c.window].name)},
-                      {"widget", Value::text(row.widget)},
-                      {"property", Value::text(row.property)},
-                      {"kind", Value::text(prop_kind_name(row.kind))},
-                      {"value", typed_prop(row.kind, r.sim.prop_value(r.c.window, &row))}});
+        r.sim.report(EventType::PropValue, prop_fields(r.panel().windows[r.c.window].name, row,
+                                                       r.sim.prop_value(r.c.window, &row)));
     }
     return true;
 }

@@ -444,12 +444,7 @@ bool Simulator::poll(int window, size_t index, bool report_change) {
         }
     }
     if (changed != 0 && report_change && !events_.empty()) {
-        emit(1, EventType::Prop,
-             {{"window", text(w.def->name)},
-              {"widget", text(row.widget)},
-              {"property", text(row.property)},
-              {"kind", text(prop_kind_name(row.kind))},
-              {"value", typed_prop(row.kind, value)}});
+        emit(1, EventType::Prop, prop_fields(w.def->name, row, value));
     }
     return changed != 0;
 }
@@ -504,7 +499,16 @@ void Simulator::hide(int window) {
     drain();
 }
 
-std::vector<Field> Simulator::tag_fields(const host::Tag& tag) const {
+std::vector<Field> prop_fields(const std::string& window, const PropRow& row,
+                               const unsigned char* value) {
+    return {{"window", text(window)},
+            {"widget", text(row.widget)},
+            {"property", text(row.property)},
+            {"kind", text(prop_kind_name(row.kind))},
+            {"value", typed_prop(row.kind, value)}};
+}
+
+std::vector<Field> tag_fields(const host::Tag& tag) {
     return {{"tag", text(tag.def->name)},
             {"kind", text(std::string(kind_name(tag.def->kind)))},
             {"value", host::typed_value(tag.def->kind, tag.value)}};

@@ -37,6 +37,12 @@ struct Options {
     bool full_refresh = false;
 };
 
+// The fields of an event about a tag's value: tag, kind, value.
+std::vector<Field> tag_fields(const host::Tag& tag);
+// The fields of an event about a property's value: window, widget, property, kind, value.
+std::vector<Field> prop_fields(const std::string& window, const PropRow& row,
+                               const unsigned char* value);
+
 class Simulator {
   public:
     // The sink, when given, is the stream's first subscriber.
@@ -168,7 +174,6 @@ class Simulator {
     std::vector<Field> save_params(const host::Host::Params& params);
     void apply_saved(const std::string& path, const std::vector<ParamEntry>& entries);
     void note_unanswered(const std::string& what);
-    std::vector<Field> tag_fields(const host::Tag& tag) const;
     void raise_touch(bool by_click);
 
     const Panel& panel_;
