@@ -8,32 +8,17 @@
 #include <cstring>
 
 #include "host/gbk.hpp"
+#include "host/loader.hpp"
+#include "sim/engine/answers.hpp"
 #include "sim/engine/probe.hpp"
 #include "sim/engine/scenario.hpp"
 #include "sim/engine/session.hpp"
+#include "sim/engine/words.hpp"
 
 namespace hmi::sim {
 
 namespace {
-// The answers of a message box as the panel numbers them.
-constexpr int kAnswerYes = 6;
-constexpr int kAnswerNo = 7;
-constexpr int kAnswerOk = 1;
 constexpr int kMostLoadDepth = 8;  // scenarios that load scenarios
-
-std::string joined(const std::vector<std::string>& names, size_t most = 12) {
-    std::string out;
-    for (size_t i = 0; i < names.size() && i < most; ++i) out += (i ? ", " : "") + names[i];
-    if (names.size() > most) out += ", ... (" + std::to_string(names.size()) + " in all)";
-    return out;
-}
-
-std::string unquoted(std::string_view text) {
-    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
-        text = text.substr(1, text.size() - 2);
-    }
-    return std::string(text);
-}
 
 bool matches(const std::string& pattern, const std::string& name) {
     return fnmatch(pattern.c_str(), name.c_str(), 0) == 0;
@@ -88,24 +73,16 @@ struct Parser {
         const std::string& window = sim.panel().windows[index].name;
         std::string message;
         std::optional<std::string> found =
-            find_widget(*h, sim.panel().labels, widget_word, &message);
-        if (!found) {
-            if (h->name != window) message.replace(0, 7 + h->name.size(), "window " + window);
-            return fail(message);
-        }
+            find_widget(*h, sim.panel().labels, widget_word, window, &message);
+        if (!found) return fail(message);
         const std::string& widget = *found;
-        std::vector<std::string> names;
         if (property) {
             c->prop = h->prop(widget, name);
-            if (c->prop != nullptr) return true;
-            for (const PropRow& r : h->props) {
-                if (r.widget == widget) names.push_back(r.property);
-            }
-            return fail(window + " " + widget + " has no property '" + name +
-                        "' (its properties: " + (names.empty() ? "none" : joined(names)) + ")");
+            return c->prop != nullptr || fail(no_property(*h, window, widget, name));
         }
         c->event = h->event(widget, name);
         if (c->event != nullptr) return true;
+        std::vector<std::string> names;
         for (const EventRow& r : h->events) {
             if (r.widget == widget) names.push_back(r.event);
         }
@@ -115,17 +92,17 @@ struct Parser {
 
     // A handler key "window_widget_name" for WINDOW WIDGET [PROPERTY].
     bool key_target(const std::string& key, const std::string& name, bool property, Command* c) {
-        std::string hw, widget, last;
-        if (!split_key(key, &hw, &widget, &last)) {
-            return fail("no window '" + key + "' in the panel, nor is it a handler key");
-        }
-        if (!property && last != name) return fail(key + " is not a " + name + " handler");
+        std::optional<host::Key> k = host::split_key(key);
+        if (!k) return fail("no window '" + key + "' in the panel, nor is it a handler key");
+        if (!property && k->name != name) return fail(key + " is not a " + name + " handler");
         c->window = -1;
         for (size_t i = 0; i < sim.panel().windows.size() && c->window < 0; ++i) {
-            if (sim.panel().windows[i].handlers == hw) c->window = static_cast<int>(i);
+            if (sim.panel().windows[i].handlers == k->window) c->window = static_cast<int>(i);
         }
-        if (c->window < 0) return fail("no window of the panel has the handlers of \"" + hw + "\"");
-        return widget_row(c->window, widget, last, property, c);
+        if (c->window < 0) {
+            return fail("no window of the panel has the handlers of \"" + k->window + "\"");
+        }
+        return widget_row(c->window, k->widget, k->name, property, c);
     }
 
     // WINDOW WIDGET [PROPERTY] or KEY at args[at]; *used is how many words it took.
@@ -226,7 +203,7 @@ struct Parser {
         }
         int window_index = -1;
         const PropRow* row = nullptr;
-        SimulatorProbe probe(sim, sim.panel().labels);
+        SimulatorProbe probe(sim);
         if (!probe.find_prop(cond.names, &window_index, &row, error)) return false;
         if (equality) {
             unsigned char unused[HMI_TEXT_VALUE_SIZE] = {};
@@ -492,7 +469,7 @@ std::string hidden_note(Simulator& sim, SimulatorProbe& probe, const Condition& 
     return " (window not shown)";
 }
 bool run_until(const Runner& r) {
-    SimulatorProbe probe(r.sim, r.panel().labels);
+    SimulatorProbe probe(r.sim);
     const Condition& cond = *r.c.condition;
     uint64_t start = r.sim.now();
     std::string stopped = "met";
@@ -633,7 +610,7 @@ bool run_expect(const Runner& r) {
     if (r.c.form == Command::Form::Shown || r.c.form == Command::Form::Hidden) {
         return expect_windows(r, r.c.form == Command::Form::Shown);
     }
-    SimulatorProbe probe(r.sim, r.panel().labels);
+    SimulatorProbe probe(r.sim);
     const Condition& cond = *r.c.condition;
     Outcome outcome = evaluate(cond, probe);
     if (outcome.holds) return r.expectation(true, {}, outcome.actual);
@@ -661,10 +638,7 @@ bool run_print(const Runner& r) {
         bool wanted = std::any_of(r.c.words.begin(), r.c.words.end(),
                                   [&](const std::string& p) { return matches(p, t.def->name); });
         if (!wanted) continue;
-        r.sim.report(EventType::Print,
-                     {{"tag", Value::text(t.def->name)},
-                      {"kind", Value::text(std::string(host::kind_name(t.def->kind)))},
-                      {"value", host::typed_value(t.def->kind, t.value)}});
+        r.sim.report(EventType::Print, tag_fields(t));
     }
     return true;
 }
@@ -775,12 +749,8 @@ bool run_props(const Runner& r) {
         return true;
     }
     for (const PropRow& row : r.sim.handlers(r.c.window)->props) {
-        r.sim.report(EventType::PropValue,
-                     {{"window", Value::text(r.panel().windows[r.c.window].name)},
-                      {"widget", Value::text(row.widget)},
-                      {"property", Value::text(row.property)},
-                      {"kind", Value::text(prop_kind_name(row.kind))},
-                      {"value", typed_prop(row.kind, r.sim.prop_value(r.c.window, &row))}});
+        r.sim.report(EventType::PropValue, prop_fields(r.panel().windows[r.c.window].name, row,
+                                                       r.sim.prop_value(r.c.window, &row)));
     }
     return true;
 }
@@ -957,30 +927,35 @@ bool run_nothing(const Runner&) {
     return true;
 }
 
+// Whether `record` writes the command: listings, help and the like are about the
+// prompt, not the panel.
+constexpr bool kRecorded = true;
+constexpr bool kPromptOnly = false;
+
 const CommandRow kCommands[] = {
     {"set", "set TAG [=] VALUE", "give a tag a value (as the panel's own data would)",
      "A number in range for the tag's kind (decimal or 0x hex), a float, or a text in\n"
      "double quotes (set dish.iuput0 \"a b\"). TAG=VALUE works too. Properties that read\n"
      "the tag are polled again.",
-     false, parse_set, run_set, complete_tag},
+     false, kRecorded, parse_set, run_set, complete_tag},
     {"show", "show WINDOW", "show a window (runs its open handler)",
-     "Its timers start, its properties are polled.", false, parse_window, run_show,
+     "Its timers start, its properties are polled.", false, kRecorded, parse_window, run_show,
      complete_window},
     {"hide", "hide WINDOW", "hide a window (runs its close handler)", "Its timers stop.", false,
-     parse_window, run_hide, complete_window},
+     kRecorded, parse_window, run_hide, complete_window},
     {"touch", "touch", "touch the panel where no widget has a handler",
-     "Sets system.IsMouseDown to 1, as any touch does.", false, parse_bare, run_touch,
+     "Sets system.IsMouseDown to 1, as any touch does.", false, kRecorded, parse_bare, run_touch,
      complete_nothing},
     {"click", "click WINDOW WIDGET | click KEY", "touch and click a widget",
      "The window must be shown, and no other window may hold the panel modally.\n"
      "WIDGET is its name or its label (widgets WINDOW lists both): click 12 \"HV203\n"
      "duration\", click timeinput confirm, click 18 pause. KEY is the handler's key,\n"
      "window_widget_click.",
-     false, parse_click, run_click, complete_click},
+     false, kRecorded, parse_click, run_click, complete_click},
     {"fire", "fire WINDOW WIDGET [N] | fire KEY [N]",
      "tick a timer N times now, without moving the clock",
-     "Each tick runs with everything it causes before the next.", false, parse_fire, run_fire,
-     complete_click},
+     "Each tick runs with everything it causes before the next.", false, kRecorded, parse_fire,
+     run_fire, complete_click},
     {"run", "run DURATION | run until CONDITION [max DURATION]",
      "let simulated time pass: 500ms, 10s, 2m, 1h, 1m30s; or until a condition holds",
      "Every timer of a shown window ticks at its period, in time order. run until stops\n"
@@ -988,15 +963,15 @@ const CommandRow kCommands[] = {
      "without max it waits at most 1h of panel time, then fails with the value found.\n"
      "CONDITION is as for expect: run until kelvor.save_flag = 3 max 2m, run until\n"
      "shown timeinput. At the prompt Ctrl-C stops a run at the moment it has reached.",
-     false, parse_run, run_run, complete_run},
+     false, kRecorded, parse_run, run_run, complete_run},
     {"clock", "clock YYYY-MM-DD HH:MM:SS", "set the panel's clock (UTC)",
-     "The system clock tags follow it; simulated time goes on from there.", false,
+     "The system clock tags follow it; simulated time goes on from there.", false, kRecorded,
      parse_clock_command, run_clock, complete_nothing},
     {"answer", "answer msgbox yes|no|N ... | answer input NUMBER|cancel ...",
      "queue answers for the next questions or input dialogs",
      "yes is 6, no is 7, ok is 1. Notices need no answer. An answer that no dialog took\n"
      "fails the scenario at its end.",
-     false, parse_answer, run_answer, complete_answer},
+     false, kRecorded, parse_answer, run_answer, complete_answer},
     {"expect", "expect CONDITION", "check the panel; a failed check fails the run",
      "CONDITION: [tag] TAG [OP] VALUE | shown WINDOW... | hidden WINDOW... |\n"
      "prop WINDOW WIDGET PROPERTY [OP] VALUE | prop KEY [OP] VALUE.\n"
@@ -1005,62 +980,65 @@ const CommandRow kCommands[] = {
      "met by 13.900001 and 13.94, 13.90 is not met by 13.906; <= and >= hold for such\n"
      "equal values too. Whole numbers and texts compare exactly. A failed check shows\n"
      "what was expected next to what is; a met one shows what was found.",
-     true, parse_expect, run_expect, complete_expect},
+     true, kRecorded, parse_expect, run_expect, complete_expect},
     {"print", "print GLOB...", "show the current values of the tags whose names match",
-     "Shell patterns: * any text, ? one character, [...] one of.", false, parse_print, run_print,
-     complete_tags},
-    {"say", "say TEXT", "write a line of narration into the trace", "", false, parse_say, run_say,
-     complete_nothing},
+     "Shell patterns: * any text, ? one character, [...] one of.", false, kRecorded, parse_print,
+     run_print, complete_tags},
+    {"say", "say TEXT", "write a line of narration into the trace", "", false, kRecorded, parse_say,
+     run_say, complete_nothing},
     {"windows", "windows", "list the panel's windows",
-     "Shown or hidden, their handlers and their timers.", false, parse_bare, run_windows,
-     complete_nothing},
+     "Shown or hidden, their handlers and their timers.", false, kPromptOnly, parse_bare,
+     run_windows, complete_nothing},
     {"widgets", "widgets WINDOW",
      "list a window's widgets: label, events, properties with their values and tags",
      "The tags a property follows are those its function read when last polled.", false,
-     parse_handler_window, run_widgets, complete_window},
+     kPromptOnly, parse_handler_window, run_widgets, complete_window},
     {"props", "props WINDOW", "list a window's properties with their current values", "", false,
-     parse_handler_window, run_props, complete_window},
+     kPromptOnly, parse_handler_window, run_props, complete_window},
     {"tags", "tags [GLOB...]", "list the catalogue's tags: kind, initial value, parameter",
-     "print gives their current values.", false, parse_patterns, run_tags, complete_tags},
+     "print gives their current values.", false, kPromptOnly, parse_patterns, run_tags,
+     complete_tags},
     {"watch", "watch TAG-GLOB...",
      "trace only these tags' writes (each under the event that caused it), and failures",
-     "Several watch commands add up; unwatch drops some or all.", false, parse_watch, run_watch_add,
-     complete_tags},
+     "Several watch commands add up; unwatch drops some or all.", false, kRecorded, parse_watch,
+     run_watch_add, complete_tags},
     {"unwatch", "unwatch [TAG-GLOB...]", "stop watching these tags (all when none is named)", "",
-     false, parse_unwatch, run_unwatch, complete_tags},
+     false, kRecorded, parse_unwatch, run_unwatch, complete_tags},
     {"trace", "trace quiet|normal|full", "how much the trace shows from now on",
      "quiet: failures, errors, warnings, asked-for values and narration; normal: also\n"
      "events, tag writes, window calls, dialogs, parameters and met expectations; full:\n"
      "also every property change.",
-     false, parse_trace, run_trace, complete_trace},
+     false, kRecorded, parse_trace, run_trace, complete_trace},
     {"break", "break [CONDITION | clear]",
      "stop any run when the condition comes to hold; alone, list the breaks",
      "CONDITION is as for expect. The run stops at the simulated moment of the event\n"
      "after which it holds, and says why.",
-     false, parse_break, run_break, complete_break},
+     false, kPromptOnly, parse_break, run_break, complete_break},
     {"restart", "restart", "switch the panel off and on",
      "Tags back to their initial values, the saved parameters loaded again, the start\n"
      "window shown, timers from zero. Windows go without their close handlers, as at a\n"
      "power cut; simulated time and the clock go on.",
-     false, parse_bare, run_restart, complete_nothing},
+     false, kRecorded, parse_bare, run_restart, complete_nothing},
     {"record", "record FILE | record stop",
      "write what is typed from now on, with the answers given to dialogs, as a scenario",
-     "Listings, help and record itself are left out.", false, parse_path, run_record,
+     "Listings, help and record itself are left out.", false, kPromptOnly, parse_path, run_record,
      complete_record},
     {"load", "load FILE", "run a scenario file here, on this panel",
-     "In a scenario, FILE is found beside it.", false, parse_path, run_load, complete_nothing},
+     "In a scenario, FILE is found beside it.", false, kRecorded, parse_path, run_load,
+     complete_nothing},
     {"plot", "plot TAG,TAG... FILE | plot x=TAG,y=TAG FILE | plot stop",
      "sample numeric tags from now on; plot stop (or the end) writes FILE, .svg or .csv",
      "TAG,TAG...: the tags against simulated time; x=TAG,y=TAG: one against the other.", false,
-     parse_plot, run_plot, complete_plot},
-    {"help", "help [COMMAND]", "this list, or more about one command", "", false, parse_help,
-     run_help, complete_help},
-    {"quit", "quit | exit", "leave the prompt (exit does the same)", "", false, parse_bare,
-     run_nothing, complete_nothing},
+     kRecorded, parse_plot, run_plot, complete_plot},
+    {"help", "help [COMMAND]", "this list, or more about one command", "", false, kPromptOnly,
+     parse_help, run_help, complete_help},
+    {"quit", "quit | exit", "leave the prompt (exit does the same)", "", false, kPromptOnly,
+     parse_bare, run_nothing, complete_nothing},
 };
 }  // namespace
 
 const CommandRow* find_command(std::string_view name) {
+    if (name == "exit") name = "quit";
     for (const CommandRow& row : kCommands) {
         if (name == row.name) return &row;
     }
@@ -1084,7 +1062,7 @@ std::string command_help() {
 }
 
 std::string command_help(std::string_view name) {
-    const CommandRow* row = find_command(name == "exit" ? "quit" : name);
+    const CommandRow* row = find_command(name);
     if (row == nullptr) return {};
     std::string out = std::string(row->usage) + "\n    " + row->help + "\n";
     std::string_view details = row->details;
@@ -1107,7 +1085,7 @@ std::optional<Command> parse_command(std::string_view line, Simulator& sim, std:
     error->clear();
     std::vector<std::string> args;
     if (!split_words(line, &args, error) || args.empty()) return std::nullopt;
-    const CommandRow* row = find_command(args[0] == "exit" ? "quit" : args[0]);
+    const CommandRow* row = find_command(args[0]);
     if (row == nullptr) {
         *error =
             "unknown command '" + args[0] + "' (commands: " + joined(command_names(), 100) + ")";

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "host/event.hpp"
+#include "sim/engine/words.hpp"
 
 namespace hmi::sim {
 namespace {
@@ -31,11 +32,6 @@ const char* op_word(Op op) {
 
 bool is_plus_minus(const std::string& word) {
     return word == "\xc2\xb1" || word == "+-";  // ± in UTF-8
-}
-
-std::string unquoted(const std::string& word, bool* quoted) {
-    *quoted = word.size() >= 2 && word.front() == '"' && word.back() == '"';
-    return *quoted ? word.substr(1, word.size() - 2) : word;
 }
 
 // A decimal number (sign, digits, point, exponent) or 0x hexadecimal; *decimals is how
@@ -89,7 +85,7 @@ bool agree(double actual, double expected, int decimals) {
     return std::round(actual * scale) == std::round(expected * scale);
 }
 
-std::string joined(std::span<const std::string> words) {
+std::string with_spaces(std::span<const std::string> words) {
     std::string out;
     for (const std::string& w : words) out += (out.empty() ? "" : " ") + w;
     return out;
@@ -130,12 +126,11 @@ std::optional<Comparison> Comparison::parse(std::span<const std::string> words,
     if (words.size() != expected_size || (c.op == Op::Near && !is_plus_minus(words[2]))) {
         *error = c.op == Op::Near ? "expected: ~ VALUE +- TOLERANCE (or ±)"
                                   : "expected a value, or OP VALUE (OP: = != < <= > >=)";
-        if (!words.empty()) *error += ", not '" + joined(words) + "'";
+        if (!words.empty()) *error += ", not '" + with_spaces(words) + "'";
         return std::nullopt;
     }
-    bool quoted = false;
-    c.value = unquoted(words[value_at], &quoted);
-    c.numeric = !quoted && read_number(c.value, &c.number, &c.decimals);
+    c.value = unquoted(words[value_at]);
+    c.numeric = !is_quoted(words[value_at]) && read_number(c.value, &c.number, &c.decimals);
     bool ordering = c.op != Op::Equal && c.op != Op::NotEqual;
     if (ordering && !c.numeric) {
         *error =
@@ -195,7 +190,7 @@ std::string Comparison::readable() const {
 
 std::optional<Condition> Condition::parse(std::span<const std::string> words, std::string* error) {
     Condition c;
-    c.text = joined(words);
+    c.text = with_spaces(words);
     if (words.empty()) {
         *error = std::string("expected a condition: ") + kConditionForms;
         return std::nullopt;
@@ -250,7 +245,7 @@ Outcome evaluate(const Condition& c, Probe& probe) {
         return out;
     }
     std::optional<Actual> actual;
-    std::string name = joined(c.names);
+    std::string name = with_spaces(c.names);
     if (c.subject == Condition::Subject::Tag) {
         actual = probe.tag(c.names[0]);
         if (!actual) out.error = "no tag '" + name + "'";

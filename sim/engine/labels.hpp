@@ -25,7 +25,6 @@ class WidgetLabels {
 
     using Key = std::pair<std::string, std::string>;  // handler window, widget
     const std::map<Key, std::string, std::less<>>& all() const { return labels_; }
-    bool empty() const { return labels_.empty(); }
 
   private:
     std::map<Key, std::string, std::less<>> labels_;

@@ -1,5 +1,6 @@
 #include "sim/engine/library.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "host/gbk.hpp"
 #include "host/loader.hpp"
 #include "host/tags.hpp"
+#include "sim/engine/words.hpp"
 
 namespace hmi::sim {
 
@@ -64,11 +66,9 @@ std::string parse_prop(PropKind kind, std::string_view text, unsigned char* out)
         case PropKind::Float:
             return host::parse_value(host::Kind::F32, text, out);
         case PropKind::Text: {
-            if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
-                text = text.substr(1, text.size() - 2);
-            }
-            std::string gbk = host::utf8_to_gbk(text);
-            if (gbk.empty() && !text.empty()) return "the text has a character the panel lacks";
+            std::string utf8 = unquoted(text);
+            std::string gbk = host::utf8_to_gbk(utf8);
+            if (gbk.empty() && !utf8.empty()) return "the text has a character the panel lacks";
             if (gbk.size() > 15) return "a text value holds 15 bytes at most";
             std::memset(out, 0, 16);
             std::memcpy(out, gbk.data(), gbk.size());
@@ -76,15 +76,6 @@ std::string parse_prop(PropKind kind, std::string_view text, unsigned char* out)
         }
     }
     return "unknown kind";
-}
-
-bool split_key(std::string_view key, std::string* window, std::string* widget, std::string* name) {
-    std::optional<host::Key> k = host::split_key(key);
-    if (!k) return false;
-    *window = k->window;
-    *widget = k->widget;
-    *name = k->name;
-    return true;
 }
 
 const EventRow* HandlerWindow::event(std::string_view widget, std::string_view name) const {
@@ -113,6 +104,12 @@ std::vector<std::string> HandlerWindow::widgets() const {
     return out;
 }
 
+bool HandlerWindow::has_widget(std::string_view widget) const {
+    auto on_widget = [widget](const auto& row) { return row.widget == widget; };
+    return std::any_of(events.begin(), events.end(), on_widget) ||
+           std::any_of(props.begin(), props.end(), on_widget);
+}
+
 const HandlerWindow* Library::window(std::string_view name) const {
     for (const HandlerWindow& w : windows_) {
         if (w.name == name) return &w;
@@ -134,14 +131,14 @@ std::shared_ptr<const Library> Library::from_tables(
     decltype(&::hmi_widget_get_dyn_prop_func) prop_lookup) {
     auto lib = std::make_shared<Library>();
     std::set<std::string> keys;
-    auto take = [&](const hmi_func_row& row, const char* table, std::string* window,
-                    std::string* widget, std::string* name) {
+    auto take = [&](const hmi_func_row& row, const char* table, host::Key* k) {
         std::string key = row.key;
         if (row.func == nullptr) {
             lib->problems_.push_back(std::string(table) + " row " + key + " has no function");
             return false;
         }
-        if (!split_key(key, window, widget, name)) {
+        std::optional<host::Key> split = host::split_key(key);
+        if (!split) {
             lib->problems_.push_back(std::string(table) + " row " + key +
                                      " is not window_widget_name");
             return false;
@@ -150,11 +147,13 @@ std::shared_ptr<const Library> Library::from_tables(
             lib->problems_.push_back(std::string(table) + " row " + key + " is there twice");
             return false;
         }
+        *k = std::move(*split);
         return true;
     };
     for (const hmi_func_row* row = events; row != nullptr && row->key != nullptr; ++row) {
-        std::string window, widget, name;
-        if (!take(*row, "event_funcs", &window, &widget, &name)) continue;
+        host::Key k;
+        if (!take(*row, "event_funcs", &k)) continue;
+        const auto& [window, widget, name] = k;
         auto func = reinterpret_cast<hmi_event_func>(row->func);
         if (event_lookup != nullptr &&
             event_lookup(window.c_str(), widget.c_str(), name.c_str()) != row->func) {
@@ -165,8 +164,9 @@ std::shared_ptr<const Library> Library::from_tables(
         ++lib->event_count_;
     }
     for (const hmi_func_row* row = props; row != nullptr && row->key != nullptr; ++row) {
-        std::string window, widget, name;
-        if (!take(*row, "prop_funcs", &window, &widget, &name)) continue;
+        host::Key k;
+        if (!take(*row, "prop_funcs", &k)) continue;
+        const auto& [window, widget, name] = k;
         PropKind kind;
         if (!prop_kind(name, &kind)) {
             lib->problems_.push_back("prop_funcs row " + std::string(row->key) +

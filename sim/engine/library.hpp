@@ -48,7 +48,8 @@ struct HandlerWindow {
 
     const EventRow* event(std::string_view widget, std::string_view event) const;
     const PropRow* prop(std::string_view widget, std::string_view property) const;
-    std::vector<std::string> widgets() const;  // with any row, in table order
+    std::vector<std::string> widgets() const;        // with any row, in table order
+    bool has_widget(std::string_view widget) const;  // with any row
 };
 
 class Library {
@@ -78,8 +79,5 @@ class Library {
     std::vector<std::string> problems_;
     size_t event_count_ = 0, prop_count_ = 0;
 };
-
-// Splits "window_widget_name" at its two separators; false if it has not exactly two.
-bool split_key(std::string_view key, std::string* window, std::string* widget, std::string* name);
 
 }  // namespace hmi::sim

@@ -1,99 +1,69 @@
 #include "sim/engine/probe.hpp"
 
-#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
-#include "host/gbk.hpp"
+#include "host/loader.hpp"
+#include "host/tags.hpp"
+#include "sim/engine/words.hpp"
 
 namespace hmi::sim {
-namespace {
-
-template <typename T>
-T as(const unsigned char* value) {
-    T v;
-    std::memcpy(&v, value, sizeof v);
-    return v;
-}
-
-std::string joined(const std::vector<std::string>& names, size_t most = 12) {
-    std::string out;
-    for (size_t i = 0; i < names.size() && i < most; ++i) out += (i ? ", " : "") + names[i];
-    if (names.size() > most) out += ", ... (" + std::to_string(names.size()) + " in all)";
-    return out;
-}
-
-}  // namespace
-
-Actual tag_actual(const host::Tag& tag) {
-    const unsigned char* v = tag.value;
-    switch (tag.def->kind) {
-        case host::Kind::U8:
-            return Actual::whole(as<uint8_t>(v));
-        case host::Kind::U16:
-            return Actual::whole(as<uint16_t>(v));
-        case host::Kind::I16:
-            return Actual::whole(as<int16_t>(v));
-        case host::Kind::U32:
-            return Actual::whole(as<uint32_t>(v));
-        case host::Kind::I32:
-            return Actual::whole(as<int32_t>(v));
-        case host::Kind::F32:
-            return Actual::floating(as<float>(v), host::format_value(host::Kind::F32, v));
-        case host::Kind::Text: {
-            const char* text = reinterpret_cast<const char*>(v);
-            return Actual::of_text(
-                host::gbk_to_utf8(std::string(text, strnlen(text, host::kTextTagSize))));
-        }
+Actual actual_of(const host::Value& value) {
+    switch (value.type()) {
+        case host::Value::Type::Integer:
+        case host::Value::Type::Bool:
+            return Actual::whole(static_cast<double>(value.as_integer()));
+        case host::Value::Type::Colour:
+            return Actual::whole(static_cast<double>(value.as_integer()), value.readable());
+        case host::Value::Type::Float:
+        case host::Value::Type::Real:
+            return Actual::floating(value.as_real(), value.readable());
+        case host::Value::Type::Text:
+            return Actual::of_text(value.as_text());
+        case host::Value::Type::None:
+        case host::Value::Type::List:
+            break;
     }
     return {};
+}
+
+Actual tag_actual(const host::Tag& tag) {
+    return actual_of(host::typed_value(tag.def->kind, tag.value));
 }
 
 Actual prop_actual(PropKind kind, const unsigned char* value) {
-    switch (kind) {
-        case PropKind::Flag:
-            return Actual::whole(as<uint8_t>(value));
-        case PropKind::Colour:
-            return Actual::whole(as<uint32_t>(value), format_prop(kind, value));
-        case PropKind::Int32:
-            return Actual::whole(as<int32_t>(value));
-        case PropKind::U16:
-            return Actual::whole(as<uint16_t>(value));
-        case PropKind::I16:
-            return Actual::whole(as<int16_t>(value));
-        case PropKind::Float:
-            return Actual::floating(as<float>(value), format_prop(kind, value));
-        case PropKind::Text: {
-            const char* text = reinterpret_cast<const char*>(value);
-            return Actual::of_text(host::gbk_to_utf8(std::string(text, strnlen(text, 16))));
-        }
-    }
-    return {};
+    return actual_of(typed_prop(kind, value));
 }
 
 std::optional<std::string> find_widget(const HandlerWindow& handlers, const WidgetLabels& labels,
-                                       const std::string& word, std::string* error) {
-    std::vector<std::string> widgets = handlers.widgets();
-    if (std::find(widgets.begin(), widgets.end(), word) != widgets.end()) return word;
-    std::string label = word;
-    if (label.size() >= 2 && label.front() == '"' && label.back() == '"') {
-        label = label.substr(1, label.size() - 2);
-    }
+                                       const std::string& word, const std::string& window,
+                                       std::string* error) {
+    if (handlers.has_widget(word)) return word;
+    std::string label = unquoted(word);
     std::vector<std::string> labelled = labels.widgets_labelled(handlers.name, label);
     if (labelled.size() == 1) return labelled[0];
     if (labelled.size() > 1) {
-        *error = "window " + handlers.name + ": the label '" + label + "' is on " +
-                 joined(labelled) + ": name the widget";
+        *error = "window " + window + ": the label '" + label + "' is on " + joined(labelled) +
+                 ": name the widget";
         return std::nullopt;
     }
     std::vector<std::string> named;
-    for (const std::string& w : widgets) {
+    for (const std::string& w : handlers.widgets()) {
         const std::string* l = labels.label(handlers.name, w);
         named.push_back(l == nullptr ? w : "\"" + *l + "\" (" + w + ")");
     }
-    *error = "window " + handlers.name + " has no widget '" + label +
+    *error = "window " + window + " has no widget '" + label +
              "' with handlers (widgets: " + joined(named) + ")";
     return std::nullopt;
+}
+
+std::string no_property(const HandlerWindow& handlers, const std::string& window,
+                        const std::string& widget, const std::string& property) {
+    std::vector<std::string> properties;
+    for (const PropRow& r : handlers.props) {
+        if (r.widget == widget) properties.push_back(r.property);
+    }
+    return window + " " + widget + " has no property '" + property +
+           "' (its properties: " + (properties.empty() ? "none" : joined(properties)) + ")";
 }
 
 std::optional<Actual> SimulatorProbe::tag(const std::string& name) {
@@ -113,10 +83,14 @@ bool SimulatorProbe::find_prop(const std::vector<std::string>& names, int* windo
     const Panel& panel = sim_.panel();
     std::string handler_window, widget, property;
     if (names.size() == 1) {
-        if (!split_key(names[0], &handler_window, &widget, &property)) {
+        std::optional<host::Key> k = host::split_key(names[0]);
+        if (!k) {
             *error = "'" + names[0] + "' is not a property key (WINDOW_WIDGET_PROPERTY)";
             return false;
         }
+        handler_window = std::move(k->window);
+        widget = std::move(k->widget);
+        property = std::move(k->name);
         *window = -1;
         for (size_t i = 0; i < panel.windows.size(); ++i) {
             if (sim_.handlers(static_cast<int>(i)) != nullptr &&
@@ -138,20 +112,16 @@ bool SimulatorProbe::find_prop(const std::vector<std::string>& names, int* windo
             *error = "window " + names[0] + " has no handlers";
             return false;
         }
-        std::optional<std::string> found =
-            find_widget(*sim_.handlers(*window), labels_, names[1], error);
+        std::optional<std::string> found = find_widget(
+            *sim_.handlers(*window), panel.labels, names[1], sim_.handlers(*window)->name, error);
         if (!found) return false;
         widget = *found;
         property = names[2];
     }
     *row = sim_.handlers(*window)->prop(widget, property);
     if (*row == nullptr) {
-        std::vector<std::string> properties;
-        for (const PropRow& r : sim_.handlers(*window)->props) {
-            if (r.widget == widget) properties.push_back(r.property);
-        }
-        *error = panel.windows[*window].name + " " + widget + " has no property '" + property +
-                 "' (its properties: " + (properties.empty() ? "none" : joined(properties)) + ")";
+        *error =
+            no_property(*sim_.handlers(*window), panel.windows[*window].name, widget, property);
         return false;
     }
     return true;

@@ -13,17 +13,26 @@
 
 namespace hmi::sim {
 
+// A typed value as a condition compares it: colours and floats keep the form the trace
+// shows them in.
+Actual actual_of(const host::Value& value);
 Actual tag_actual(const host::Tag& tag);
 Actual prop_actual(PropKind kind, const unsigned char* value);
 
 // The widget of a window's handlers that a word names: the widget's own name, or a label
-// that no other widget of the window has. Empty with a message naming the choices.
+// that no other widget of the window has. Empty with a message naming the choices and
+// the window as `window` (the panel's window that borrows the handlers, or their own).
 std::optional<std::string> find_widget(const HandlerWindow& handlers, const WidgetLabels& labels,
-                                       const std::string& word, std::string* error);
+                                       const std::string& word, const std::string& window,
+                                       std::string* error);
+// "WINDOW WIDGET has no property 'P' (its properties: ...)", the widget's properties from
+// the handlers, the window as `window`.
+std::string no_property(const HandlerWindow& handlers, const std::string& window,
+                        const std::string& widget, const std::string& property);
 
 class SimulatorProbe : public Probe {
   public:
-    SimulatorProbe(Simulator& sim, const WidgetLabels& labels) : sim_(sim), labels_(labels) {}
+    explicit SimulatorProbe(Simulator& sim) : sim_(sim) {}
     std::optional<Actual> tag(const std::string& name) override;
     std::optional<bool> shown(const std::string& window) override;
     std::optional<Actual> prop(const std::vector<std::string>& names) override;
@@ -35,7 +44,6 @@ class SimulatorProbe : public Probe {
 
   private:
     Simulator& sim_;
-    const WidgetLabels& labels_;
 };
 
 // The values of some numeric tags after every event: what a plot draws.

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "host/event.hpp"
+#include "sim/engine/answers.hpp"
+#include "sim/engine/scenario.hpp"
 
 namespace hmi::sim {
 
@@ -26,7 +28,9 @@ void ScenarioRecorder::begin_command(const std::string& line) {
 }
 
 void ScenarioRecorder::answered_msgbox(int answer) {
-    msgbox_.push_back(answer == 6 ? "yes" : answer == 7 ? "no" : std::to_string(answer));
+    msgbox_.push_back(answer == kAnswerYes  ? "yes"
+                      : answer == kAnswerNo ? "no"
+                                            : std::to_string(answer));
 }
 
 void ScenarioRecorder::answered_input(std::optional<double> value) {
@@ -43,15 +47,12 @@ bool ScenarioRecorder::end_command() {
     }
     file_ << line_ << '\n';
     file_.flush();
-    msgbox_.clear();
-    input_.clear();
     return static_cast<bool>(file_);
 }
 
 bool is_prompt_only(const std::string& verb) {
-    return verb == "record" || verb == "help" || verb == "quit" || verb == "exit" ||
-           verb == "windows" || verb == "widgets" || verb == "props" || verb == "tags" ||
-           verb == "break";
+    const CommandRow* row = find_command(verb);
+    return row != nullptr && !row->recorded;
 }
 
 }  // namespace hmi::sim

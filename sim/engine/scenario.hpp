@@ -77,6 +77,7 @@ struct CommandRow {
     const char* help;     // one line
     const char* details;  // more, for help COMMAND
     bool expectation;     // a check that counts in the scenario's result
+    bool recorded;        // written by record at the prompt
     bool (*parse)(Parser& parser, Command* command);
     bool (*run)(const Runner& runner);
     // The words that may come next after these (words[0] is the command's name).
@@ -84,6 +85,7 @@ struct CommandRow {
                      std::vector<std::string>* out);
 };
 
+// The row of a command; "exit" is another name of quit.
 const CommandRow* find_command(std::string_view name);
 // The names of the commands, for help and completion.
 const std::vector<std::string>& command_names();

@@ -94,7 +94,7 @@ void TraceView::pass(const Event& event, const std::function<void(const Event&)>
 }
 
 std::string Session::check_breaks(Simulator& sim) {
-    SimulatorProbe probe(sim, sim.panel().labels);
+    SimulatorProbe probe(sim);
     std::string reason;
     for (Break& b : breaks) {
         Outcome now = evaluate(b.condition, probe);
@@ -107,10 +107,13 @@ std::string Session::check_breaks(Simulator& sim) {
 }
 
 void Session::arm_breaks(Simulator& sim) {
-    SimulatorProbe probe(sim, sim.panel().labels);
+    SimulatorProbe probe(sim);
     for (Break& b : breaks) b.held = evaluate(b.condition, probe).holds;
 }
 
+namespace {
+
+// Writes a plot's file: SVG or CSV by the file's extension. Empty on success.
 std::string write_plot(ActivePlot& plot, uint64_t now) {
     PlotTable& table = plot.sampler.table();
     table.finish(now);
@@ -133,6 +136,8 @@ std::string write_plot(ActivePlot& plot, uint64_t now) {
     }
     return {};
 }
+
+}  // namespace
 
 std::vector<std::string> Session::finish_plots(uint64_t now, std::vector<std::string>* errors) {
     std::vector<std::string> written;

@@ -70,7 +70,4 @@ class Session {
     std::vector<std::string> finish_plots(uint64_t now, std::vector<std::string>* errors);
 };
 
-// Writes a plot's file: SVG or CSV by the file's extension. Empty on success.
-std::string write_plot(ActivePlot& plot, uint64_t now);
-
 }  // namespace hmi::sim

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <utility>
 
 #include "host/gbk.hpp"
@@ -97,37 +98,43 @@ int Simulator::modal_window() const {
     return -1;
 }
 
-const unsigned char* Simulator::prop_value(int window, const PropRow* row) const {
+const Simulator::WindowState::Cell* Simulator::cell_of(int window, const PropRow* row) const {
     const WindowState& w = windows_[window];
     if (w.handlers == nullptr) return nullptr;
-    for (size_t i = 0; i < w.handlers->props.size(); ++i) {
-        if (&w.handlers->props[i] == row) return w.cells[i].bytes;
-    }
-    return nullptr;
+    const std::vector<PropRow>& props = w.handlers->props;
+    std::less<const PropRow*> before;
+    if (before(row, props.data()) || !before(row, props.data() + props.size())) return nullptr;
+    return &w.cells[static_cast<size_t>(row - props.data())];
+}
+
+const unsigned char* Simulator::prop_value(int window, const PropRow* row) const {
+    const WindowState::Cell* cell = cell_of(window, row);
+    return cell == nullptr ? nullptr : cell->bytes;
 }
 
 std::vector<std::string> Simulator::prop_follows(int window, const PropRow* row, bool* polled) {
     std::vector<std::string> names;
-    *polled = false;
-    const WindowState& w = windows_[window];
-    if (w.handlers == nullptr) return names;
-    for (size_t i = 0; i < w.handlers->props.size(); ++i) {
-        if (&w.handlers->props[i] != row) continue;
-        *polled = w.cells[i].polled;
-        for (int32_t tag : w.cells[i].reads) {
-            const std::string& name = host_.tags().all()[static_cast<size_t>(tag)].def->name;
-            if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
-        }
+    const WindowState::Cell* cell = cell_of(window, row);
+    *polled = cell != nullptr && cell->polled;
+    if (cell == nullptr) return names;
+    for (int32_t tag : cell->reads) {
+        const std::string& name = host_.tags().all()[static_cast<size_t>(tag)].def->name;
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
     }
     return names;
 }
 
 void Simulator::emit(int depth, EventType type, std::vector<Field> fields) {
-    for (ActivePlot& plot : session_->plots) plot.sampler.sample(now_);
-    if (events_.empty()) return;
     Event event(type, std::move(fields));
     event.ms = now_;
     event.depth = depth;
+    publish(event);
+}
+
+void Simulator::publish(const Event& event) {
+    // The plots take their values at every event, whether anyone listens or not.
+    for (ActivePlot& plot : session_->plots) plot.sampler.sample(now_);
+    if (events_.empty()) return;
     session_->view.pass(event, [this](const Event& e) { events_.publish(e); });
 }
 
@@ -395,8 +402,7 @@ void Simulator::forward(const Event& call) {
         bool in_panel = panel_.window_index(event.text("window")) >= 0;
         if (!in_panel) event.fields.push_back({"in_panel", Value::boolean(false)});
     }
-    for (ActivePlot& plot : session_->plots) plot.sampler.sample(now_);
-    session_->view.pass(event, [this](const Event& e) { events_.publish(e); });
+    publish(event);
 }
 
 void Simulator::report_calls() {
@@ -438,12 +444,7 @@ bool Simulator::poll(int window, size_t index, bool report_change) {
         }
     }
     if (changed != 0 && report_change && !events_.empty()) {
-        emit(1, EventType::Prop,
-             {{"window", text(w.def->name)},
-              {"widget", text(row.widget)},
-              {"property", text(row.property)},
-              {"kind", text(prop_kind_name(row.kind))},
-              {"value", typed_prop(row.kind, value)}});
+        emit(1, EventType::Prop, prop_fields(w.def->name, row, value));
     }
     return changed != 0;
 }
@@ -498,7 +499,16 @@ void Simulator::hide(int window) {
     drain();
 }
 
-std::vector<Field> Simulator::tag_fields(const host::Tag& tag) const {
+std::vector<Field> prop_fields(const std::string& window, const PropRow& row,
+                               const unsigned char* value) {
+    return {{"window", text(window)},
+            {"widget", text(row.widget)},
+            {"property", text(row.property)},
+            {"kind", text(prop_kind_name(row.kind))},
+            {"value", typed_prop(row.kind, value)}};
+}
+
+std::vector<Field> tag_fields(const host::Tag& tag) {
     return {{"tag", text(tag.def->name)},
             {"kind", text(std::string(kind_name(tag.def->kind)))},
             {"value", host::typed_value(tag.def->kind, tag.value)}};

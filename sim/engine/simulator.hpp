@@ -37,6 +37,12 @@ struct Options {
     bool full_refresh = false;
 };
 
+// The fields of an event about a tag's value: tag, kind, value.
+std::vector<Field> tag_fields(const host::Tag& tag);
+// The fields of an event about a property's value: window, widget, property, kind, value.
+std::vector<Field> prop_fields(const std::string& window, const PropRow& row,
+                               const unsigned char* value);
+
 class Simulator {
   public:
     // The sink, when given, is the stream's first subscriber.
@@ -146,8 +152,12 @@ class Simulator {
         EventType type;  // click, timer, open, close
     };
 
+    // The cell of a row of a window's handlers; nullptr when the row is not one of them.
+    const WindowState::Cell* cell_of(int window, const PropRow* row) const;
     void emit(int depth, EventType type, std::vector<Field> fields);
     void forward(const Event& call);
+    // Samples the plots and passes the event through the view to the subscribers.
+    void publish(const Event& event);
     std::string window_called(host::WindowCall call, const std::string& name);
     void set_shown(WindowState& w, int index, bool shown);
     void call(const Queued& event);
@@ -164,7 +174,6 @@ class Simulator {
     std::vector<Field> save_params(const host::Host::Params& params);
     void apply_saved(const std::string& path, const std::vector<ParamEntry>& entries);
     void note_unanswered(const std::string& what);
-    std::vector<Field> tag_fields(const host::Tag& tag) const;
     void raise_touch(bool by_click);
 
     const Panel& panel_;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "sim/engine/recorder.hpp"
 #include "tests/sim/support.hpp"
 
 namespace hmi::sim::test {
@@ -24,6 +25,20 @@ TEST(Commands, HelpListsEveryRowAndTellsMoreAboutOne) {
     }
     EXPECT_NE(command_help("answer").find("yes is 6, no is 7"), std::string::npos);
     EXPECT_EQ(command_help("nothing"), "");
+}
+
+TEST(Commands, ExitIsQuitAndRecordLeavesOutWhatIsAboutThePrompt) {
+    EXPECT_EQ(find_command("exit"), find_command("quit"));
+    EXPECT_EQ(command_help("exit"), command_help("quit"));
+    const std::pair<const char*, bool> kPromptOnly[] = {
+        {"set", false},    {"click", false}, {"run", false},    {"answer", false},
+        {"expect", false}, {"load", false},  {"help", true},    {"quit", true},
+        {"exit", true},    {"record", true}, {"windows", true}, {"widgets", true},
+        {"props", true},   {"tags", true},   {"break", true},   {"nosuch", false},
+    };
+    for (const auto& [verb, prompt_only] : kPromptOnly) {
+        EXPECT_EQ(is_prompt_only(verb), prompt_only) << verb;
+    }
 }
 
 TEST(Commands, TabCompletesWhatTheRowExpectsNext) {

@@ -7,6 +7,10 @@
 #include <cctype>
 #include <map>
 
+#include "host/gbk.hpp"
+#include "host/tags.hpp"
+#include "sim/engine/probe.hpp"
+
 namespace hmi::sim::test {
 namespace {
 
@@ -158,6 +162,62 @@ TEST(Comparison, ReadsBackAsWritten) {
               "~ 13.9 \xc2\xb1 0.05");
     EXPECT_EQ(Comparison::parse(words_of("13.9"), &error)->readable(), "= 13.9");
     EXPECT_EQ(Comparison::parse(words_of("!= \"x\""), &error)->readable(), "!= \"x\"");
+}
+
+// What a condition compares a tag or a property against: its number or text, and the
+// form the trace shows it in (colours in hex, floats in their shortest form).
+struct Stored {
+    const char* written;  // as a scenario sets it
+    Actual::Type type;
+    double number;
+    const char* readable;
+};
+
+const std::pair<host::Kind, Stored> kTagValues[] = {
+    {host::Kind::U8, {"200", Actual::Type::Whole, 200, "200"}},
+    {host::Kind::I16, {"-3", Actual::Type::Whole, -3, "-3"}},
+    {host::Kind::U32, {"4000000000", Actual::Type::Whole, 4e9, "4000000000"}},
+    {host::Kind::F32, {"2.062", Actual::Type::Float, 2.062f, "2.062"}},
+    {host::Kind::Text, {"\"\xe6\xb3\xb5 on\"", Actual::Type::Text, 0, "\"\xe6\xb3\xb5 on\""}},
+};
+
+const std::pair<PropKind, Stored> kPropValues[] = {
+    {PropKind::Flag, {"1", Actual::Type::Whole, 1, "1"}},
+    {PropKind::Colour, {"0x0467FB", Actual::Type::Whole, 0x0467FB, "0x0467FB"}},
+    {PropKind::Int32, {"-70000", Actual::Type::Whole, -70000, "-70000"}},
+    {PropKind::U16, {"65535", Actual::Type::Whole, 65535, "65535"}},
+    {PropKind::I16, {"-2", Actual::Type::Whole, -2, "-2"}},
+    {PropKind::Float, {"13.9", Actual::Type::Float, 13.9f, "13.9"}},
+    {PropKind::Text, {"\"\xe6\xb3\xb5\"", Actual::Type::Text, 0, "\"\xe6\xb3\xb5\""}},
+};
+
+void expect_actual(const Actual& actual, const Stored& s) {
+    EXPECT_EQ(actual.type, s.type) << s.written;
+    if (s.type != Actual::Type::Text) {
+        EXPECT_EQ(actual.number, s.number) << s.written;
+    }
+    EXPECT_EQ(actual.readable(), s.readable) << s.written;
+}
+
+TEST(ProbeValues, TagsReadAsTheTraceShowsThem) {
+    for (const auto& [kind, s] : kTagValues) {
+        host::TagDef def;
+        def.name = "t.value";
+        def.kind = kind;
+        alignas(8) unsigned char bytes[host::kTextTagSize] = {};
+        std::string text = s.written;
+        if (kind == host::Kind::Text) text = host::utf8_to_gbk(text.substr(1, text.size() - 2));
+        ASSERT_EQ(host::parse_value(kind, text, bytes), "") << s.written;
+        expect_actual(tag_actual(host::Tag{&def, bytes}), s);
+    }
+}
+
+TEST(ProbeValues, PropertiesReadAsTheTraceShowsThem) {
+    for (const auto& [kind, s] : kPropValues) {
+        alignas(8) unsigned char bytes[16] = {};
+        ASSERT_EQ(parse_prop(kind, s.written, bytes), "") << s.written;
+        expect_actual(prop_actual(kind, bytes), s);
+    }
 }
 
 // A panel of a few names for conditions to be evaluated against.

@@ -352,6 +352,27 @@ TEST_F(Engine, APropertyFunctionThatWritesPastItsValueIsReported) {
               "00:00:00.000   ERROR prop c lamp1 flash wrote past its 1-byte value\n");
 }
 
+TEST_F(Engine, AWidgetHasRowsAndAPropertyValueIsItsOwnWindows) {
+    for (const HandlerWindow& w : library->windows()) {
+        for (const std::string& widget : w.widgets()) EXPECT_TRUE(w.has_widget(widget)) << widget;
+        EXPECT_FALSE(w.has_widget("nosuch")) << w.name;
+        EXPECT_FALSE(w.has_widget("")) << w.name;
+    }
+    sim.start();
+    run("set t.x 1\nshow c");
+    const PropRow* visible = sim.handlers(2)->prop("light1", "visible");
+    ASSERT_NE(visible, nullptr);
+    ASSERT_NE(sim.prop_value(2, visible), nullptr);
+    EXPECT_EQ(sim.prop_value(2, visible)[0], 1);
+    bool polled = false;
+    EXPECT_EQ(sim.prop_follows(2, visible, &polled), std::vector<std::string>{"t.x"});
+    EXPECT_TRUE(polled);
+    // A row of another window's handlers has no value in this one.
+    EXPECT_EQ(sim.prop_value(0, visible), nullptr);
+    EXPECT_TRUE(sim.prop_follows(0, visible, &polled).empty());
+    EXPECT_FALSE(polled);
+}
+
 TEST(Refresh, PollingOnlyWhatMayHaveChangedGivesTheTraceOfPollingEverything) {
     Panel panel = make_panel(kTags, kWindows);
     auto library = Library::from_tables(kEvents, kTrickyProps);
