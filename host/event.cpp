@@ -330,7 +330,10 @@ std::string msgbox_style_text(int64_t style) {
                  "style ", style);
 }
 const char* msgbox_answer_word(int64_t answer) {
-    return answer == 6 ? "yes" : answer == 7 ? "no" : answer == 1 ? "OK" : nullptr;
+    return answer == kAnswerYes  ? "yes"
+           : answer == kAnswerNo ? "no"
+           : answer == kAnswerOk ? "OK"
+                                 : nullptr;
 }
 std::string msgbox_answer_text(int64_t answer) {
     return named(msgbox_answer_word(answer), "", answer);

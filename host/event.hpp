@@ -144,6 +144,11 @@ enum class Naming : uint8_t {
     WithTag,    // a name written without its group followed by the tag it means
 };
 
+// The answers of a message box as the panel numbers them.
+constexpr int kAnswerOk = 1;
+constexpr int kAnswerYes = 6;
+constexpr int kAnswerNo = 7;
+
 // A message box style and answer as a person reads them, with the panel's number:
 // "question (style 2)", "yes (6)".
 std::string msgbox_style_text(int64_t style);

@@ -170,8 +170,8 @@ int Host::window(WindowCall call, const char* name) {
 }
 
 std::vector<int> Host::msgbox_answers(int style) {
-    if (style == 0) return {1};
-    return {6, 7};
+    if (style == 0) return {kAnswerOk};
+    return {kAnswerYes, kAnswerNo};
 }
 
 std::string Host::msgbox_answer_names(int style) {

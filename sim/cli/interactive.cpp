@@ -82,9 +82,9 @@ std::optional<int> ask_question(const std::string& title, const std::string& tex
         std::optional<std::string> line = ask(question);
         if (!line) return std::nullopt;
         std::optional<int> n;
-        if (*line == "yes" || *line == "y") n = 6;
-        if (*line == "ok" || *line == "OK") n = 1;
-        if (*line == "no" || *line == "n" || line->empty()) n = 7;
+        if (*line == "yes" || *line == "y") n = host::kAnswerYes;
+        if (*line == "ok" || *line == "OK") n = host::kAnswerOk;
+        if (*line == "no" || *line == "n" || line->empty()) n = host::kAnswerNo;
         int number = 0;
         auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), number);
         if (!n && ec == std::errc() && end == line->data() + line->size()) n = number;

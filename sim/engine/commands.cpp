@@ -9,7 +9,6 @@
 
 #include "host/gbk.hpp"
 #include "host/loader.hpp"
-#include "sim/engine/answers.hpp"
 #include "sim/engine/probe.hpp"
 #include "sim/engine/scenario.hpp"
 #include "sim/engine/session.hpp"
@@ -525,11 +524,11 @@ bool parse_msgbox_answer(Parser& p, const std::string& a, Command* c) {
     int n = 0;
     auto [end, ec] = std::from_chars(a.data(), a.data() + a.size(), n);
     if (a == "yes") {
-        n = kAnswerYes;
+        n = host::kAnswerYes;
     } else if (a == "no") {
-        n = kAnswerNo;
+        n = host::kAnswerNo;
     } else if (a == "ok" || a == "OK") {
-        n = kAnswerOk;
+        n = host::kAnswerOk;
     } else if (ec != std::errc() || end != a.data() + a.size()) {
         return p.fail("'" + a + "' is not an answer: yes (6), no (7), ok (1) or a number");
     }

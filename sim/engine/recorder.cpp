@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "host/event.hpp"
-#include "sim/engine/answers.hpp"
 #include "sim/engine/scenario.hpp"
 
 namespace hmi::sim {
@@ -28,9 +27,9 @@ void ScenarioRecorder::begin_command(const std::string& line) {
 }
 
 void ScenarioRecorder::answered_msgbox(int answer) {
-    msgbox_.push_back(answer == kAnswerYes  ? "yes"
-                      : answer == kAnswerNo ? "no"
-                                            : std::to_string(answer));
+    msgbox_.push_back(answer == host::kAnswerYes  ? "yes"
+                      : answer == host::kAnswerNo ? "no"
+                                                  : std::to_string(answer));
 }
 
 void ScenarioRecorder::answered_input(std::optional<double> value) {
