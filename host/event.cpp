@@ -135,7 +135,10 @@ std::string Value::readable(bool quote_text) const {
             return quote_text ? "\"" + text_ + "\"" : text_;
         case Type::List: {
             std::string out;
-            for (const Value& item : items_) out += (out.empty() ? "" : " ") + item.readable();
+            for (const Value& item : items_) {
+                if (!out.empty()) out += ' ';
+                out += item.readable();
+            }
             return out;
         }
     }
@@ -343,7 +346,10 @@ namespace {
 
 std::string located(const Event& e, const std::string& message) {
     std::string where = e.text("file");
-    if (e.integer("line") > 0) where += ":" + std::to_string(e.integer("line"));
+    if (e.integer("line") > 0) {
+        where += ':';
+        where += std::to_string(e.integer("line"));
+    }
     return where.empty() ? message : where + ": " + message;
 }
 
@@ -423,11 +429,17 @@ std::string describe(const Event& e, Naming naming) {
             return "clock " + clock_text(e.integer("clock"));
         case EventType::Answer: {
             if (e.text("dialog") != "msgbox") {
-                return "answer " + e.text("dialog") + " " + e.find("answers")->readable();
+                std::string line = "answer ";
+                line += e.text("dialog");
+                line += ' ';
+                line += e.find("answers")->readable();
+                return line;
             }
             std::string line = "answer msgbox";
-            for (const Value& a : e.find("answers")->items())
-                line += " " + msgbox_answer_text(a.as_integer());
+            for (const Value& a : e.find("answers")->items()) {
+                line += ' ';
+                line += msgbox_answer_text(a.as_integer());
+            }
             return line;
         }
         case EventType::Restart:

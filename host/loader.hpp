@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "plugin/hmi_abi.h"
 
@@ -103,14 +104,19 @@ inline std::optional<Key> split_key(std::string_view key) {
     return k;
 }
 
+// The pointer types of hmi_abi.h are those of the functions they point to.
+static_assert(std::is_same_v<hmi_get_func_fn, decltype(&::hmi_widget_get_func)>);
+static_assert(std::is_same_v<hmi_get_event_func_fn, decltype(&::hmi_widget_get_event_func)>);
+static_assert(std::is_same_v<hmi_get_dyn_prop_func_fn, decltype(&::hmi_widget_get_dyn_prop_func)>);
+
 // The library's exports as a host binds them after dlopen.
 struct Exports {
     void* handle = nullptr;  // never closed: handlers and their texts live as long as the process
     const hmi_func_row* event_funcs = nullptr;
     const hmi_func_row* prop_funcs = nullptr;
-    decltype(&::hmi_widget_get_func) get_func = nullptr;
-    decltype(&::hmi_widget_get_event_func) get_event_func = nullptr;
-    decltype(&::hmi_widget_get_dyn_prop_func) get_prop_func = nullptr;
+    hmi_get_func_fn get_func = nullptr;
+    hmi_get_event_func_fn get_event_func = nullptr;
+    hmi_get_dyn_prop_func_fn get_prop_func = nullptr;
 
     void* symbol(const char* name) const { return dlsym(handle, name); }
 };

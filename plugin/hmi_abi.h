@@ -33,6 +33,16 @@ void* hmi_widget_get_func(const hmi_func_row* table, const char* window, const c
 void* hmi_widget_get_event_func(const char* window, const char* widget, const char* event);
 void* hmi_widget_get_dyn_prop_func(const char* window, const char* widget, const char* property);
 
+/* The lookup functions' pointer types, for a host that resolves them by name:
+ *   void* lib = dlopen("libhmiscript.so", RTLD_NOW);
+ *   hmi_get_event_func_fn get_event =
+ *       (hmi_get_event_func_fn)dlsym(lib, "hmi_widget_get_event_func"); */
+typedef void* (*hmi_get_func_fn)(const hmi_func_row* table, const char* window, const char* widget,
+                                 const char* name);
+typedef void* (*hmi_get_event_func_fn)(const char* window, const char* widget, const char* event);
+typedef void* (*hmi_get_dyn_prop_func_fn)(const char* window, const char* widget,
+                                          const char* property);
+
 int sys_exec_program(const char* command, int mode);
 int sys_exec_program_arg1(const char* path, const char* argument, int mode);
 int is_process_run(const char* pattern);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -41,13 +42,30 @@ std::string state_directory() {
 
 // Where the library, the panel project and its tour are unless options say otherwise.
 // An installed program finds them beside itself, from its own path, so that an unpacked
-// package works wherever it lies; one in the build tree takes the build's library and the
-// sources' panel. HMISCRIPT names another library in either case.
+// package works wherever it lies. A program in the build tree reads them from the file
+// the build wrote beside it (kBuildTreeFile: the build's library, the sources' panel), so
+// that no path of the build is compiled into the program. HMISCRIPT names another
+// library in either case. Neither: no default, the options must name them.
+constexpr char kBuildTreeFile[] = "hmisim.build-tree";
+
 struct DefaultPaths {
-    std::string library = hmi::host::default_library_path();
-    std::string panel = hmi::host::default_panel_dir();
-    std::string tour = HMI_SCENARIO_DIR;
+    std::string library, panel, tour;
 };
+
+// The build tree's file: "library=PATH", "panel=PATH", "tour=PATH" lines.
+DefaultPaths build_tree_paths(const std::filesystem::path& file) {
+    DefaultPaths paths;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) {
+        size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (key == "library") paths.library = value;
+        if (key == "panel") paths.panel = value;
+        if (key == "tour") paths.tour = value;
+    }
+    return paths;
+}
 
 DefaultPaths default_paths() {
     namespace fs = std::filesystem;
@@ -56,13 +74,14 @@ DefaultPaths default_paths() {
     fs::path bin = fs::read_symlink("/proc/self/exe", ec).parent_path();
     fs::path panel = (bin / HMI_INSTALLED_PANEL_DIR).lexically_normal();
     if (!ec && fs::is_regular_file(panel / "tags.txt", ec)) {
-        const char* env = std::getenv("HMISCRIPT");
-        if (env == nullptr || *env == '\0') {
-            paths.library = (bin / HMI_INSTALLED_LIBRARY).lexically_normal().string();
-        }
+        paths.library = (bin / HMI_INSTALLED_LIBRARY).lexically_normal().string();
         paths.panel = panel.string();
         paths.tour = (panel / "scenarios").string();
+    } else if (!ec && fs::is_regular_file(bin / kBuildTreeFile, ec)) {
+        paths = build_tree_paths(bin / kBuildTreeFile);
     }
+    const char* env = std::getenv("HMISCRIPT");
+    if (env != nullptr && *env != '\0') paths.library = env;
     return paths;
 }
 
@@ -357,6 +376,10 @@ bool check_params(const Settings& s, const Options& options) {
 
 // The tour's scenarios ahead of the ones named; false with a message when there are none.
 bool add_tour(Settings& s) {
+    if (s.tour_dir.empty()) {
+        std::cerr << "hmisim: no tour beside the program: name its folder with --tour-dir\n";
+        return false;
+    }
     try {
         std::vector<std::string> found = tour_scenarios(s.tour_dir);
         s.scenarios.insert(s.scenarios.begin(), found.begin(), found.end());
@@ -402,6 +425,12 @@ std::optional<int> parse_command_line(int argc, char** argv, Settings& s) {
 
 // The panel's data and the library; false with a message when either cannot be loaded.
 bool load_panel(const Settings& s, Panel* panel, std::shared_ptr<const Library>* library) {
+    if (s.panel_dir.empty() || s.library_path.empty()) {
+        std::cerr << "hmisim: no " << (s.panel_dir.empty() ? "panel project" : "script library")
+                  << " beside the program: name it with "
+                  << (s.panel_dir.empty() ? "--panel" : "--library or HMISCRIPT") << "\n";
+        return false;
+    }
     try {
         *panel = Panel::load(s.panel_dir);
         *library = Library::load(s.library_path);

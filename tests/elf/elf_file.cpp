@@ -198,6 +198,7 @@ void File::read_dynamic() {
             }
             if (tag == DT_NULL) break;
             if (tag == DT_NEEDED) needed_.push_back(string_at(names, value));
+            if (tag == DT_SONAME) soname_ = string_at(names, value);
             dynamic_[tag] = value;
         }
     }

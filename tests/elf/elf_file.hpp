@@ -70,6 +70,7 @@ class File {
 
     // DT_NEEDED names, in order, and every other dynamic entry by tag (last one wins).
     const std::vector<std::string>& needed() const { return needed_; }
+    const std::string& soname() const { return soname_; }  // DT_SONAME; empty without one
     std::optional<uint64_t> dynamic(int64_t tag) const;
 
     // The pointer-sized word at a virtual address as it is once the loader has applied
@@ -89,6 +90,7 @@ class File {
     std::vector<Segment> segments_;
     std::vector<Symbol> dynsym_, symtab_;
     std::vector<std::string> needed_;
+    std::string soname_;
     std::map<int64_t, uint64_t> dynamic_;
     std::map<uint64_t, uint64_t> relocated_;  // address -> value once relocated
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -144,6 +145,7 @@ struct Build {
     std::string path;
     bool own;        // this build's library, which must exist
     bool sanitized;  // built with HMI_SANITIZE
+    bool hardened;   // built with the hardening flags and the optimizer (fortify needs it)
 };
 
 void PrintTo(const Build& b, std::ostream* out) {
@@ -306,6 +308,56 @@ TEST_P(LibraryShape, NeedsOnlyTheCLibraries) {
     EXPECT_TRUE(needed.empty()) << "needed beyond libc and libm: " << joined(needed);
 }
 
+// The name the panel's runtime opens it by is its SONAME, so that the loader's cache and
+// the packaging tools know it.
+TEST_P(LibraryShape, IsNamedByItsFileName) {
+    EXPECT_EQ(file->soname(), "libhmiscript.so");
+}
+
+// The hardening of the build is in the file: each row is one flag's trace, so a flag
+// lost from the build (or dropped by a toolchain) fails here by name.
+struct Hardening {
+    const char* flag;
+    bool (*present)(const File&);
+};
+
+bool imports(const File& f, const std::function<bool(const std::string&)>& wanted) {
+    for (const Symbol& s : f.dynamic_symbols()) {
+        if (!s.defined() && wanted(s.name)) return true;
+    }
+    return false;
+}
+
+const Hardening kHardening[] = {
+    {"-fstack-protector-strong",
+     [](const File& f) {
+         return imports(f, [](const std::string& n) { return n == "__stack_chk_fail"; });
+     }},
+    {"-D_FORTIFY_SOURCE=2",
+     [](const File& f) {
+         return imports(f, [](const std::string& n) {
+             return n.size() > 6 && n.rfind("__", 0) == 0 && n.substr(n.size() - 4) == "_chk";
+         });
+     }},
+    {"-Wl,-z,relro",
+     [](const File& f) {
+         return std::any_of(f.segments().begin(), f.segments().end(),
+                            [](const Segment& s) { return s.type == PT_GNU_RELRO; });
+     }},
+    {"-Wl,-z,now",
+     [](const File& f) {
+         return (f.dynamic(DT_FLAGS).value_or(0) & DF_BIND_NOW) != 0 ||
+                (f.dynamic(DT_FLAGS_1).value_or(0) & DF_1_NOW) != 0;
+     }},
+};
+
+TEST_P(LibraryShape, CarriesTheHardeningOfItsBuild) {
+    if (!GetParam().hardened) GTEST_SKIP() << "built without hardening, or not optimized";
+    for (const Hardening& h : kHardening) {
+        EXPECT_TRUE(h.present(*file)) << "no trace of " << h.flag;
+    }
+}
+
 // The version is found by its section's name in the file, through no symbol: the
 // section holds the one text, read-only, and no exported or imported name points into it.
 TEST_P(LibraryShape, RecordsTheProjectVersionInASectionOfItsOwn) {
@@ -324,8 +376,10 @@ TEST_P(LibraryShape, RecordsTheProjectVersionInASectionOfItsOwn) {
 
 std::vector<Build> builds() {
     return {
-        {HMI_BUILD_LABEL, from_environment("HMISCRIPT", HMI_LIBRARY_PATH), true, HMI_SANITIZED},
-        {HMI_PEER_LABEL, from_environment("HMISCRIPT_PEER", HMI_PEER_LIBRARY_PATH), false, false},
+        {HMI_BUILD_LABEL, from_environment("HMISCRIPT", HMI_LIBRARY_PATH), true, HMI_SANITIZED,
+         HMI_HARDENED},
+        {HMI_PEER_LABEL, from_environment("HMISCRIPT_PEER", HMI_PEER_LIBRARY_PATH), false, false,
+         HMI_HARDENED},
     };
 }
 
