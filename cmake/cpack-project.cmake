@@ -9,6 +9,10 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   set(ENV{SOURCE_DATE_EPOCH} ${CPACK_HMI_SOURCE_DATE_EPOCH})
 endif()
 
+# Each package's description is its component's, whose first line is its summary: the
+# project's summary is not put in front of it.
+unset(CPACK_PACKAGE_DESCRIPTION_SUMMARY)
+
 # dpkg-shlibdeps looks up the libraries that the package's files need for the
 # architecture in DEB_HOST_ARCH (the machine's by default): a cross build's package is
 # of its target's.

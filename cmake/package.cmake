@@ -71,10 +71,10 @@ set(CPACK_DEBIAN_SIMULATOR_PACKAGE_SOURCE hmiscript)
 set(CPACK_DEBIAN_SIMULATOR_PACKAGE_DEPENDS "${HMI_PACKAGE_library} (= ${PROJECT_VERSION})")
 set(CPACK_COMPONENT_SIMULATOR_DESCRIPTION [[
 operator panel simulator, with the panel's script library
-hmisim loads the panel's script library, libhmiscript.so, exactly as the panel's
-HMI runtime does, shows its windows, runs its timers on a simulated clock,
-answers its questions from a scenario or at a prompt, and reports every tag
-write, window call, dialog and property change in the order the panel sees
+hmisim loads the panel's script library, libhmiscript.so, exactly as the
+panel's HMI runtime does, shows its windows, runs its timers on a simulated
+clock, answers its questions from a scenario or at a prompt, and reports every
+tag write, window call, dialog and property change in the order the panel sees
 them.
 This package holds the simulator with its manual page and bash completion and
 the demonstration panel project with its tour of every screen (hmisim --tour).]])

@@ -77,7 +77,7 @@ DefaultPaths default_paths() {
         paths.library = (bin / HMI_INSTALLED_LIBRARY).lexically_normal().string();
         paths.panel = panel.string();
         paths.tour = (panel / "scenarios").string();
-    } else if (!ec && fs::is_regular_file(bin / kBuildTreeFile, ec)) {
+    } else if (!bin.empty() && fs::is_regular_file(bin / kBuildTreeFile, ec)) {
         paths = build_tree_paths(bin / kBuildTreeFile);
     }
     const char* env = std::getenv("HMISCRIPT");
