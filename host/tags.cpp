@@ -51,7 +51,7 @@ std::string parse_int(std::string_view text, unsigned char* out) {
     // One sign at most: "--5" is not 5 (nor may the smallest long long be negated).
     if (digits.empty() || digits.front() == '-' || ec != std::errc() ||
         end != digits.data() + digits.size()) {
-        return "'" + std::string(text) + "' is not a whole number";
+        return std::string("'").append(text).append("' is not a whole number");
     }
     if (negative) v = -v;
     if (v < static_cast<long long>(std::numeric_limits<T>::min()) ||
@@ -97,7 +97,7 @@ std::string parse_value(Kind kind, std::string_view text, unsigned char* out) {
             float f = 0;
             auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f);
             if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
-                return "'" + std::string(text) + "' is not a number";
+                return std::string("'").append(text).append("' is not a number");
             }
             std::memcpy(out, &f, sizeof f);
             return {};
@@ -134,7 +134,9 @@ std::string store_number(Kind kind, double number, unsigned char* out) {
 std::string format_value(Kind kind, const unsigned char* value) {
     if (kind != Kind::Text) return typed_value(kind, value).readable();
     const char* text = reinterpret_cast<const char*>(value);
-    return "\"" + std::string(text, strnlen(text, kTextTagSize)) + "\"";  // GBK, as stored
+    return std::string("\"")
+        .append(text, strnlen(text, kTextTagSize))
+        .append("\"");  // GBK, as stored
 }
 
 Value typed_value(Kind kind, const unsigned char* value) {
