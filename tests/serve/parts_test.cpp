@@ -83,8 +83,13 @@ const GuardCase kGuardCases[] = {
     {"127.0.0.1", 80, "127.0.0.1", "", "", true},  // port 80 may go unsaid
     {"192.168.1.5", 8080, "192.168.1.5:8080", "http://192.168.1.5:8080", "", true},
     {"192.168.1.5", 8080, "localhost:8080", "", "", false},
-    {"0.0.0.0", 8080, "10.0.0.7:8080", "", "", true},  // any address literal
-    {"0.0.0.0", 8080, "[fe80::1]:8080", "", "", true},
+    // Listening on all addresses: those of this machine (10.0.0.7 and fe80::1 here) and
+    // loopback are this site; any other address with the port is another.
+    {"0.0.0.0", 8080, "10.0.0.7:8080", "http://10.0.0.7:8080", "", true},
+    {"0.0.0.0", 8080, "127.0.0.1:8080", "http://localhost:8080", "", true},
+    {"::", 8080, "[fe80::1]:8080", "", "", true},
+    {"0.0.0.0", 8080, "10.0.0.7:8080", "http://10.0.0.9:8080", "", false},
+    {"0.0.0.0", 8080, "192.168.1.66:8080", "", "", false},
     {"0.0.0.0", 8080, "10.0.0.7:8081", "", "", false},
     {"0.0.0.0", 8080, "evil.example:8080", "", "", false},
     {"::1", 8080, "[::1]:8080", "", "", true},
@@ -92,7 +97,7 @@ const GuardCase kGuardCases[] = {
 
 TEST(Guard, RefusesRequestsNotAddressedToItOrFromAnotherSite) {
     for (const GuardCase& c : kGuardCases) {
-        Guard guard(c.address, c.port);
+        Guard guard(c.address, c.port, {"10.0.0.7", "fe80::1"});
         std::string why = guard.check(c.host, c.origin, c.fetch_site);
         EXPECT_EQ(why.empty(), c.allowed) << c.address << ":" << c.port << " Host '" << c.host
                                           << "' Origin '" << c.origin << "': " << why;
