@@ -159,5 +159,31 @@ TEST(Recording, GathersRunsIntoOneLineAndPutsAnswersBeforeWhatAsked) {
     EXPECT_EQ(r.actions(), 2u);
 }
 
+TEST(Recording, SplitsRunsAReplayTakesAndSaysWhereItWasCut) {
+    constexpr uint64_t kHour = 3600 * 1000;
+    Recording r;
+    r.begin();
+    r.ran(1153 * kHour);  // as fast as it can, for a while
+    r.begin();
+    r.action("click main bmptext20");
+    r.ran(2001 * kHour);
+    EXPECT_EQ(r.text({}, ""),
+              "# The panel as driven from the browser (hmisim --serve). Replay: hmisim FILE\n"
+              "run 1000h\nrun 153h\nclick main bmptext20\nrun 1000h\nrun 1000h\nrun 1h\n");
+
+    Recording full;
+    const std::string line = "set dtmain.num 12345678";
+    size_t fit = Recording::kMostBytes / (line.size() + 1);
+    for (size_t i = 0; i < fit + 10; ++i) full.action(line);
+    full.ran(5000);  // after the cut: not recorded either
+    EXPECT_TRUE(full.cut());
+    std::string text = full.text({"expect tag dtmain.num 1"}, "");
+    EXPECT_LE(text.size(), Recording::kMostBytes + 400);
+    EXPECT_NE(text.find("# cut here: a session keeps 1024 KiB of lines; 10 later action(s) are "
+                        "not included\nexpect tag dtmain.num 1\n"),
+              std::string::npos);
+    EXPECT_EQ(text.find("run 5s"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace hmi::sim::serve
