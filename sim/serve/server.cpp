@@ -410,7 +410,11 @@ void Connection::handle() {
     std::string target(req.target());
     size_t question = target.find('?');
     std::string query = question == std::string::npos ? "" : target.substr(question + 1);
-    route(target.substr(0, question), query);
+    try {
+        route(target.substr(0, question), query);
+    } catch (const std::exception&) {
+        send(refusal(500, "the request could not be carried out", true));
+    }
 }
 
 // Which methods a path takes: the page's files and what the page reads by GET, the

@@ -264,7 +264,13 @@ bool Session::serve_tasks(std::chrono::milliseconds wait) {
         if (q.call->given_up()) continue;
         Current saved = std::move(current_);
         current_ = Current{q.answer, false};
-        Reply reply = q.task();
+        Reply reply;
+        try {
+            reply = q.task();
+        } catch (const std::exception&) {
+            // Its text is the library's, not the person's: it goes nowhere.
+            reply = Reply{500, {{"error", "the request could not be carried out"}}};
+        }
         if (!current_.replied) q.answer(std::move(reply));
         current_ = std::move(saved);
         if (recording_.cut() && !cut_said_) {

@@ -51,34 +51,41 @@ size_t count(const std::string& text, const std::string& what) {
     return n;
 }
 
-// A session on window 12 with its sequencer in automatic mode: a click on "manual"
-// asks a question.
+// A session on window 12 with its sequencer in automatic mode, then an hour of window 18
+// (its busiest) from a scenario: requests made at once are queued while it runs and are
+// taken together. A click on "manual" asks a question.
 class Queue : public ::testing::Test {
   protected:
     void SetUp() override {
-        session.start({});
-        ASSERT_EQ(session.act("click", {{"window", "main"}, {"widget", "bmptext20"}}).status, 200);
-        ASSERT_EQ(session.act("click", {{"window", "12"}, {"widget", "text2"}}).status, 200);
-        ASSERT_EQ(session.act("run", {{"ms", 2000}, {"wait", true}}).status, 200);
-        trace.take();
+        std::ofstream(busy) << "click main bmptext20\nclick 12 text2\nrun 2s\nshow 18\nrun 1h\n";
+        session.start({busy});
     }
     Session::Answer into(std::promise<Reply>* p) {
         return [p](Reply r) { p->set_value(std::move(r)); };
     }
+    static Reply within_a_minute(std::promise<Reply>& p) {
+        auto f = p.get_future();
+        if (f.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+            return Reply{0, {{"error", "no answer"}}};
+        }
+        return f.get();
+    }
+    TempDir dir;
+    std::string busy = dir.path + "/busy.sim";
     TraceText trace;
     Session session{real_panel(), real_library(), Options{}, trace.sink()};
 };
 
 TEST_F(Queue, ActionsQueuedBehindADialogMeetItAndNoneRunsAfterItsAnswer) {
     const std::pair<const char*, json> later[] = {
-        {"show", {{"window", "18"}}},
+        {"hide", {{"window", "18"}}},
         {"set", {{"tag", "dtmain.num"}, {"value", "7"}}},
         {"run", {{"ms", 1000}}},
         {"step", json::object()},
         {"clock", {{"clock", "2030-01-01 00:00:00"}}},
         {"click", {{"window", "12"}, {"widget", "text2"}}},
     };
-    // Queued from other threads in this order, while the first is still to be carried out.
+    // Queued from other threads in this order, while the scenario runs.
     std::promise<Reply> asked;
     std::vector<std::promise<Reply>> replies(std::size(later));
     std::vector<std::thread> callers;
@@ -88,17 +95,18 @@ TEST_F(Queue, ActionsQueuedBehindADialogMeetItAndNoneRunsAfterItsAnswer) {
             [&, i] { session.act(later[i].first, later[i].second, into(&replies[i])); });
         callers.back().join();
     }
-    Reply question = asked.get_future().get();
+    Reply question = within_a_minute(asked);
     ASSERT_EQ(question.body["state"]["dialog"]["kind"], "msgbox") << question.body.dump();
     for (size_t i = 0; i < std::size(later); ++i) {
-        Reply r = replies[i].get_future().get();
+        Reply r = within_a_minute(replies[i]);
         EXPECT_EQ(r.status, 409) << later[i].first << ": " << r.body.dump();
         EXPECT_NE(r.body.value("error", "").find("the message box"), std::string::npos)
             << later[i].first << ": " << r.body.dump();
     }
+    trace.take();
     ASSERT_EQ(session.act("answer", {{"answer", 7}}).status, 200);
     std::string after = trace.take();
-    EXPECT_EQ(after.find("show 18"), std::string::npos) << after;
+    EXPECT_EQ(after.find("hide 18"), std::string::npos) << after;
     EXPECT_EQ(after.find("dtmain.num = 7"), std::string::npos) << after;
     EXPECT_EQ(after.find("clock 2030"), std::string::npos) << after;
 }
