@@ -1,6 +1,7 @@
 #include "sim/serve/guard.hpp"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,10 +16,6 @@ std::string lower(std::string s) {
     return s;
 }
 
-bool is_ipv4(const std::string& s) {
-    in_addr a{};
-    return inet_pton(AF_INET, s.c_str(), &a) == 1;
-}
 bool is_ipv6(const std::string& s) {
     in6_addr a{};
     return inet_pton(AF_INET6, s.c_str(), &a) == 1;
@@ -30,25 +27,55 @@ std::string host_port(const std::string& address, int port) {
     return lower(name) + ":" + std::to_string(port);
 }
 
+}  // namespace
+
 bool is_loopback(const std::string& address) {
     return address == "localhost" || address == "::1" || address.rfind("127.", 0) == 0;
 }
-}  // namespace
+
+bool is_unspecified(const std::string& address) {
+    return address == "0.0.0.0" || address == "::";
+}
+
+std::vector<std::string> interface_addresses(const std::string& address) {
+    std::vector<std::string> out;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return out;
+    for (ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
+        if (i->ifa_addr == nullptr) continue;
+        char text[INET6_ADDRSTRLEN] = {};
+        int family = i->ifa_addr->sa_family;
+        if (family == AF_INET) {
+            inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr, text,
+                      sizeof text);
+        } else if (family == AF_INET6 && address == "::") {
+            inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(i->ifa_addr)->sin6_addr, text,
+                      sizeof text);
+        }
+        if (text[0] != '\0') out.emplace_back(text);
+    }
+    freeifaddrs(list);
+    return out;
+}
 
 std::string url_of(const std::string& address, int port) {
     return "http://" + host_port(address, port) + "/";
 }
 
-Guard::Guard(const std::string& address, int port) : port_(port) {
+Guard::Guard(const std::string& address, int port)
+    : Guard(address, port,
+            is_unspecified(address) ? interface_addresses(address) : std::vector<std::string>()) {}
+
+Guard::Guard(const std::string& address, int port, const std::vector<std::string>& local)
+    : port_(port) {
     hosts_.push_back(host_port(address, port));
-    if (is_loopback(address)) {
+    if (is_loopback(address) || is_unspecified(address)) {
         for (const char* name : {"localhost", "127.0.0.1", "::1"}) {
             hosts_.push_back(host_port(name, port));
         }
     }
-    if (address == "0.0.0.0" || address == "::") {
-        any_literal_ = true;
-        hosts_.push_back(host_port("localhost", port));
+    if (is_unspecified(address)) {
+        for (const std::string& a : local) hosts_.push_back(host_port(a, port));
         char name[256] = {};
         if (gethostname(name, sizeof name - 1) == 0 && name[0] != '\0') {
             hosts_.push_back(host_port(name, port));
@@ -61,15 +88,7 @@ bool Guard::host_allowed(const std::string& raw) const {
     // Port 80 may be left out of the Host header.
     if (port_ == 80 && host.find(':') == std::string::npos) host += ":80";
     if (port_ == 80 && host.size() > 1 && host.front() == '[' && host.back() == ']') host += ":80";
-    if (std::find(hosts_.begin(), hosts_.end(), host) != hosts_.end()) return true;
-    if (!any_literal_) return false;
-    size_t colon = host.rfind(':');
-    if (colon == std::string::npos || host.substr(colon + 1) != std::to_string(port_)) return false;
-    std::string name = host.substr(0, colon);
-    if (name.size() > 2 && name.front() == '[' && name.back() == ']') {
-        return is_ipv6(name.substr(1, name.size() - 2));
-    }
-    return is_ipv4(name);
+    return std::find(hosts_.begin(), hosts_.end(), host) != hosts_.end();
 }
 
 std::string Guard::check(const std::string& host, const std::string& origin,

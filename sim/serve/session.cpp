@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <climits>
 #include <cmath>
 
 #include "host/lines.hpp"
@@ -16,7 +17,7 @@ using Clock = std::chrono::steady_clock;
 namespace {
 constexpr uint64_t kLongestRun = 1000ull * 3600 * 1000;  // as a scenario's run allows
 constexpr uint64_t kLongestStep = 60 * 1000;             // a step that meets no timer stops here
-constexpr auto kReplyWithin = std::chrono::seconds(60);
+constexpr auto kReplyWithin = std::chrono::milliseconds(60000);
 constexpr auto kStatusEvery = std::chrono::milliseconds(100);
 
 // A name as a scenario line takes it: one word, nothing that starts a comment or a text.
@@ -61,32 +62,47 @@ std::string number_text(double v) {
 // ---- the recording ----
 
 void Recording::scenario(const std::string& origin, const std::string& text) {
-    lines_.push_back("# ---- " + origin);
+    keep("# ---- " + origin);
     host::LineErrors none(origin);  // a scenario is recorded only when it had no bad line
     host::for_each_line(text, none, [this](int, std::string_view line) {
-        lines_.emplace_back(line);
+        keep(std::string(line));
         return std::string();
     });
-    lines_.push_back("# ---- from the browser");
+    keep("# ---- from the browser");
+}
+
+void Recording::keep(std::string line) {
+    if (cut_) return;
+    if (bytes_ + line.size() + 1 > kMostBytes) {
+        cut_ = true;
+        return;
+    }
+    bytes_ += line.size() + 1;
+    lines_.push_back(std::move(line));
 }
 
 void Recording::flush_run() {
     if (pending_run_ == 0) return;
-    lines_.insert(lines_.end(), answers_.begin(), answers_.end());
+    for (std::string& line : answers_) keep(std::move(line));
     answers_.clear();
-    lines_.push_back("run " + duration_text(pending_run_));
+    // A replay takes at most kLongestRun a line.
+    for (; pending_run_ > kLongestRun; pending_run_ -= kLongestRun) {
+        keep("run " + duration_text(kLongestRun));
+    }
+    keep("run " + duration_text(pending_run_));
     pending_run_ = 0;
 }
 
 void Recording::action(const std::string& line) {
-    lines_.insert(lines_.end(), answers_.begin(), answers_.end());
+    for (std::string& answer : answers_) keep(std::move(answer));
     answers_.clear();
-    lines_.push_back(line);
+    keep(line);
+    if (cut_) ++left_out_;
     ++actions_;
 }
 
 void Recording::answer(const std::string& line) {
-    answers_.push_back(line);
+    if (!cut_) answers_.push_back(line);
 }
 
 std::string Recording::text(const std::vector<std::string>& expectations,
@@ -95,7 +111,16 @@ std::string Recording::text(const std::vector<std::string>& expectations,
         "# The panel as driven from the browser (hmisim --serve). Replay: hmisim FILE\n";
     for (const std::string& line : lines_) out += line + "\n";
     for (const std::string& line : answers_) out += line + "\n";
-    if (pending_run_ != 0) out += "run " + duration_text(pending_run_) + "\n";
+    for (uint64_t left = pending_run_; left != 0;) {
+        uint64_t part = std::min(left, kLongestRun);
+        out += "run " + duration_text(part) + "\n";
+        left -= part;
+    }
+    if (cut_) {
+        out += "# cut here: a session keeps " + std::to_string(kMostBytes >> 10) +
+               " KiB of lines; " + std::to_string(left_out_) +
+               " later action(s) are not included\n";
+    }
     if (!open.empty()) {
         out += "# not included: " + open + " (it waits for a dialog's answer)\n";
     }
@@ -142,6 +167,10 @@ bool Session::is_action(const std::string& name) {
     return find_action(name) != nullptr;
 }
 
+bool Session::waits(const std::string& action, const json& body) {
+    return action == "run" && body.is_object() && body.contains("wait") && body["wait"] == true;
+}
+
 void Session::start(std::vector<std::string> scenario_files) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (started_) return;
@@ -157,60 +186,113 @@ void Session::stop() {
     wake_.notify_all();
     if (thread_.joinable()) thread_.join();
     feed_.close();
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (auto& [task, promise] : tasks_) {
-        promise->set_value(Reply{503, {{"error", "the simulator has stopped"}}});
-    }
-    tasks_.clear();
-    still_ = true;
-    still_changed_.notify_all();
-}
-
-Reply Session::post(Task task) {
-    auto promise = std::make_shared<std::promise<Reply>>();
-    std::future<Reply> reply = promise->get_future();
+    std::deque<Queued> left;
+    std::vector<std::function<void()>> waiting;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_ || !started_) return Reply{503, {{"error", "the simulator is not running"}}};
-        tasks_.emplace_back(std::move(task), promise);
+        left.swap(tasks_);
+        waiting.swap(on_still_);
+        still_ = true;
     }
-    wake_.notify_all();
-    if (reply.wait_for(kReplyWithin) != std::future_status::ready) {
-        return Reply{503, {{"error", "the simulator did not answer within 60 s"}}};
+    for (Queued& q : left) q.answer(Reply{503, {{"error", "the simulator has stopped"}}});
+    for (auto& then : waiting) then();  // each is answered 503 in post()
+}
+
+void Session::post(Task task, Answer answer, std::shared_ptr<Call> call) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!stopping_ && started_) {
+            tasks_.push_back(Queued{std::move(task), std::move(answer), std::move(call)});
+            wake_.notify_all();
+            return;
+        }
+    }
+    answer(Reply{503, {{"error", "the simulator is not running"}}});
+}
+
+void Session::when_still(std::function<void()> then, const Answer& answer) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!still_ && !stopping_) {
+            if (on_still_.size() >= kMostWaiting) {
+                then = nullptr;
+            } else {
+                on_still_.push_back(std::move(then));
+                return;
+            }
+        }
+    }
+    if (then) return then();
+    answer(Reply{503,
+                 {{"error", "too many requests wait for the run to end (at most " +
+                                std::to_string(kMostWaiting) + ")"}}});
+}
+
+Reply Session::wait_for(const std::function<std::shared_ptr<Call>(Answer)>& request,
+                        std::chrono::milliseconds within) {
+    auto promise = std::make_shared<std::promise<Reply>>();
+    std::future<Reply> reply = promise->get_future();
+    std::shared_ptr<Call> call = request([promise](Reply r) { promise->set_value(std::move(r)); });
+    if (reply.wait_for(within) != std::future_status::ready) {
+        call->give_up();
+        return Reply{503,
+                     {{"error", "the simulator did not answer within " +
+                                    std::to_string(within.count() / 1000) + " s"}}};
     }
     return reply.get();
 }
 
 bool Session::serve_tasks(std::chrono::milliseconds wait) {
-    std::deque<std::pair<Task, std::shared_ptr<std::promise<Reply>>>> taken;
+    size_t queued = 0;
     {
         std::unique_lock<std::mutex> lock(mutex_);
         wake_.wait_for(lock, wait, [&] { return stopping_ || !tasks_.empty(); });
         if (stopping_) return false;
-        taken.swap(tasks_);
+        queued = tasks_.size();
     }
-    for (auto& [task, promise] : taken) {
-        Current saved = current_;
-        current_ = Current{promise, false};
-        Reply reply = task();
-        if (!current_.replied) promise->set_value(std::move(reply));
-        current_ = saved;
+    // Those queued now, one at a time: time goes on after them.
+    for (; queued > 0; --queued) {
+        if (dialog_ && dialog_->answer) break;  // the handler that asked goes on first
+        Queued q;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (stopping_) return false;
+            if (tasks_.empty()) break;  // a dialog's tasks took them
+            q = std::move(tasks_.front());
+            tasks_.pop_front();
+        }
+        if (q.call->given_up()) continue;
+        Current saved = std::move(current_);
+        current_ = Current{q.answer, false};
+        Reply reply;
+        try {
+            reply = q.task();
+        } catch (const std::exception&) {
+            // Its text is the library's, not the person's: it goes nowhere.
+            reply = Reply{500, {{"error", "the request could not be carried out"}}};
+        }
+        if (!current_.replied) q.answer(std::move(reply));
+        current_ = std::move(saved);
+        if (recording_.cut() && !cut_said_) {
+            cut_said_ = true;
+            adaptor_->note("the export keeps the first " +
+                               std::to_string(Recording::kMostBytes >> 10) +
+                               " KiB of lines: what is done from now on is not in it",
+                           false);
+        }
     }
     return true;
 }
 
 void Session::set_still() {
     bool still = !running_ || dialog_;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (still_ != still) {
+    std::vector<std::function<void()>> then;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
         still_ = still;
-        still_changed_.notify_all();
+        if (still) then.swap(on_still_);
     }
-}
-
-bool Session::wait_until_still(std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return still_changed_.wait_for(lock, timeout, [&] { return still_ || stopping_; });
+    for (auto& f : then) f();
 }
 
 void Session::loop(std::vector<std::string> scenario_files) {
@@ -260,9 +342,12 @@ void Session::loop(std::vector<std::string> scenario_files) {
     adaptor_.reset();
 }
 
-void Session::run_time(uint64_t ms) {
-    adaptor_->sim().run(ms);
-    recording_.ran(ms);
+bool Session::run_time(uint64_t ms) {
+    Simulator& sim = adaptor_->sim();
+    uint64_t before = sim.now();
+    bool whole = sim.run(ms);
+    recording_.ran(sim.now() - before);
+    return whole;
 }
 
 void Session::advance() {
@@ -281,7 +366,7 @@ void Session::advance() {
     if (r.until) step = std::min(step, *r.until > now ? *r.until - now : 0);
     dialog_during_run_ = false;
     auto started = Clock::now();
-    if (step > 0) run_time(step);
+    bool whole = step == 0 || run_time(step);
     if (!running_) return;  // paused while a dialog waited
     Running& after = *running_;
     auto took = Clock::now() - started;
@@ -292,7 +377,8 @@ void Session::advance() {
         if (took < std::chrono::milliseconds(4) && after.chunk < 3600000) after.chunk *= 2;
         if (took > std::chrono::milliseconds(16) && after.chunk > 1) after.chunk /= 2;
     }
-    if (after.until && sim.now() >= *after.until) {
+    // A run that time could not finish (the clock's end) stops once, with its one error.
+    if (!whole || (after.until && sim.now() >= *after.until)) {
         running_.reset();
         set_still();
         publish_status();
@@ -307,8 +393,8 @@ json Session::ask(Dialog dialog) {
     set_still();
     publish_status();
     // The request that opened the dialog is answered now, with the dialog in its state.
-    if (current_.promise && !current_.replied) {
-        current_.promise->set_value(Reply{200, {{"ok", true}, {"state", state_json()}}});
+    if (current_.answer && !current_.replied) {
+        current_.answer(Reply{200, {{"ok", true}, {"state", state_json()}}});
         current_.replied = true;
     }
     while (!dialog_->answer) {
@@ -399,50 +485,83 @@ Reply Session::perform(const std::string& line) {
     return refused(500, "unknown outcome");
 }
 
-Reply Session::act(const std::string& action, const json& body) {
-    if (!is_action(action)) return Reply{404, {{"error", "no action '" + action + "'"}}};
+std::shared_ptr<Session::Call> Session::act(const std::string& action, const json& body,
+                                            Answer answer) {
+    auto call = std::make_shared<Call>();
+    if (!is_action(action)) {
+        answer(Reply{404, {{"error", "no action " + host::quoted_excerpt(action)}}});
+        return call;
+    }
     if (!body.is_object()) {
-        return Reply{400, {{"error", "the request's body is not a JSON object"}}};
+        answer(Reply{400, {{"error", "the request's body is not a JSON object"}}});
+        return call;
     }
-    Reply reply = post([this, action, body] { return do_action(action, body); });
-    if (reply.status != 200) return reply;
-    bool wait = action == "run" && body.contains("wait") && body["wait"] == true;
+    Answer first = answer;
+    bool wait = waits(action, body);
     if (action == "answer" || wait) {
-        // After the handler that asked has gone on (to its end, or to its next dialog).
-        if (wait) wait_until_still(std::chrono::hours(1));
-        return post([this] { return done(); });
+        // After the handler that asked has gone on (to its end, or to its next dialog),
+        // or after the run.
+        first = [this, call, wait, answer](Reply r) {
+            if (r.status != 200 || call->given_up()) return answer(std::move(r));
+            auto then = [this, call, answer] { post([this] { return done(); }, answer, call); };
+            if (wait) return when_still(then, answer);
+            then();
+        };
     }
-    return reply;
+    post([this, action, body] { return do_action(action, body); }, std::move(first), call);
+    return call;
+}
+
+std::shared_ptr<Session::Call> Session::state(Answer answer) {
+    auto call = std::make_shared<Call>();
+    post([this] { return Reply{200, state_json()}; }, std::move(answer), call);
+    return call;
+}
+
+Reply Session::act(const std::string& action, const json& body) {
+    auto within = waits(action, body) ? std::chrono::hours(1) : kReplyWithin;
+    return wait_for([&](Answer a) { return act(action, body, std::move(a)); },
+                    std::chrono::duration_cast<std::chrono::milliseconds>(within));
 }
 
 Reply Session::state() {
-    return post([this] { return Reply{200, state_json()}; });
+    return wait_for([&](Answer a) { return state(std::move(a)); }, kReplyWithin);
 }
 
 Reply Session::scenario_text(const std::vector<std::string>& expect_tags) {
-    return post([this, expect_tags] {
-        std::vector<std::string> lines;
-        for (const std::string& name : expect_tags) {
-            const host::Tag* tag = adaptor_->sim().host().tags().find(name);
-            if (tag == nullptr) return refused(400, "no tag '" + name + "'");
-            std::string value = tag_value_text(*tag);
-            if (tag->def->kind == host::Kind::Text && value.find('"', 1) != value.size() - 1) {
-                lines.push_back("# " + name +
-                                " holds a double quote, which a scenario cannot write");
-                continue;
+    return wait_for([&](Answer a) { return scenario_text(expect_tags, std::move(a)); },
+                    kReplyWithin);
+}
+
+std::shared_ptr<Session::Call> Session::scenario_text(const std::vector<std::string>& expect_tags,
+                                                      Answer answer) {
+    auto call = std::make_shared<Call>();
+    post(
+        [this, expect_tags] {
+            std::vector<std::string> lines;
+            for (const std::string& name : expect_tags) {
+                const host::Tag* tag = adaptor_->sim().host().tags().find(name);
+                if (tag == nullptr) return refused(400, "no tag '" + name + "'");
+                std::string value = tag_value_text(*tag);
+                if (tag->def->kind == host::Kind::Text && value.find('"', 1) != value.size() - 1) {
+                    lines.push_back("# " + name +
+                                    " holds a double quote, which a scenario cannot write");
+                    continue;
+                }
+                lines.push_back("expect tag " + name + " " + value);
             }
-            lines.push_back("expect tag " + name + " " + value);
-        }
-        std::string open = dialog_ ? acting_ : "";
-        std::string text = recording_.text(lines, open);
-        // Options that change what a replay does go with it.
-        std::string options;
-        if (options_.start_time)
-            options += " --start \"" + host::clock_text(*options_.start_time) + "\"";
-        if (options_.seed != 1) options += " --seed " + std::to_string(options_.seed);
-        if (!options.empty()) text = "# Replay with these options:" + options + "\n" + text;
-        return Reply{200, {{"scenario", text}}};
-    });
+            std::string open = dialog_ ? acting_ : "";
+            std::string text = recording_.text(lines, open);
+            // Options that change what a replay does go with it.
+            std::string options;
+            if (options_.start_time)
+                options += " --start \"" + host::clock_text(*options_.start_time) + "\"";
+            if (options_.seed != 1) options += " --seed " + std::to_string(options_.seed);
+            if (!options.empty()) text = "# Replay with these options:" + options + "\n" + text;
+            return Reply{200, {{"scenario", text}}};
+        },
+        std::move(answer), call);
+    return call;
 }
 
 Reply Session::do_action(const std::string& action, const json& body) {
@@ -560,10 +679,7 @@ Reply Session::do_step(const json&) {
     recording_.begin();
     ticked_ = false;
     uint64_t ran = 0;
-    while (!ticked_ && ran < kLongestStep) {
-        run_time(1);
-        ++ran;
-    }
+    while (!ticked_ && ran < kLongestStep && run_time(1)) ++ran;
     publish_status();
     Reply reply = done();
     if (!ticked_) reply.body["note"] = "no timer ticked within 60 s";
@@ -580,8 +696,12 @@ Reply Session::do_answer(const json& body) {
             list += (list.empty() ? "" : ", ") + std::to_string(o) + " (" +
                     host::msgbox_answer_word(o) + ")";
         }
-        if (!a.is_number_integer() ||
-            std::find(offered.begin(), offered.end(), a.get<int>()) == offered.end()) {
+        // 2^32 + 6 is no 6: a number beyond an int is none of the answers.
+        bool in_range = a.is_number_unsigned() ? a.get<uint64_t>() <= INT_MAX
+                        : a.is_number_integer()
+                            ? a.get<int64_t>() >= INT_MIN && a.get<int64_t>() <= INT_MAX
+                            : false;
+        if (!in_range || std::find(offered.begin(), offered.end(), a.get<int>()) == offered.end()) {
             return refused(400, "\"answer\" is one of this message box's answers: " + list);
         }
         if (dialog_->msgbox.style != 0) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <thread>
 
 #include "sim/serve/server.hpp"
 #include "tests/serve/support.hpp"
@@ -72,6 +73,8 @@ class Http : public ::testing::Test {
         ServeOptions options;
         options.port = 0;
         options.stream_limit = 20;
+        options.request_within = 1000ms;
+        options.most_per_client = 32;
         server = std::make_unique<Server>(session, options);
         server->bind();
         server->start();
@@ -93,6 +96,16 @@ class Http : public ::testing::Test {
         text += "Connection: close\r\n\r\n" + body;
         c.send(text);
         return c.read_all();
+    }
+    // Bytes as they stand, on a connection of its own; the whole response.
+    std::string raw(const std::string& text) {
+        Connection c(server->port());
+        EXPECT_TRUE(c.ok());
+        c.send(text);
+        return c.read_all();
+    }
+    std::string head(const std::string& request_line, const std::string& headers = "") {
+        return request_line + " HTTP/1.1\r\nHost: " + host + "\r\n" + headers;
     }
     static int status(const std::string& response) {
         return response.size() > 12 ? std::stoi(response.substr(9, 3)) : 0;
@@ -169,6 +182,127 @@ TEST_F(Http, RefusesWhatIsNotAnActionOfItsOwnPages) {
                 kJson + "Origin: http://" + host + "\r\nSec-Fetch-Site: same-origin\r\n");
     EXPECT_EQ(status(done), 200) << done;
     EXPECT_TRUE(shown("12"));
+}
+
+// What a request may be: its framing, its size, its head, its type and its body. Each is
+// refused with the status that says so, and the connection is answered, never dropped.
+TEST_F(Http, RefusesRequestsBeyondWhatItReads) {
+    auto chunk = [](size_t n) {
+        std::string hex = "0123456789abcdef", size;
+        for (size_t v = n; v != 0; v /= 16) size.insert(size.begin(), hex[v % 16]);
+        return size + "\r\n" + std::string(n, ' ') + "\r\n";
+    };
+    std::string many_headers;
+    for (int i = 0; i < 100; ++i) many_headers += "X-" + std::to_string(i) + ": 1\r\n";
+    const std::string deep = "{\"ms\":" + std::string(3000, '[') + std::string(3000, ']') + "}";
+    auto post = [&](const std::string& type, const std::string& body) {
+        return head("POST /api/run", (type.empty() ? "" : "Content-Type: " + type + "\r\n") +
+                                         "Content-Length: " + std::to_string(body.size()) +
+                                         "\r\nConnection: close\r\n\r\n" + body);
+    };
+    struct Case {
+        const char* what;
+        std::string request;
+        int status;
+        const char* says;
+    } const cases[] = {
+        {"a body nested thousands deep", post("application/json", deep), 400, "deeper than 8"},
+        {"a number past a double", post("application/json", R"({"ms":1e400})"), 400,
+         R"(\"ms\" is a number out of range)"},
+        {"a chunked body past the limit, never ended",
+         head("POST /api/run", kJson + "Transfer-Encoding: chunked\r\n\r\n") + chunk(40000) +
+             chunk(40000),
+         413, "too large"},
+        {"a length past the limit, the body never sent",
+         head("POST /api/run", kJson + "Content-Length: 1000000000\r\n\r\n"), 413, "too large"},
+        {"an encoded body",
+         head("POST /api/run",
+              kJson + "Content-Encoding: gzip\r\n" + "Content-Length: 2\r\n\r\n{}"),
+         415, "Content-Encoding"},
+        {"a hundred header lines", head("GET /api/state", many_headers + "\r\n"), 431,
+         "more than 64 header lines"},
+        {"a header line of 20 KB",
+         head("GET /api/state", "X-A: " + std::string(20000, 'a') + "\r\n\r\n"), 431,
+         "larger than 16 KiB"},
+        {"Content-Length 1e20", head("POST /api/run", kJson + "Content-Length: 1e20\r\n\r\n{}"),
+         400, "Content-Length"},
+        {"Content-Length -1", head("POST /api/run", kJson + "Content-Length: -1\r\n\r\n{}"), 400,
+         "Content-Length"},
+        {"a form", post("multipart/form-data; boundary=x", "--x--\r\n"), 415, "application/json"},
+        {"an empty text", post("text/plain", ""), 415, "application/json"},
+        {"JSONP", post("application/jsonp", "{}"), 415, "application/json"},
+        {"no type", post("", "{}"), 415, "application/json"},
+        {"JSON with no body", post("application/json", ""), 400, "not JSON"},
+        {"PUT on an action", head("PUT /api/run", "Content-Length: 0\r\n\r\n"), 405, "POST it"},
+        {"DELETE on an action", head("DELETE /api/click", "\r\n"), 405, "POST it"},
+        {"OPTIONS on an action", head("OPTIONS /api/pause", "\r\n"), 405, "POST it"},
+        {"POST on the state", head("POST /api/state", kJson + "Content-Length: 2\r\n\r\n{}"), 405,
+         "GET"},
+    };
+    for (const Case& c : cases) {
+        std::string response = raw(c.request);
+        EXPECT_EQ(status(response), c.status) << c.what << "\n" << response.substr(0, 300);
+        EXPECT_NE(response.find(c.says), std::string::npos) << c.what << "\n" << response;
+        EXPECT_EQ(response.find("EXCEPTION"), std::string::npos) << c.what;
+        bool allow = response.find("Allow: ") != std::string::npos;
+        EXPECT_EQ(allow, c.status == 405) << c.what;
+    }
+    EXPECT_TRUE(session.state().body["running"].is_null()) << "no refused request ran time";
+    trace.take();
+}
+
+TEST_F(Http, PipelinedRequestsAreEachAnsweredAndCarriedOut) {
+    const std::string show = R"({"window":"12"})";
+    Connection c(server->port());
+    c.send(head("POST /api/show",
+                kJson + "Content-Length: " + std::to_string(show.size()) + "\r\n\r\n" + show) +
+           head("POST /api/hide", kJson + "Content-Length: 15\r\n\r\n{\"window\":\"12\"}") +
+           head("POST /api/show", kJson + "Content-Length: 15\r\n\r\n{\"window\":\"12\"}") +
+           head("GET /api/state", "Connection: close\r\n\r\n"));
+    std::string got = c.read_all();
+    size_t answers = 0;
+    for (size_t at = got.find("HTTP/1.1 200"); at != std::string::npos;
+         at = got.find("HTTP/1.1 200", at + 1)) {
+        ++answers;
+    }
+    EXPECT_EQ(answers, 4u) << got.substr(0, 500);
+    EXPECT_TRUE(shown("12"));
+    EXPECT_EQ(trace.take().find("hide 12") != std::string::npos, true);
+}
+
+// Slow clients: a request dripped header line by header line ends with its connection
+// once its time is up, and clients that hold connections without sending a request give
+// them up, oldest first, to one that does; meanwhile a normal client is answered.
+TEST_F(Http, SlowClientsNeitherHoldConnectionsNorDeafenTheServer) {
+    Connection drip(server->port());
+    drip.send("GET /api/state HTTP/1.1\r\n");
+    std::vector<std::unique_ptr<Connection>> silent;
+    for (int i = 0; i < 40; ++i) {  // more than the 32 one client may hold
+        silent.push_back(std::make_unique<Connection>(server->port()));
+        silent.back()->send("GET / HTTP/1.1\r\nHost: " + host + "\r\n");
+    }
+    EXPECT_EQ(status(request("GET", "/api/state")), 200);
+    for (int i = 0; i < 3; ++i) {
+        drip.send("X-Slow: " + std::to_string(i) + "\r\n");
+        std::this_thread::sleep_for(100ms);
+    }
+    // Ends before the dripping does: the connection is closed with nothing sent.
+    EXPECT_EQ(drip.read_all(), "");
+    EXPECT_EQ(status(request("GET", "/api/state")), 200);
+}
+
+TEST_F(Http, RequestsWaitingForARunLeaveThePauseThatEndsIt) {
+    std::vector<std::unique_ptr<Connection>> waiting;
+    const std::string wait = R"({"wait":true})";
+    for (int i = 0; i < 24; ++i) {
+        waiting.push_back(std::make_unique<Connection>(server->port()));
+        waiting.back()->send(
+            head("POST /api/run", kJson + "Content-Length: " + std::to_string(wait.size()) +
+                                      "\r\nConnection: close\r\n\r\n" + wait));
+    }
+    EXPECT_EQ(status(request("POST", "/api/pause", "{}", kJson)), 200);
+    for (auto& w : waiting) EXPECT_EQ(status(w->read_all()), 200);
+    trace.take();
 }
 
 TEST_F(Http, APageThatReadsNothingNeverHoldsThePanelBack) {

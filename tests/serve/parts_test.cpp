@@ -83,8 +83,13 @@ const GuardCase kGuardCases[] = {
     {"127.0.0.1", 80, "127.0.0.1", "", "", true},  // port 80 may go unsaid
     {"192.168.1.5", 8080, "192.168.1.5:8080", "http://192.168.1.5:8080", "", true},
     {"192.168.1.5", 8080, "localhost:8080", "", "", false},
-    {"0.0.0.0", 8080, "10.0.0.7:8080", "", "", true},  // any address literal
-    {"0.0.0.0", 8080, "[fe80::1]:8080", "", "", true},
+    // Listening on all addresses: those of this machine (10.0.0.7 and fe80::1 here) and
+    // loopback are this site; any other address with the port is another.
+    {"0.0.0.0", 8080, "10.0.0.7:8080", "http://10.0.0.7:8080", "", true},
+    {"0.0.0.0", 8080, "127.0.0.1:8080", "http://localhost:8080", "", true},
+    {"::", 8080, "[fe80::1]:8080", "", "", true},
+    {"0.0.0.0", 8080, "10.0.0.7:8080", "http://10.0.0.9:8080", "", false},
+    {"0.0.0.0", 8080, "192.168.1.66:8080", "", "", false},
     {"0.0.0.0", 8080, "10.0.0.7:8081", "", "", false},
     {"0.0.0.0", 8080, "evil.example:8080", "", "", false},
     {"::1", 8080, "[::1]:8080", "", "", true},
@@ -92,7 +97,7 @@ const GuardCase kGuardCases[] = {
 
 TEST(Guard, RefusesRequestsNotAddressedToItOrFromAnotherSite) {
     for (const GuardCase& c : kGuardCases) {
-        Guard guard(c.address, c.port);
+        Guard guard(c.address, c.port, {"10.0.0.7", "fe80::1"});
         std::string why = guard.check(c.host, c.origin, c.fetch_site);
         EXPECT_EQ(why.empty(), c.allowed) << c.address << ":" << c.port << " Host '" << c.host
                                           << "' Origin '" << c.origin << "': " << why;
@@ -152,6 +157,32 @@ TEST(Recording, GathersRunsIntoOneLineAndPutsAnswersBeforeWhatAsked) {
               "# not included: click 12 text5 (it waits for a dialog's answer)\n"
               "expect tag dtmain.num 201\n");
     EXPECT_EQ(r.actions(), 2u);
+}
+
+TEST(Recording, SplitsRunsAReplayTakesAndSaysWhereItWasCut) {
+    constexpr uint64_t kHour = 3600 * 1000;
+    Recording r;
+    r.begin();
+    r.ran(1153 * kHour);  // as fast as it can, for a while
+    r.begin();
+    r.action("click main bmptext20");
+    r.ran(2001 * kHour);
+    EXPECT_EQ(r.text({}, ""),
+              "# The panel as driven from the browser (hmisim --serve). Replay: hmisim FILE\n"
+              "run 1000h\nrun 153h\nclick main bmptext20\nrun 1000h\nrun 1000h\nrun 1h\n");
+
+    Recording full;
+    const std::string line = "set dtmain.num 12345678";
+    size_t fit = Recording::kMostBytes / (line.size() + 1);
+    for (size_t i = 0; i < fit + 10; ++i) full.action(line);
+    full.ran(5000);  // after the cut: not recorded either
+    EXPECT_TRUE(full.cut());
+    std::string text = full.text({"expect tag dtmain.num 1"}, "");
+    EXPECT_LE(text.size(), Recording::kMostBytes + 400);
+    EXPECT_NE(text.find("# cut here: a session keeps 1024 KiB of lines; 10 later action(s) are "
+                        "not included\nexpect tag dtmain.num 1\n"),
+              std::string::npos);
+    EXPECT_EQ(text.find("run 5s"), std::string::npos);
 }
 
 }  // namespace
