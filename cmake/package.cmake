@@ -21,6 +21,7 @@ if(TARGET hmisim)
   set(CPACK_PACKAGE_NAME hmisim)
   set(CPACK_COMPONENTS_ALL library development simulator)
   set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-microhei")  # the panel's Chinese texts in the browser
   set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "operator panel simulator, with the panel's script library")
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [[

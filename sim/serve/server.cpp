@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "sim/serve/drawings.hpp"
 #include "sim/serve/page_files.hpp"
 
 namespace hmi::sim::serve {
@@ -163,10 +164,21 @@ void Server::page_routes() {
                    [&file](const httplib::Request&, httplib::Response& res) {
                        res.set_header("Cache-Control", "no-store");
                        res.set_header("X-Content-Type-Options", "nosniff");
+                       // Drawings carry their own <style> and style="": styles, never scripts.
                        res.set_header("Content-Security-Policy",
-                                      "default-src 'self'; "
+                                      "default-src 'self'; style-src 'self' 'unsafe-inline'; "
                                       "img-src 'self' data:; frame-ancestors 'none'");
                        res.set_content(std::string(file.body), std::string(file.type));
+                   });
+    }
+
+    // The drawn windows' pictures, checked at start.
+    for (const auto& [window, svg] : session_.panel().drawings) {
+        http_->Get("/drawings/" + window + ".svg",
+                   [&svg](const httplib::Request&, httplib::Response& res) {
+                       res.set_header("Cache-Control", "no-store");
+                       res.set_header("X-Content-Type-Options", "nosniff");
+                       res.set_content(svg, "image/svg+xml");
                    });
     }
 
@@ -278,7 +290,15 @@ int serve_panel(const std::string& listen, const std::vector<std::string>& scena
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-    Session session(panel, std::move(library), std::move(options), std::move(output));
+    // The drawn windows, checked against the panel and the library before anything runs.
+    Panel served = panel;
+    try {
+        served.drawings = load_drawings(panel.directory, panel, *library);
+    } catch (const std::exception& e) {
+        std::cerr << "hmisim: " << e.what() << "\n";
+        return 2;
+    }
+    Session session(served, std::move(library), std::move(options), std::move(output));
     Server server(session, serve);
     try {
         server.bind();

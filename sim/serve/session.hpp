@@ -69,6 +69,7 @@ class Session {
     void stop();  // a waiting dialog is left unanswered; returns once the thread ends
 
     Feed& feed() { return feed_; }
+    const Panel& panel() const { return panel_; }
 
     // ---- requests, from any thread; each waits for the simulator's thread ----
     // click, set, show, hide, run, pause, step, answer, clock.
