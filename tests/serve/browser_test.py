@@ -404,38 +404,6 @@ def measure_drawn(page, server):
           f"{frames['flushes'] / frames['seconds']:.0f} of them drawing new values (headless Chromium)")
 
 
-def measure(page, server, driver):
-    # Click to DOM: in manual mode the pump symbol of window 12 switches its pump, and
-    # its colour.
-    page.only("12")
-    page.click(page.widget("12", "text5"))
-    page.click('[data-dialog="msgbox"] [data-answer="6"]')
-    page.wait_tag("dtmain.DP_MANUAL", "1")
-    page.d.set_script_timeout(60)
-    latencies = page.d.execute_async_script("""
-        const done = arguments[arguments.length - 1];
-        const times = [];
-        const sel = '[data-window="12"][data-shown="1"] [data-widget="ellipse32"]';
-        const key = '12_ellipse32_fillcolor';
-        function once() {
-          if (times.length === 100) return done(times);
-          const cell = document.querySelector(`[data-prop="${key}"]`);
-          const before = cell.dataset.value;
-          const t0 = performance.now();
-          const obs = new MutationObserver(() => {
-            const now = document.querySelector(`[data-prop="${key}"]`);
-            if (now && now.dataset.value !== before) {
-              obs.disconnect(); times.push(performance.now() - t0); setTimeout(once, 0);
-            }
-          });
-          obs.observe(document.getElementById('cards'), {subtree: true, childList: true, attributes: true});
-          document.querySelector(sel).click();
-        }
-        once();""")
-    print(f"measure: click to DOM, median of {len(latencies)} clicks: "
-          f"{statistics.median(latencies):.1f} ms (min {min(latencies):.1f}, max {max(latencies):.1f})")
-
-
 def measure_pages(hmisim, workdir, driver):
     # A server whose trace is not printed: the terminal is not what is measured.
     server = Server(hmisim, workdir, ["--quiet"])
@@ -564,7 +532,6 @@ def main():
             if args.pictures:
                 pictures(page, args.pictures)
             if args.measure:
-                measure(page, server, driver)
                 measure_drawn(page, server)
                 measure_pages(hmisim, workdir, driver)
                 measure_streams(hmisim, workdir)
