@@ -69,6 +69,7 @@ set(CPACK_DEBIAN_SIMULATOR_PACKAGE_NAME ${HMI_PACKAGE_simulator})
 set(CPACK_DEBIAN_SIMULATOR_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_SIMULATOR_PACKAGE_SOURCE hmiscript)
 set(CPACK_DEBIAN_SIMULATOR_PACKAGE_DEPENDS "${HMI_PACKAGE_library} (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_SIMULATOR_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-microhei")  # the panel's Chinese texts in the browser
 set(CPACK_COMPONENT_SIMULATOR_DESCRIPTION [[
 operator panel simulator, with the panel's script library
 hmisim loads the panel's script library, libhmiscript.so, exactly as the

@@ -45,13 +45,22 @@ ScenarioRecorder* recorder() {
     return r ? &*r : nullptr;
 }
 
+// A label with a space is offered quoted ("HV203 duration"): typed without the quote it
+// is matched by its text and completed with the quotes; after an opening quote it is
+// offered bare and readline closes the quote.
 char* next_candidate(const char* text, int state) {
     static size_t index;
     if (state == 0) index = 0;
-    size_t length = std::strlen(text);
+    std::string_view typed(text);
+    bool in_quote = rl_completion_quote_character == '"';
     while (index < g_candidates.size()) {
         const std::string& c = g_candidates[index++];
-        if (c.compare(0, length, text) == 0) return strdup(c.c_str());
+        std::string_view bare(c);
+        if (bare.size() >= 2 && bare.front() == '"' && bare.back() == '"')
+            bare = bare.substr(1, bare.size() - 2);
+        if (in_quote && bare.starts_with(typed)) return strdup(std::string(bare).c_str());
+        if (!in_quote && (std::string_view(c).starts_with(typed) || bare.starts_with(typed)))
+            return strdup(c.c_str());
     }
     return nullptr;
 }
@@ -60,7 +69,9 @@ char** complete(const char* text, int start, int /*end*/) {
     rl_attempted_completion_over = 1;  // no file names
     std::vector<std::string> words;
     std::string error;
-    split_words(std::string_view(rl_line_buffer, static_cast<size_t>(start)), &words, &error);
+    std::string_view before(rl_line_buffer, static_cast<size_t>(start));
+    if (rl_completion_quote_character != 0 && before.ends_with('"')) before.remove_suffix(1);
+    split_words(before, &words, &error);
     g_candidates = completions(*g_sim, words);
     if (words.empty()) g_candidates.push_back("exit");
     return rl_completion_matches(text, next_candidate);
@@ -156,6 +167,7 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
     if (g_tty) {
         rl_readline_name = "hmisim";
         rl_attempted_completion_function = complete;
+        rl_completer_quote_characters = "\"";  // labels with spaces, completed inside quotes
         if (!history_file.empty()) read_history(history_file.c_str());
     }
     // At a terminal a dialog asks the person; from a pipe the lines are a scenario, and

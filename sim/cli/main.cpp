@@ -145,7 +145,7 @@ void add_options(CLI::App& app, Settings& s) {
 struct Around {
     TraceLevel level = TraceLevel::Normal;
     std::optional<PlotSpec> plot;
-    std::vector<std::string> plot_files;
+    std::vector<std::pair<std::string, PlotFormat>> plot_files;
     bool prompt = false;  // -i with a scenario: stay at the prompt after it
     std::string history;
     Output* output = nullptr;
@@ -153,10 +153,10 @@ struct Around {
 
     void before(Simulator& sim) const {
         sim.session().view.level = level;
-        for (const std::string& path : plot_files) {
+        for (const auto& [path, format] : plot_files) {
             std::string error;
             std::optional<PlotSampler> sampler = PlotSampler::make(sim, plot->tags, &error);
-            if (sampler) sim.session().plots.push_back({*plot, std::move(*sampler), path});
+            if (sampler) sim.session().plots.push_back({*plot, std::move(*sampler), path, format});
         }
     }
     void after(Simulator& sim) {
@@ -200,9 +200,9 @@ std::string check_around(const Settings& s, const Panel& panel,
     if (!around->plot) return error;
     Simulator probe(panel, library, Options{});
     if (!PlotSampler::make(probe, around->plot->tags, &error)) return error;
-    for (const std::string& path : {s.plot_svg, s.plot_csv}) {
-        if (!path.empty()) around->plot_files.push_back(path);
-    }
+    // The format follows the option, whatever the file is called.
+    if (!s.plot_svg.empty()) around->plot_files.emplace_back(s.plot_svg, PlotFormat::Svg);
+    if (!s.plot_csv.empty()) around->plot_files.emplace_back(s.plot_csv, PlotFormat::Csv);
     return {};
 }
 

@@ -268,17 +268,24 @@ void add_windows(const Simulator& sim, Words* out) {
 void add_tags(Simulator& sim, Words* out) {
     for (const host::Tag& t : sim.host().tags().all()) out->push_back(t.def->name);
 }
-// The widgets of a window: all of them, or those with a handler of the event.
+// The widgets of a window: all of them, or those with a handler of the event; each by
+// its name and by its label where no other widget of the window has it (quoted when it
+// holds a space, as a command takes it).
 void add_widgets(const Simulator& sim, const std::string& window, const char* event, Words* out) {
     int index = sim.panel().window_index(window);
     if (index < 0 || sim.handlers(index) == nullptr) return;
     const HandlerWindow& h = *sim.handlers(index);
-    if (event == nullptr) {
-        for (const std::string& w : h.widgets()) out->push_back(w);
-        return;
-    }
+    Words names;
+    if (event == nullptr) names = h.widgets();
     for (const EventRow& r : h.events) {
-        if (r.event == event) out->push_back(r.widget);
+        if (event != nullptr && r.event == event) names.push_back(r.widget);
+    }
+    const WidgetLabels& labels = sim.panel().labels;
+    for (const std::string& w : names) {
+        out->push_back(w);
+        const std::string* label = labels.label(h.name, w);
+        if (label == nullptr || labels.widgets_labelled(h.name, *label).size() != 1) continue;
+        out->push_back(label->find(' ') == std::string::npos ? *label : "\"" + *label + "\"");
     }
 }
 void add_properties(const Simulator& sim, const std::string& window, const std::string& widget,

@@ -8,7 +8,7 @@ namespace hmi::sim {
 
 WidgetLabels WidgetLabels::parse(std::string_view text, const std::string& origin) {
     WidgetLabels labels;
-    std::string window;
+    std::string window, group;
     host::LineErrors errors(origin);
     host::for_each_line(text, errors, [&](int, std::string_view line) -> std::string {
         std::vector<std::string> words;
@@ -21,6 +21,14 @@ WidgetLabels WidgetLabels::parse(std::string_view text, const std::string& origi
                             first.find_first_of("[]", 1) == first.size() - 1;
             if (!one_name) return "expected [WINDOW], not " + host::quoted_excerpt(line);
             window = first.substr(1, first.size() - 2);
+            group.clear();
+            return {};
+        }
+        if (first == "--") {
+            if (window.empty()) return "a group before any [WINDOW]";
+            if (words.size() == 1) return "a group without a name";
+            group.clear();
+            for (size_t i = 1; i < words.size(); ++i) group += (i > 1 ? " " : "") + words[i];
             return {};
         }
         if (window.empty()) return "widget " + host::quoted_excerpt(first) + " before any [WINDOW]";
@@ -34,6 +42,7 @@ WidgetLabels WidgetLabels::parse(std::string_view text, const std::string& origi
             return "widget " + host::quoted_excerpt(first) + " of window " + window +
                    " is labelled twice";
         }
+        if (!group.empty()) labels.groups_.emplace(Key{window, first}, group);
         return {};
     });
     if (errors.count() > 0) throw std::runtime_error(errors.joined());
@@ -43,6 +52,11 @@ WidgetLabels WidgetLabels::parse(std::string_view text, const std::string& origi
 const std::string* WidgetLabels::label(std::string_view window, std::string_view widget) const {
     auto it = labels_.find(Key{std::string(window), std::string(widget)});
     return it == labels_.end() ? nullptr : &it->second;
+}
+
+const std::string* WidgetLabels::group(std::string_view window, std::string_view widget) const {
+    auto it = groups_.find(Key{std::string(window), std::string(widget)});
+    return it == groups_.end() ? nullptr : &it->second;
 }
 
 std::vector<std::string> WidgetLabels::widgets_labelled(std::string_view window,

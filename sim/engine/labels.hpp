@@ -13,8 +13,9 @@ namespace hmi::sim {
 
 class WidgetLabels {
   public:
-    // "[WINDOW]" lines open a window's widgets, "WIDGET LABEL..." lines label them, "#"
-    // starts a comment. Throws std::runtime_error naming origin:line and what is wrong.
+    // "[WINDOW]" lines open a window's widgets, "-- GROUP..." lines open a group of them
+    // (lamps, valves, ...), "WIDGET LABEL..." lines label them, "#" starts a comment.
+    // Throws std::runtime_error naming origin:line and what is wrong.
     static WidgetLabels parse(std::string_view text, const std::string& origin);
 
     // The label, or nullptr when the widget has none. `window` is the handler window.
@@ -23,11 +24,15 @@ class WidgetLabels {
     std::vector<std::string> widgets_labelled(std::string_view window,
                                               std::string_view label) const;
 
+    // The group the widget is written under, or nullptr.
+    const std::string* group(std::string_view window, std::string_view widget) const;
+
     using Key = std::pair<std::string, std::string>;  // handler window, widget
     const std::map<Key, std::string, std::less<>>& all() const { return labels_; }
 
   private:
     std::map<Key, std::string, std::less<>> labels_;
+    std::map<Key, std::string, std::less<>> groups_;
 };
 
 }  // namespace hmi::sim

@@ -92,6 +92,7 @@ Panel Panel::load(const std::string& directory) {
     if (std::filesystem::exists(labels_path)) {
         panel.labels = WidgetLabels::parse(read_file(labels_path), labels_path);
     }
+    panel.directory = directory;
     return panel;
 }
 

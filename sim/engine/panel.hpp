@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,7 +32,11 @@ struct Panel {
     host::Catalogue catalogue;
     std::vector<PanelWindow> windows;  // in the order of the file
     std::vector<PanelTimer> timers;
-    WidgetLabels labels;  // widgets.txt, when the panel has one
+    WidgetLabels labels;    // widgets.txt, when the panel has one
+    std::string directory;  // the folder it was loaded from; empty for a parsed panel
+    // The drawn windows' SVG pictures (drawings/WINDOW.svg), by window: loaded and
+    // checked by the server, which alone shows them.
+    std::map<std::string, std::string> drawings;
 
     // The windows file: "window NAME [start] [modal] [handlers=NAME|none]" and
     // "timer WINDOW WIDGET PERIOD-MS [enable]" lines, "#" comments.

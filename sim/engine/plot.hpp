@@ -2,9 +2,13 @@
 // SVG picture or as CSV.
 //
 // Two kinds of picture: the tags against simulated time (one line each, held level
-// between changes, the time axis in ms, s, min or h as the span asks, a legend with
-// the tag names), and one tag against another (`x=TAG,y=TAG`: the path the pair draws,
-// with its start and end marked).
+// between changes, the time axis in mm:ss or hh:mm:ss, on/off tags in lanes of their
+// own under the values, a legend inside the picture), and one tag against another
+// (`x=TAG,y=TAG`: the path the pair draws, its start and end marked by distinct
+// markers).
+//
+// Memory is bounded: past kPlotRowLimit rows the table is decimated by time, keeping
+// each interval's minimum and maximum of every tag, and the legend says so.
 //
 // The SVG is written here rather than by a library: the Debian libraries that write
 // SVG either draw texts as glyph outlines (cairo), so the tag names would not be
@@ -29,6 +33,8 @@ struct PlotSpec {
     static std::optional<PlotSpec> parse(std::string_view text, std::string* error);
 };
 
+inline constexpr size_t kPlotRowLimit = 20000;
+
 // The sampled values: one row each time any of them changed, and one at the end.
 class PlotTable {
   public:
@@ -37,20 +43,34 @@ class PlotTable {
         std::vector<double> values;
     };
 
-    explicit PlotTable(std::vector<std::string> names) : names_(std::move(names)) {}
+    explicit PlotTable(std::vector<std::string> names, size_t row_limit = kPlotRowLimit)
+        : names_(std::move(names)), limit_(row_limit < 8 ? 8 : row_limit) {}
 
-    // Keeps the values when they differ from the last row kept (or for the first).
+    // Keeps the values when they differ from the last ones sampled (or for the first).
     void sample(uint64_t ms, const std::vector<double>& values);
     // Carries the last values to the end of the run, so that lines reach it.
     void finish(uint64_t ms);
 
     const std::vector<std::string>& names() const { return names_; }
     const std::vector<Row>& rows() const { return rows_; }
+    // The interval whose minimum and maximum stand for its rows; 0 while every row is kept.
+    uint64_t decimated_ms() const { return bucket_ms_; }
+    uint64_t samples() const { return samples_; }  // rows sampled, before any decimation
 
   private:
+    void decimate();
+
     std::vector<std::string> names_;
+    size_t limit_;
     std::vector<Row> rows_;
+    std::vector<double> last_;  // the values sampled last, as they were
+    uint64_t bucket_ms_ = 0;
+    uint64_t samples_ = 0;
 };
+
+// What a plot's file holds: SVG or CSV as the option that named it says (--csv,
+// -o), or as its name ends for `plot SPEC FILE`.
+enum class PlotFormat { FromName, Svg, Csv };
 
 // "time_ms,TAG,...": one line a row, numbers in their shortest exact form.
 std::string plot_csv(const PlotTable& table);
@@ -58,5 +78,14 @@ std::string plot_csv(const PlotTable& table);
 std::string plot_svg_time(const PlotTable& table, const std::string& title);
 // The first column against the second.
 std::string plot_svg_xy(const PlotTable& table, const std::string& title);
+// The file's text for the spec in the format asked for.
+std::string plot_text(const PlotTable& table, const PlotSpec& spec, PlotFormat format,
+                      const std::string& path);
+
+// Replaces PATH by TEXT through a temporary file of a unique name beside it (created
+// with O_EXCL|O_NOFOLLOW: it never follows a link nor takes an existing file), renamed
+// over PATH; a symbolic link at PATH is replaced, never written through. On failure
+// PATH is as it was and the temporary file is gone. Empty on success, else why.
+std::string write_plot_file(const std::string& path, const std::string& text);
 
 }  // namespace hmi::sim

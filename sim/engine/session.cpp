@@ -113,28 +113,11 @@ void Session::arm_breaks(Simulator& sim) {
 
 namespace {
 
-// Writes a plot's file: SVG or CSV by the file's extension. Empty on success.
+// Writes a plot's file in its format. Empty on success.
 std::string write_plot(ActivePlot& plot, uint64_t now) {
     PlotTable& table = plot.sampler.table();
     table.finish(now);
-    bool csv = plot.path.size() >= 4 && plot.path.compare(plot.path.size() - 4, 4, ".csv") == 0;
-    std::string title;
-    for (const std::string& n : table.names()) title += (title.empty() ? "" : ", ") + n;
-    std::string text = csv ? plot_csv(table)
-                       : plot.spec.xy
-                           ? plot_svg_xy(table, table.names()[1] + " against " + table.names()[0])
-                           : plot_svg_time(table, title);
-    std::string temporary = plot.path + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << text;
-        if (!file.flush()) return "cannot write " + plot.path;
-    }
-    if (std::rename(temporary.c_str(), plot.path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return "cannot write " + plot.path;
-    }
-    return {};
+    return write_plot_file(plot.path, plot_text(table, plot.spec, plot.format, plot.path));
 }
 
 }  // namespace

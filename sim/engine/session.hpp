@@ -44,7 +44,8 @@ class TraceView {
 struct ActivePlot {
     PlotSpec spec;
     PlotSampler sampler;
-    std::string path;  // .svg, or .csv
+    std::string path;
+    PlotFormat format = PlotFormat::FromName;
 };
 
 class Session {

@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "host/lines.hpp"
+#include "sim/serve/drawings.hpp"
 #include "sim/serve/page_files.hpp"
 
 namespace hmi::sim::serve {
@@ -436,8 +437,25 @@ void Connection::route(const std::string& path, const std::string& query) {
         r.headers = {{"Cache-Control", "no-store"},
                      {"X-Content-Type-Options", "nosniff"},
                      {"Content-Security-Policy",
-                      "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'"}};
+                      // Drawings carry their own <style> and style="": styles, never scripts.
+                      "default-src 'self'; style-src 'self' 'unsafe-inline'; "
+                      "img-src 'self' data:; frame-ancestors 'none'"}};
         return send(std::move(r));
+    }
+    // The drawn windows' pictures, checked at start.
+    const std::string drawings = "/drawings/";
+    if (path.rfind(drawings, 0) == 0 && path.size() > drawings.size() + 4 &&
+        path.compare(path.size() - 4, 4, ".svg") == 0) {
+        const auto& all = net_.session.panel().drawings;
+        auto found = all.find(path.substr(drawings.size(), path.size() - drawings.size() - 4));
+        if (found != all.end()) {
+            if (!get) return wrong_method("GET", path + " is read with GET");
+            Response r;
+            r.type = "image/svg+xml";
+            r.body = found->second;
+            r.headers = {{"Cache-Control", "no-store"}, {"X-Content-Type-Options", "nosniff"}};
+            return send(std::move(r));
+        }
     }
     if (path == "/favicon.ico") {
         Response r;
@@ -763,7 +781,15 @@ int serve_panel(const std::string& listen, const std::vector<std::string>& scena
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-    Session session(panel, std::move(library), std::move(options), std::move(output));
+    // The drawn windows, checked against the panel and the library before anything runs.
+    Panel served = panel;
+    try {
+        served.drawings = load_drawings(panel.directory, panel, *library);
+    } catch (const std::exception& e) {
+        std::cerr << "hmisim: " << e.what() << "\n";
+        return 2;
+    }
+    Session session(served, std::move(library), std::move(options), std::move(output));
     Server server(session, serve);
     try {
         server.bind();

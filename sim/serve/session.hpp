@@ -83,6 +83,7 @@ class Session {
     void stop();  // a waiting dialog is left unanswered; returns once the thread ends
 
     Feed& feed() { return feed_; }
+    const Panel& panel() const { return panel_; }
 
     // ---- requests, from any thread ----
     // Each gives its reply once to `answer`, on the simulator's thread (or on the thread

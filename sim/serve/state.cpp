@@ -26,7 +26,14 @@ nlohmann::json widgets_json(Simulator& sim, int index) {
         for (const EventRow& row : h->events) {
             if (row.widget == name) events.push_back(row.event);
         }
-        widgets.push_back({{"name", name}, {"events", events}, {"props", props}});
+        const WidgetLabels& labels = sim.panel().labels;
+        const std::string* label = labels.label(h->name, name);
+        const std::string* group = labels.group(h->name, name);
+        widgets.push_back({{"name", name},
+                           {"label", label != nullptr ? nlohmann::json(*label) : nullptr},
+                           {"group", group != nullptr ? nlohmann::json(*group) : nullptr},
+                           {"events", events},
+                           {"props", props}});
     }
     return widgets;
 }
@@ -45,12 +52,16 @@ nlohmann::json windows_json(Simulator& sim) {
                 timers.push_back({{"widget", t.widget}, {"period_ms", t.period_ms}});
             }
         }
-        windows.push_back({{"name", panel.windows[i].name},
-                           {"shown", sim.shown(index)},
-                           {"modal", modal == index},
-                           {"handlers", h != nullptr ? nlohmann::json(h->name) : nullptr},
-                           {"timers", timers},
-                           {"widgets", widgets_json(sim, index)}});
+        windows.push_back(
+            {{"name", panel.windows[i].name},
+             {"shown", sim.shown(index)},
+             {"modal", modal == index},
+             {"handlers", h != nullptr ? nlohmann::json(h->name) : nullptr},
+             {"timers", timers},
+             {"drawing", panel.drawings.count(panel.windows[i].name) > 0
+                             ? nlohmann::json("/drawings/" + panel.windows[i].name + ".svg")
+                             : nullptr},
+             {"widgets", widgets_json(sim, index)}});
     }
     return windows;
 }

@@ -7,7 +7,15 @@ Starts `hmisim --serve 127.0.0.1:0`, opens the page, clicks the home menu into w
 the DOM show what the trace printed last, and exports a scenario that `hmisim` replays
 to the same tag values.
 
-    browser_test.py HMISIM [--screenshot PNG] [--measure]
+Then each drawn window (panel/drawings/*.svg): a click on a drawn element does what its
+handler does, and a drawn element's colour (or place) follows its property; labels stand
+on the cards and the drawn elements; pinned tags survive a reload; the page says at once
+that the server is gone.
+
+    browser_test.py HMISIM [--screenshot PNG] [--pictures DIR] [--measure]
+
+--pictures writes a picture of each drawn window into DIR (scripts/pictures does, for
+docs/screens/).
 
 --measure also reports (never as a pass or fail): the median time from a click to the
 updated DOM over 100 clicks, the events per second the page keeps up with while time
@@ -27,13 +35,14 @@ import time
 
 try:
     from selenium import webdriver
-    from selenium.common.exceptions import TimeoutException
+    from selenium.common.exceptions import StaleElementReferenceException, TimeoutException
     from selenium.webdriver.chrome.service import Service
     from selenium.webdriver.common.by import By
     from selenium.webdriver.support.ui import Select, WebDriverWait
 except ImportError:
     webdriver = None
 
+PANEL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "panel")
 CHROMIUM = shutil.which("chromium") or "/usr/bin/chromium"
 DRIVER = shutil.which("chromedriver") or "/usr/bin/chromedriver"
 SKIP = 77  # ctest's SKIP_RETURN_CODE
@@ -116,7 +125,12 @@ class Page:
         self.wait(f"{css} to go", lambda: not self.find(css), timeout)
 
     def click(self, css):
-        self.wait_for(css).click()
+        for attempt in range(3):  # the element may be drawn anew between finding and clicking
+            try:
+                return self.wait_for(css).click()
+            except StaleElementReferenceException:
+                if attempt == 2:
+                    raise
 
     def widget(self, window, widget):
         return f'[data-window="{window}"][data-shown="1"] [data-widget="{widget}"]'
@@ -138,6 +152,104 @@ class Page:
 
     def clock_ms(self):
         return int(self.wait_for("[data-clock]").get_attribute("data-time-ms") or 0)
+
+    def post(self, action, body):
+        self.d.set_script_timeout(30)
+        return self.d.execute_async_script(
+            "const done = arguments[arguments.length - 1];"
+            "fetch('/api/' + arguments[0], {method: 'POST', headers: {'Content-Type': 'application/json'},"
+            " body: JSON.stringify(arguments[1])}).then(r => r.json()).then(done, e => done({error: String(e)}))",
+            action, body)
+
+    def only(self, window):
+        """Window shown alone (every other drawn window hidden)."""
+        for other in drawn_windows():
+            if other != window:
+                self.post("hide", {"window": other})
+        self.post("show", {"window": window})
+        return self.wait_for(f'[data-window="{window}"][data-shown="1"] .drawing svg')
+
+    def drawn(self, window, widget, prop=None):
+        extra = f'[data-prop="{prop}"]' if prop else ""
+        return f'[data-window="{window}"][data-shown="1"] .drawing [data-widget="{widget}"]{extra}'
+
+    def fill(self, css):
+        return self.d.execute_script("const e = document.querySelector(arguments[0]);"
+                                     "return e ? getComputedStyle(e).fill : null", css)
+
+    def attribute(self, css, name):
+        return self.d.execute_script("const e = document.querySelector(arguments[0]);"
+                                     "return e ? e.getAttribute(arguments[1]) : null", css, name)
+
+
+def css_colour(bgr):
+    """0xBBGGRR, as the panel writes a colour, as the browser computes it."""
+    n = int(bgr, 16)
+    return f"rgb({n & 255}, {(n >> 8) & 255}, {(n >> 16) & 255})"
+
+
+def drawn_windows():
+    return sorted(f[:-4] for f in os.listdir(os.path.join(PANEL, "drawings")) if f.endswith(".svg"))
+
+
+# Each drawn window: what a click on a drawn element does (a tag it sets, or a window it
+# shows), and a property that a drawn element follows once a tag is set ("fill": the
+# element's colour; "move": its transform, as the contract says).
+DRAWN = [
+    # window, clicked, ("tag", TAG, VALUE) | ("shown", WINDOW), follows: (widget, prop, key, set TAG, VALUE, how, expected)
+    ("main", "bmptext20", ("shown", "12"), None),
+    ("12", "text2", ("tag", "dtmain.DP_AUTO", "1"),
+     ("ellipse32", "fillcolor", "12_ellipse32_fillcolor", "dtmain.HM202", "1", "fill", None)),
+    ("18", "picture35", ("tag", "kelvor.automatic", "0"),
+     ("text6", "text", "18_text6_text", "kelvor.x_Real", "500", "move", "translate(150 0)")),
+    ("11", "ellipse403", ("tag", "chief.chief_auto", "1"),
+     ("rectangle362", None, "11_rectangle362_fillcolor", "chief.KA19", "1", "fill", None)),
+    ("17", "gradellipse40", ("tag", "electric.electric_b_0", "1"),
+     ("rectangle45", None, "17_rectangle45_fillcolor", "electric.comm1", "1", "fill", None)),
+    ("21", "button6", ("shown", "3"),
+     ("rectangle15", None, "21_rectangle15_fillcolor", "iotest.DI1", "1", "fill", None)),
+    ("3", "button17", ("shown", "21"),
+     ("pump413", "opencolor", "3_pump413_opencolor", "face.face0", "0", "fill", None)),
+]
+
+
+def drawings(page):
+    """Every shipped drawing: clicks run handlers, drawn colours and places follow."""
+    check(sorted(row[0] for row in DRAWN) == drawn_windows(),
+          f"a row for each drawing of panel/drawings: {drawn_windows()}")
+    for window, clicked, does, follows in DRAWN:
+        if follows:
+            widget, prop, key, tag, value, how, expected = follows
+            page.only(window)
+            css = page.drawn(window, widget, prop)
+            before = page.prop(key)
+            page.post("set", {"tag": tag, "value": value})
+            page.wait(f"{key} to change from {before}", lambda: page.prop(key) != before)
+            if how == "fill":
+                page.wait(f"the fill of {css} to follow {key}",
+                          lambda: page.fill(css) == css_colour(page.prop(key)))
+            else:
+                page.wait(f"{css} to move with {key}", lambda: page.attribute(css, "transform") == expected)
+        page.only(window)
+        element = page.wait_for(page.drawn(window, clicked))
+        label = element.get_attribute("data-label")
+        check(label, f"{window} {clicked} carries its label")
+        element.click()
+        if does[0] == "tag":
+            page.wait_tag(does[1], does[2])
+        else:
+            page.wait_for(f'[data-window="{does[1]}"][data-shown="1"]')
+
+
+def pictures(page, directory):
+    os.makedirs(directory, exist_ok=True)
+    page.d.set_window_size(1100, 900)
+    page.post("pause", {})
+    for window in drawn_windows():
+        page.only(window)
+        svg = page.wait_for(f'[data-window="{window}"][data-shown="1"] .drawing svg')
+        time.sleep(0.3)  # the fonts settle
+        svg.screenshot(os.path.join(directory, window + ".png"))
 
 
 def check(condition, message):
@@ -225,23 +337,28 @@ def tour(page, server, hmisim, workdir, screenshot):
           + replay.stdout + replay.stderr + "\n--- scenario:\n" + text)
     page.click("#export-close")
 
+    # Labels: on the cards (label first, object name beside) and in the state.
+    card = page.wait_for('[data-window="12"][data-shown="1"] .widget[data-widget="text2"]')
+    text = card.get_attribute("textContent")
+    check(card.get_attribute("data-label") == "automatic", "the automatic card carries its label")
+    check(text.startswith("automatictext2"), f"the card shows its label first, then its name: {text!r}")
+    check(page.find('[data-window="12"] [data-group="durations"] [data-label="HV203 duration"]'),
+          "the cards are grouped as widgets.txt groups them")
 
-def measure(page, server, driver):
-    # Click to DOM: in manual mode the pump symbol of window 12 switches its pump, and
-    # its colour.
-    page.click(page.widget("12", "text5"))
-    page.click('[data-dialog="msgbox"] [data-answer="6"]')
-    page.wait_tag("dtmain.DP_MANUAL", "1")
-    page.d.set_script_timeout(60)
-    latencies = page.d.execute_async_script("""
-        const done = arguments[arguments.length - 1];
+    # Pinned tags survive a reload.
+    page.d.refresh()
+    page.wait_for('[data-watch="dtmain.num"]')
+
+
+def click_latencies(page, selector, key, count=100):
+    """Clicks the element and times each until the property's value changes in the DOM."""
+    page.d.set_script_timeout(120)
+    return page.d.execute_async_script("""
+        const [sel, key, count, done] = arguments;
         const times = [];
-        const sel = '[data-window="12"][data-shown="1"] [data-widget="ellipse32"]';
-        const key = '12_ellipse32_fillcolor';
         function once() {
-          if (times.length === 100) return done(times);
-          const cell = document.querySelector(`[data-prop="${key}"]`);
-          const before = cell.dataset.value;
+          if (times.length === count) return done(times);
+          const before = document.querySelector(`[data-prop="${key}"]`).dataset.value;
           const t0 = performance.now();
           const obs = new MutationObserver(() => {
             const now = document.querySelector(`[data-prop="${key}"]`);
@@ -250,11 +367,41 @@ def measure(page, server, driver):
             }
           });
           obs.observe(document.getElementById('cards'), {subtree: true, childList: true, attributes: true});
-          document.querySelector(sel).click();
+          document.querySelector(sel).dispatchEvent(new MouseEvent('click', {bubbles: true}));
         }
-        once();""")
-    print(f"measure: click to DOM, median of {len(latencies)} clicks: "
-          f"{statistics.median(latencies):.1f} ms (min {min(latencies):.1f}, max {max(latencies):.1f})")
+        once();""", selector, key, count)
+
+
+def measure_drawn(page, server):
+    """Click to DOM on the drawings of windows 12 and 18; frames a second at full speed."""
+    for window, clicked, key in (("12", "ellipse32", "12_ellipse32_fillcolor"),
+                                 ("18", "picture35", "18_bmptext10_visible")):
+        page.only(window)
+        if window == "12":
+            page.post("click", {"window": "12", "widget": "text5"})
+            page.click('[data-dialog="msgbox"] [data-answer="6"]')
+            page.wait_tag("dtmain.DP_MANUAL", "1")
+        times = click_latencies(page, page.drawn(window, clicked), key)
+        print(f"measure: click on the drawing of window {window} to DOM, median of {len(times)}: "
+              f"{statistics.median(times):.1f} ms (min {min(times):.1f}, max {max(times):.1f})")
+    page.only("18")
+    page.post("click", {"window": "18", "widget": "picture34"})
+    page.post("run", {"speed": "max"})
+    page.d.set_script_timeout(30)
+    frames = page.d.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        let frames = 0; const flushes0 = window.hmiInspector.stats.flushes || 0;
+        const t0 = performance.now();
+        function tick() {
+          frames++;
+          if (performance.now() - t0 < 5000) requestAnimationFrame(tick);
+          else done({frames, seconds: (performance.now() - t0) / 1000,
+                     flushes: (window.hmiInspector.stats.flushes || 0) - flushes0});
+        }
+        requestAnimationFrame(tick);""")
+    page.post("pause", {})
+    print(f"measure: window 18 drawn, as fast as possible: {frames['frames'] / frames['seconds']:.0f} frames/s, "
+          f"{frames['flushes'] / frames['seconds']:.0f} of them drawing new values (headless Chromium)")
 
 
 def measure_pages(hmisim, workdir, driver):
@@ -363,6 +510,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("hmisim")
     ap.add_argument("--screenshot")
+    ap.add_argument("--pictures")
     ap.add_argument("--measure", action="store_true")
     args = ap.parse_args()
     if webdriver is None or not os.path.exists(CHROMIUM) or not os.path.exists(DRIVER):
@@ -380,8 +528,11 @@ def main():
         try:
             page = Page(driver, server.url)
             tour(page, server, hmisim, workdir, args.screenshot)
+            drawings(page)
+            if args.pictures:
+                pictures(page, args.pictures)
             if args.measure:
-                measure(page, server, driver)
+                measure_drawn(page, server)
                 measure_pages(hmisim, workdir, driver)
                 measure_streams(hmisim, workdir)
         except AssertionError as e:
@@ -399,10 +550,24 @@ def main():
             except Exception as e2:  # the page may be gone
                 print("page: not readable:", e2)
             print("--- the trace's last lines:\n" + "\n".join(server.lines[-30:]))
+            server.stop()
+            driver.quit()
+            return 1
+        finally:
+            server.stop()
+        try:
+            # The server gone: the page says so (measured from the server's end).
+            t0 = time.time()
+            page.wait("the page to see the server gone",
+                      lambda: page.d.find_element(By.TAG_NAME, "body").get_attribute("data-connection") == "lost",
+                      timeout=10)
+            print(f"browser test: the page saw the server gone after {time.time() - t0:.2f} s")
+            check(page.find("#lost").is_displayed(), "the page says the connection is lost")
+        except AssertionError as e:
+            print("FAIL:", e)
             return 1
         finally:
             driver.quit()
-            server.stop()
     print("browser test: passed")
     return 0
 

@@ -51,7 +51,11 @@ TEST(Commands, TabCompletesWhatTheRowExpectsNext) {
     const Case cases[] = {
         {{}, "click", "main"},
         {{"click"}, "main", "click"},
-        {{"click", "main"}, "picture3", "timer1"},  // widgets with a click handler only
+        {{"click", "main"}, "picture3", "timer1"},              // widgets with a click handler only
+        {{"click", "12"}, "automatic", "\"sequencer timer\""},  // labels, of clickable ones
+        {{"click", "12"}, "\"HV203 duration\"", "HV203 duration"},  // quoted with a space
+        {{"expect", "prop", "11"}, "\"KA19 relay\"", "KA19 relay"},
+        {{"click", "12"}, "text5", "\"HV218 pipe 1\""},
         {{"fire", "main"}, "timer1", "picture3"},
         {{"set"}, "main.count", "main"},
         {{"set", "main.count"}, nullptr, "main.count"},

@@ -76,6 +76,45 @@ TEST(WidgetLabels, LabelsAsWrittenWithCommentsAndSharedLabels) {
     EXPECT_EQ(labels.widgets_labelled("15", "pipe"), std::vector<std::string>{});
 }
 
+// Groups hold until the next group or window; a window starts without one.
+TEST(WidgetLabels, GroupsAsWritten) {
+    WidgetLabels labels = WidgetLabels::parse(
+        "[12]\n"
+        "text2 automatic\n"
+        "-- lamps   # what lights\n"
+        "ellipse3 automatic lamp\n"
+        "-- mode buttons\n"
+        "text5 manual\n"
+        "[15]\n"
+        "button8 confirm\n",
+        "w");
+    struct Case {
+        const char* window;
+        const char* widget;
+        const char* group;  // nullptr: none
+    };
+    for (Case c : {Case{"12", "text2", nullptr}, Case{"12", "ellipse3", "lamps"},
+                   Case{"12", "text5", "mode buttons"}, Case{"15", "button8", nullptr}}) {
+        const std::string* group = labels.group(c.window, c.widget);
+        if (c.group == nullptr) {
+            EXPECT_EQ(group, nullptr) << c.widget;
+        } else {
+            ASSERT_NE(group, nullptr) << c.widget;
+            EXPECT_EQ(*group, c.group);
+        }
+    }
+}
+
+// Every widget of a window that has groups is in one: no card falls outside them.
+TEST(WidgetLabels, EveryWidgetOfTheShippedPanelIsInAGroup) {
+    std::vector<std::string> loose;
+    for (const auto& [key, label] : panel_labels().all()) {
+        if (panel_labels().group(key.first, key.second) == nullptr)
+            loose.push_back(key.first + " " + key.second);
+    }
+    EXPECT_EQ(loose, std::vector<std::string>{});
+}
+
 TEST(WidgetLabels, BadFilesAreRefusedWithTheirLine) {
     struct Bad {
         const char* text;
@@ -91,6 +130,8 @@ TEST(WidgetLabels, BadFilesAreRefusedWithTheirLine) {
           Bad{"[]\n", "w:1: expected [WINDOW], not '[]'"},
           Bad{"[15\n", "w:1: expected [WINDOW], not '[15'"},
           Bad{"[15]\nbutton8 \"open\n", "w:2: a quoted text is not closed"},
+          Bad{"-- lamps\n", "w:1: a group before any [WINDOW]"},
+          Bad{"[15]\n--\n", "w:2: a group without a name"},
           Bad{"a b\nc d\n",
               "w:1: widget 'a' before any [WINDOW]\nw:2: widget 'c' before any [WINDOW]"}}) {
         try {

@@ -1,11 +1,24 @@
 // Plots: the SVG is well-formed XML (read back strictly) with one polyline a tag and
-// the points the samples give; the CSV has a row a change; bad plot specs are named.
+// the points the samples give, on/off tags in lanes, a time axis in mm:ss; the CSV has
+// a row a change; long runs are decimated keeping extremes; files are replaced through
+// a temporary file that never survives a failure; bad plot specs are named.
 #include "sim/engine/plot.hpp"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
+
+#include "tests/support/temp_dir.hpp"
 
 namespace hmi::sim::test {
 namespace {
@@ -16,6 +29,8 @@ struct Svg {
     std::string error;
     std::string root;
     std::map<std::string, size_t> points;  // data-tag -> number of points
+    std::map<std::string, bool> marked;    // data-tag -> has start and end markers
+    std::map<std::string, size_t> lanes;   // an on/off lane's data-tag -> its "on" blocks
     std::vector<std::string> texts;
 };
 
@@ -114,7 +129,11 @@ class XmlReader {
                 in_point = c != ' ';
             }
             svg.points[attributes["data-tag"]] = count;
+            svg.marked[attributes["data-tag"]] = attributes["marker-start"] == "url(#start)" &&
+                                                 attributes["marker-end"] == "url(#end)";
         }
+        if (tag == "g" && attributes["class"] == "lane") svg.lanes[lane_ = attributes["data-tag"]];
+        if (tag == "rect" && attributes["class"] == "on") ++svg.lanes[lane_];
         if (x_.compare(at_, 2, "/>") == 0) {
             at_ += 2;
             return true;
@@ -139,6 +158,7 @@ class XmlReader {
     const std::string& x_;
     size_t at_ = 0;
     std::string error_;
+    std::string lane_;
 };
 
 Svg read_svg(const std::string& xml) {
@@ -184,29 +204,74 @@ TEST(Plot, OverTimeIsWellFormedWithAPointEachStep) {
     // The ramp: its first value, then a step (two points) for each of its 40 changes,
     // then its level carried to the end.
     EXPECT_EQ(svg.points["electric.electric1"], 1u + 2 * 40 + 1);
-    // The flag: 0, up at 5 s, down at 15 s, to the end.
-    EXPECT_EQ(svg.points["a<b&\"c\""], 1u + 2 * 2 + 1);
+    // The flag, only ever 0 or 1: a lane of its own with one block, on from 5 s to 15 s.
+    EXPECT_EQ(svg.points.count("a<b&\"c\""), 0u);
+    EXPECT_EQ(svg.lanes["a<b&\"c\""], 1u);
     EXPECT_TRUE(has_text(svg, "electrical values"));
-    EXPECT_TRUE(has_text(svg, "simulated time (s)"));
+    EXPECT_TRUE(has_text(svg, "simulated time (mm:ss)"));
     EXPECT_TRUE(has_text(svg, "electric.electric1"));  // the legend
-    EXPECT_TRUE(has_text(svg, "a<b&\"c\""));
-    EXPECT_TRUE(has_text(svg, "30"));  // the time axis reaches the end
+    EXPECT_TRUE(has_text(svg, "a<b&\"c\" (on/off)"));
+    EXPECT_TRUE(has_text(svg, "00:30"));  // the time axis reaches the end
 }
 
-TEST(Plot, TimeUnitFollowsTheSpan) {
+TEST(Plot, TimeAxisReadsAsAClock) {
     struct Span {
         uint64_t ms;
         const char* label;
+        const char* tick;  // the tick at the span's end
     };
-    for (Span s : {Span{1500, "simulated time (ms)"}, Span{90000, "simulated time (s)"},
-                   Span{3600000, "simulated time (min)"}, Span{36000000, "simulated time (h)"}}) {
+    for (Span s : {Span{1600, "simulated time (mm:ss)", "00:01.6"},
+                   Span{90000, "simulated time (mm:ss)", "01:30"},
+                   Span{3000000, "simulated time (mm:ss)", "50:00"},
+                   Span{36000000, "simulated time (hh:mm:ss)", "10:00:00"},
+                   Span{864000000, "simulated time (hh:mm:ss)", "240:00:00"}}) {
         PlotTable table({"t"});
         table.sample(0, {0});
-        table.sample(s.ms, {1});
+        table.sample(s.ms, {7});
         Svg svg = read_svg(plot_svg_time(table, ""));
         ASSERT_TRUE(svg.well_formed) << svg.error;
         EXPECT_TRUE(has_text(svg, s.label)) << s.ms;
+        EXPECT_TRUE(has_text(svg, s.tick)) << s.ms;
     }
+}
+
+// A run far longer than the rows kept: the table stays bounded, every tag's minimum and
+// maximum survive, the line ends at the last value, and the legend says what was done.
+TEST(Plot, LongRunsAreDecimatedKeepingExtremes) {
+    PlotTable table({"wave", "spike"}, 1000);
+    double low = INFINITY, high = -INFINITY;
+    uint64_t ms = 0;
+    for (int i = 0; i < 200000; ++i) {
+        ms += 100 + i % 7;
+        double wave = std::sin(i / 50.0) * (1 + i / 100000.0);
+        double spike = i == 123457 ? 1e6 : i % 3;
+        low = std::min(low, wave);
+        high = std::max(high, wave);
+        table.sample(ms, {wave, spike});
+        ASSERT_LE(table.rows().size(), 1000u) << i;
+    }
+    table.sample(ms + 50, {0.25, -1});
+    table.finish(ms + 1000);
+    double kept_low = INFINITY, kept_high = -INFINITY, spike_high = -INFINITY;
+    for (const auto& row : table.rows()) {
+        kept_low = std::min(kept_low, row.values[0]);
+        kept_high = std::max(kept_high, row.values[0]);
+        spike_high = std::max(spike_high, row.values[1]);
+    }
+    EXPECT_EQ(kept_low, low);
+    EXPECT_EQ(kept_high, high);
+    EXPECT_EQ(spike_high, 1e6);
+    EXPECT_EQ(table.rows().back().values, (std::vector<double>{0.25, -1}));
+    EXPECT_EQ(table.rows().back().ms, ms + 1000);
+    EXPECT_GT(table.decimated_ms(), 0u);
+    EXPECT_EQ(table.samples(), 200001u);
+    for (size_t i = 1; i < table.rows().size(); ++i)
+        ASSERT_LE(table.rows()[i - 1].ms, table.rows()[i].ms) << "time goes forward";
+    Svg svg = read_svg(plot_svg_time(table, ""));
+    ASSERT_TRUE(svg.well_formed) << svg.error;
+    bool said = false;
+    for (const std::string& t : svg.texts) said = said || t.find("min and max per") != t.npos;
+    EXPECT_TRUE(said) << "the legend says the samples were decimated";
 }
 
 TEST(Plot, PathOfOneTagAgainstAnother) {
@@ -219,8 +284,10 @@ TEST(Plot, PathOfOneTagAgainstAnother) {
     Svg svg = read_svg(plot_svg_xy(table, "tool path"));
     ASSERT_TRUE(svg.well_formed) << svg.error;
     EXPECT_EQ(svg.points["kelvor.y_Real against kelvor.x_Real"], 5u);
+    EXPECT_TRUE(svg.marked["kelvor.y_Real against kelvor.x_Real"]) << "start and end markers";
     EXPECT_TRUE(has_text(svg, "x: kelvor.x_Real, y: kelvor.y_Real"));
     EXPECT_TRUE(has_text(svg, "start"));
+    EXPECT_TRUE(has_text(svg, "end"));
 }
 
 TEST(Plot, EmptyAndFlatTablesStillDraw) {
@@ -246,6 +313,127 @@ TEST(Plot, CsvHasARowAChange) {
               "0,1,0.5\n"
               "400,2.25,0.5\n"
               "1000,2.25,0.5\n");
+}
+
+// The format is the one asked for, whatever the file's name says.
+TEST(Plot, FormatFollowsTheOptionNotTheName) {
+    PlotTable table({"a"});
+    table.sample(0, {1});
+    PlotSpec spec{{"a"}, false};
+    struct Case {
+        PlotFormat format;
+        const char* path;
+        const char* starts;
+    };
+    for (Case c :
+         {Case{PlotFormat::Csv, "x.txt", "time_ms,a\n"},
+          Case{PlotFormat::Csv, "x.svg", "time_ms,a\n"}, Case{PlotFormat::Svg, "x.csv", "<?xml"},
+          Case{PlotFormat::FromName, "x.csv", "time_ms,a\n"},
+          Case{PlotFormat::FromName, "x.svg", "<?xml"}}) {
+        EXPECT_TRUE(plot_text(table, spec, c.format, c.path).starts_with(c.starts)) << c.path;
+    }
+}
+
+// Writing a plot's file: a link at the target is replaced, never written through; an
+// existing file is replaced; a missing folder, a read-only one and a full disk fail
+// saying so; nothing but the target is ever left in the folder.
+TEST(Plot, FilesAreReplacedThroughATemporaryFileThatNeverStays) {
+    namespace fs = std::filesystem;
+    hmi::test::TempDir temp;
+    fs::path dir = temp.path;
+    auto read = [](const fs::path& p) {
+        std::ifstream f(p);
+        return std::string(std::istreambuf_iterator<char>(f), {});
+    };
+    auto write = [](const fs::path& p, const std::string& text) { std::ofstream(p) << text; };
+    auto listing = [&](const fs::path& d) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(d)) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    struct Case {
+        const char* what;
+        std::function<fs::path()> arrange;  // the target
+        std::string error;                  // what the message holds; empty: success
+        std::function<void(const fs::path&)> after;
+    };
+    std::vector<Case> cases = {
+        {"a new file", [&] { return dir / "new" / "p.svg"; }, "",
+         [&](const fs::path& t) { EXPECT_EQ(read(t), "NEW"); }},
+        {"an existing file",
+         [&] {
+             write(dir / "old" / "p.svg", "OLD");
+             return dir / "old" / "p.svg";
+         },
+         "", [&](const fs::path& t) { EXPECT_EQ(read(t), "NEW"); }},
+        {"a symbolic link: replaced, its target untouched",
+         [&] {
+             write(dir / "link" / "victim", "KEEP");
+             fs::create_symlink("victim", dir / "link" / "p.svg");
+             return dir / "link" / "p.svg";
+         },
+         "",
+         [&](const fs::path& t) {
+             EXPECT_FALSE(fs::is_symlink(t));
+             EXPECT_EQ(read(t), "NEW");
+             EXPECT_EQ(read(dir / "link" / "victim"), "KEEP");
+         }},
+        {"the old fixed temporary name as a link",
+         [&] {
+             write(dir / "tmplink" / "victim", "KEEP");
+             fs::create_symlink("victim", dir / "tmplink" / "p.svg.tmp");
+             return dir / "tmplink" / "p.svg";
+         },
+         "", [&](const fs::path&) { EXPECT_EQ(read(dir / "tmplink" / "victim"), "KEEP"); }},
+        {"a missing folder", [&] { return dir / "missing" / "gone" / "p.svg"; }, "cannot create",
+         nullptr},
+        {"a read-only folder",
+         [&] {
+             fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+             return dir / "ro" / "p.svg";
+         },
+         geteuid() == 0 ? "" : "Permission denied", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const char* d : {"new", "old", "link", "tmplink", "ro"})
+            fs::create_directories(dir / d);
+        fs::path target = c.arrange();
+        std::vector<std::string> before = fs::exists(target.parent_path())
+                                              ? listing(target.parent_path())
+                                              : std::vector<std::string>{};
+        std::string error = write_plot_file(target, "NEW");
+        if (c.error.empty()) {
+            EXPECT_EQ(error, "");
+        } else {
+            EXPECT_NE(error.find(c.error), std::string::npos) << error;
+            EXPECT_NE(error.find(target.string()), std::string::npos) << error;
+        }
+        if (fs::exists(target.parent_path())) {
+            for (const std::string& name : listing(target.parent_path()))
+                EXPECT_EQ(name.find(".tmp."), std::string::npos) << name << " was left behind";
+            if (!c.error.empty()) {
+                EXPECT_EQ(listing(target.parent_path()), before);
+            }
+        }
+        if (c.after) c.after(target);
+    }
+    // A full disk, as a file size limit: the write fails, the old file stays whole.
+    write(dir / "old" / "full.svg", "OLD");
+    struct rlimit saved;
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = {64, saved.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    std::string error = write_plot_file(dir / "old" / "full.svg", std::string(4096, 'x'));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, old_handler);
+    EXPECT_NE(error.find("File too large"), std::string::npos) << error;
+    EXPECT_EQ(read(dir / "old" / "full.svg"), "OLD");
+    for (const std::string& name : listing(dir / "old"))
+        EXPECT_EQ(name.find(".tmp."), std::string::npos) << name << " was left behind";
+    fs::permissions(dir / "ro", fs::perms::owner_all);
 }
 
 TEST(Plot, SpecsAreReadOrRefused) {

@@ -22,6 +22,11 @@ function open() {
   source.addEventListener('status', m => send('status', JSON.parse(m.data), m.lastEventId));
   source.addEventListener('resync', () => send('resync'));
   source.addEventListener('open', () => send('open'));
+  source.addEventListener('error', () => {
+    send('lost');
+    // A refused stream (503) is not tried again by the browser: this worker tries.
+    if (source.readyState === EventSource.CLOSED) setTimeout(open, 2000);
+  });
 }
 
 onconnect = ev => {
@@ -30,5 +35,7 @@ onconnect = ev => {
   port.addEventListener('close', () => ports.delete(port));
   port.start();
   if (recent.length) port.postMessage({ kind: 'events', data: recent.slice() });
+  if (source && source.readyState === EventSource.OPEN) port.postMessage({ kind: 'open' });
+  else if (source) port.postMessage({ kind: 'lost' });
   if (!source) open();
 };
