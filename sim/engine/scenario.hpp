@@ -53,7 +53,8 @@ struct Command {
     std::vector<std::optional<double>> inputs;
     std::vector<std::string> words;  // print patterns, say text, help topic
     std::optional<Condition> condition;
-    std::string path;  // record, load, plot
+    std::string path;      // record, load, plot
+    bool replace = false;  // record FILE --replace
     std::optional<PlotSpec> plot;
 };
 
@@ -113,10 +114,11 @@ struct ScenarioResult {
 };
 
 // Checks every line, reporting each bad one with origin:line; the good ones with their
-// line numbers.
+// line numbers. The files that load lines name are checked too (loads.hpp); *lines, when
+// given, is how many lines the scenario runs, those of its loads included.
 std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
                                                     const std::string& origin, Simulator& sim,
-                                                    int* bad_lines);
+                                                    int* bad_lines, size_t* lines = nullptr);
 
 // Checks every line, and runs the scenario only if all are good.
 ScenarioResult run_scenario(std::string_view text, const std::string& origin, Simulator& sim);
