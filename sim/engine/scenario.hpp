@@ -8,7 +8,8 @@
 //   run until CONDITION [max DURATION]        expect CONDITION (comparisons, tolerances)
 //   break [CONDITION | clear]      watch TAG-GLOB...    unwatch [TAG-GLOB...]
 //   trace quiet|normal|full        restart              load FILE
-//   record FILE | record stop      plot TAG,TAG...|x=TAG,y=TAG FILE | plot stop
+//   record FILE [--replace] | record stop (at the prompt only)
+//   plot TAG,TAG...|x=TAG,y=TAG FILE | plot stop
 //   windows   widgets WINDOW   props WINDOW   tags [GLOB...]   help [COMMAND]   quit
 //
 // A widget is named by its own name or by its label (panel/widgets.txt) where no other
