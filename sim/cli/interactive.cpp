@@ -140,6 +140,7 @@ LineOutcome run_line(Simulator& sim, const std::string& line) {
     }
     bool recorded = recorder() != nullptr && !is_prompt_only(command->row->name);
     if (recorded) recorder()->begin_command(line);
+    int bad_loaded = sim.session().bad_loaded_lines;
     bool done = execute(*command, sim);
     if (recorded && recorder() != nullptr && !recorder()->end_command()) {
         sim.report(EventType::Error, {{"message", Value::text("cannot write " + recorder()->path() +
@@ -147,6 +148,7 @@ LineOutcome run_line(Simulator& sim, const std::string& line) {
         sim.session().recorder.reset();
         return LineOutcome::Failed;
     }
+    if (sim.session().bad_loaded_lines != bad_loaded) return LineOutcome::BadLine;
     return done ? LineOutcome::Done : LineOutcome::Failed;
 }
 

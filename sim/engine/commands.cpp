@@ -895,6 +895,7 @@ bool run_load(const Runner& r) {
     ++session.load_depth;
     ScenarioResult result = run_scenario(text, r.c.path, r.sim);
     --session.load_depth;
+    session.bad_loaded_lines += result.bad_lines;
     return result.ok();
 }
 

@@ -149,6 +149,13 @@ const FileCase kCases[] = {
      2,
      "b.sim:2: unknown command 'clik'"},
 
+    {"a bad line in a file loaded at the prompt",
+     {{"b.sim", "clik"}},
+     "-q --params none",
+     "load b.sim\\nrun 1s\\n",
+     2,
+     "b.sim:1: unknown command 'clik'"},
+
     // lines as a scenario's, from a file or a pipe
     {"a long line from a pipe",
      {},
