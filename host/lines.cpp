@@ -80,6 +80,11 @@ std::string quoted_excerpt(std::string_view text) {
     return out + "'";
 }
 
+std::string long_line_message(size_t length, std::string_view start) {
+    return "a line of " + std::to_string(length) + " bytes (" + std::to_string(kMostLineBytes) +
+           " at most): " + quoted_excerpt(start);
+}
+
 bool split_words(std::string_view line, std::vector<std::string>* words, std::string* error) {
     words->clear();
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -89,7 +94,14 @@ bool split_words(std::string_view line, std::vector<std::string>* words, std::st
             ++i;
             continue;
         }
-        if (line[i] == '#') break;
+        if (line[i] == '#') {
+            // A comment is read past, but a NUL in it is no more taken than elsewhere.
+            if (line.find('\0', i) != std::string_view::npos) {
+                *error = "a NUL byte (\\x00) is in a comment: a line has none";
+                return false;
+            }
+            break;
+        }
         size_t start = i;
         if (line[i] == '"') {
             size_t end = line.find('"', i + 1);
@@ -143,9 +155,7 @@ void for_each_line(std::string_view text, LineErrors& errors,
         ++number;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.size() > kMostLineBytes) {
-            errors.add(number, "a line of " + std::to_string(line.size()) + " bytes (" +
-                                   std::to_string(kMostLineBytes) +
-                                   " at most): " + quoted_excerpt(line));
+            errors.add(number, long_line_message(line.size(), line));
             continue;
         }
         std::string error = handle(number, line);

@@ -25,8 +25,13 @@ std::string read_text_file(const std::string& path);
 // ("..." after a cut), bytes that are not printable as \xNN.
 std::string quoted_excerpt(std::string_view text);
 
+// The error of a line of `length` bytes, more than kMostLineBytes, which starts with
+// `start`: its length, the limit, and at most kMostQuotedBytes of it.
+std::string long_line_message(size_t length, std::string_view start);
+
 // Splits a line into words: double-quoted texts are one word (quotes kept); "#" outside
-// quotes starts a comment. False with a message for an unterminated quote.
+// quotes starts a comment. False with a message for an unterminated quote or a NUL byte
+// anywhere in the line, a comment included.
 bool split_words(std::string_view line, std::vector<std::string>* words, std::string* error);
 
 // The errors of one file, as "origin:line: message", the first kMostListedErrors of them

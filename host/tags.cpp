@@ -81,7 +81,7 @@ size_t width(Kind kind) {
 }
 
 std::string parse_value(Kind kind, std::string_view text, unsigned char* out) {
-    text = trim(text);
+    if (kind != Kind::Text) text = trim(text);
     switch (kind) {
         case Kind::U8:
             return parse_int<uint8_t>(text, out);
@@ -174,6 +174,10 @@ std::string parse_tag(const std::vector<std::string>& fields, int number, TagDef
     if (def->name.find('.') == std::string::npos) {
         return "tag " + quoted_excerpt(def->name) + " has no group";
     }
+    if (def->name.front() == '.' || def->name.back() == '.') {
+        return "tag " + quoted_excerpt(def->name) + " is not GROUP.NAME: its " +
+               (def->name.front() == '.' ? "group" : "name") + " is empty";
+    }
     auto kind = parse_kind(fields[1]);
     if (!kind) return "unknown kind " + quoted_excerpt(fields[1]);
     def->kind = *kind;
@@ -212,6 +216,12 @@ Catalogue Catalogue::parse(std::string_view text, const std::string& origin) {
         return {};
     });
     if (errors.count() > 0) throw std::runtime_error(errors.joined());
+    if (seen.find("system.CurDateTime") == seen.end()) {
+        catalogue.warnings.push_back(
+            origin +
+            ": no system.CurDateTime (u32), the panel's clock: the scripts see no clock, and "
+            "it starts at 1970-01-01 00:00:00 unless --start gives a time");
+    }
     return catalogue;
 }
 

@@ -33,6 +33,8 @@ struct TagDef {
 // The catalogue file: "name kind initial [param]" a line, "#" comments.
 struct Catalogue {
     std::vector<TagDef> tags;
+    // What is allowed but likely a mistake (no clock tag), as "origin: message".
+    std::vector<std::string> warnings;
 
     // Throws std::runtime_error naming origin:line and what is wrong.
     static Catalogue parse(std::string_view text, const std::string& origin);
@@ -40,7 +42,8 @@ struct Catalogue {
 };
 
 // Parses a value for a tag of the kind: integers in range (decimal or 0x hex), floats,
-// texts (quotes optional) that fit the buffer. Empty on success, else what is wrong.
+// texts (quotes optional; a text keeps its blanks) that fit the buffer. Empty on success,
+// else what is wrong.
 std::string parse_value(Kind kind, std::string_view text, unsigned char* out);
 // Stores a number into a value of the kind: a whole number in range for integers.
 // Empty on success, else what is wrong.

@@ -22,9 +22,10 @@ Simulator* g_sim = nullptr;  // readline's completion hook has no context of its
 std::vector<std::string> g_candidates;
 
 bool g_tty = false;
+int g_long_lines = 0;  // lines from a pipe refused for their length: bad lines
 
 // One line from the person; nullopt at the end of input. Ctrl-C while a line is typed
-// drops it and asks again.
+// drops it and asks again; so does a line too long to be one, which is reported.
 std::optional<std::string> ask(const std::string& prompt) {
     std::string line;
     for (;;) {
@@ -34,6 +35,10 @@ std::optional<std::string> ask(const std::string& prompt) {
             case Read::End:
                 return std::nullopt;
             case Read::Cancelled:
+                break;
+            case Read::TooLong:
+                ++g_long_lines;
+                g_sim->report(EventType::Error, {{"message", Value::text(line)}});
                 break;
         }
     }
@@ -146,6 +151,7 @@ LineOutcome run_line(Simulator& sim, const std::string& line) {
     }
     bool recorded = recorder() != nullptr && !is_prompt_only(command->row->name);
     if (recorded) recorder()->begin_command(line);
+    int bad_loaded = sim.session().bad_loaded_lines;
     bool done = execute(*command, sim);
     if (recorded && recorder() != nullptr && !recorder()->end_command()) {
         sim.report(EventType::Error, {{"message", Value::text("cannot write " + recorder()->path() +
@@ -153,6 +159,7 @@ LineOutcome run_line(Simulator& sim, const std::string& line) {
         sim.session().recorder.reset();
         return LineOutcome::Failed;
     }
+    if (sim.session().bad_loaded_lines != bad_loaded) return LineOutcome::BadLine;
     return done ? LineOutcome::Done : LineOutcome::Failed;
 }
 
@@ -182,6 +189,7 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
     // What the exit status reports: lines that were not commands (2), and commands
     // that failed, dialogs left unanswered, saves that failed (1).
     int bad_lines = 0, failures = 0;
+    g_long_lines = 0;
     size_t unanswered = sim.unanswered(), failed_saves = sim.failed_saves();
     for (;;) {
         std::optional<std::string> line = ask(prompt(sim));
@@ -209,7 +217,7 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
     if (g_tty && !history_file.empty()) write_history(history_file.c_str());
     sim.interrupt = nullptr;
     g_sim = nullptr;
-    if (bad_lines > 0) return 2;
+    if (bad_lines + g_long_lines > 0) return 2;
     bool failed =
         failures > 0 || sim.unanswered() != unanswered || sim.failed_saves() != failed_saves;
     return failed ? 1 : 0;

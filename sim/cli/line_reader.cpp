@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "host/lines.hpp"
+
 namespace hmi::sim {
 namespace {
 
@@ -111,7 +113,22 @@ bool Interrupts::take() {
 Read read_line(const std::string& prompt, bool tty, std::string* line) {
     if (tty) return read_tty(prompt, line);
     // Reads from a pipe are retried after a signal: a Ctrl-C here only stops a run.
-    return std::getline(std::cin, *line) ? Read::Line : Read::End;
+    line->clear();
+    std::streambuf* in = std::cin.rdbuf();
+    const int end = std::char_traits<char>::eof();
+    size_t length = 0;
+    bool any = false;
+    for (int c; (c = in->sbumpc()) != end;) {
+        any = true;
+        if (c == '\n') break;
+        if (length++ < host::kMostLineBytes) line->push_back(static_cast<char>(c));
+    }
+    if (!any) return Read::End;
+    if (length > host::kMostLineBytes) {
+        *line = host::long_line_message(length, *line);
+        return Read::TooLong;
+    }
+    return Read::Line;
 }
 
 }  // namespace hmi::sim

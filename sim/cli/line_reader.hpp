@@ -24,9 +24,12 @@ enum class Read {
     Line,       // a line was read
     Cancelled,  // Ctrl-C while it was being typed: nothing of it stays
     End,        // end of input
+    TooLong,    // a line from a pipe longer than a scenario's: *line says so, the next one follows
 };
 
-// `tty`: read through readline, else plain lines from standard input.
+// `tty`: read through readline, else plain lines from standard input, each of at most
+// host::kMostLineBytes as in a scenario file; a longer one is read past to its end
+// without being kept.
 Read read_line(const std::string& prompt, bool tty, std::string* line);
 
 }  // namespace hmi::sim

@@ -96,7 +96,7 @@ struct Settings {
     std::string panel_dir = defaults.panel;
     unsigned seed = 1;
     std::string plot, plot_svg, plot_csv;  // --plot, -o, --csv
-    bool move_damaged = false;
+    bool move_damaged = false, params_read_only = false;
     std::string serve;  // [ADDR:]PORT of the inspector
 };
 
@@ -124,6 +124,10 @@ void add_options(CLI::App& app, Settings& s) {
     app.add_flag(kMoveDamagedOption, s.move_damaged,
                  "move a damaged parameter file aside (FILE.damaged-<time>, kept) and start "
                  "with the catalogue's values");
+    app.add_flag(kReadOnlyOption, s.params_read_only,
+                 "load the parameter file but never write it (saves are kept in memory): for a "
+                 "file that another run holds")
+        ->excludes(app.get_option(kMoveDamagedOption));
     app.add_option("--library", s.library_path, "the script library to load")
         ->capture_default_str();
     app.add_option("--panel", s.panel_dir, "the panel project: tags.txt and windows.txt")
@@ -208,6 +212,7 @@ std::string check_around(const Settings& s, const Panel& panel,
 
 // What of the library the panel cannot use, or uses only in part.
 void warn_about_library(const Panel& panel, const Library& library, Output& output) {
+    for (const std::string& warning : panel.catalogue.warnings) output.warning(warning);
     for (const std::string& problem : library.problems()) output.warning("library: " + problem);
     for (const HandlerWindow& h : library.windows()) {
         bool mapped = false;
@@ -330,6 +335,7 @@ bool simulator_options(Settings& s, const std::string& state_dir, Options* optio
     }
     if (s.params.empty() && !state_dir.empty()) s.params = state_dir + "/params.txt";
     if (s.params != "none") options->params_path = s.params;
+    options->params_read_only = s.params_read_only;
     std::stringstream list(s.watch);
     for (std::string name; std::getline(list, name, ',');) {
         if (!name.empty()) s.out.watch.insert(name);
@@ -351,19 +357,33 @@ bool check_watch(const Settings& s, const Panel& panel) {
     return good;
 }
 
-// The parameter file at start: a damaged or unusable one is never run over. False with a
-// message when the run must not start.
-bool check_params(const Settings& s, const Options& options) {
+// The parameter file at start: a damaged or unusable one is never run over, nor one that
+// another run saves into (*lock holds it for this run). False with a message when the run
+// must not start.
+bool check_params(const Settings& s, const Options& options, std::optional<ParamsLock>* lock) {
     if (options.params_path.empty()) return true;
+    const std::string& path = options.params_path;
+    std::string error;
+    if (!options.params_read_only && !(*lock = ParamsLock::take(path, &error))) {
+        std::cerr << "hmisim: " << error << "\n";
+        return false;
+    }
     std::vector<ParamEntry> entries;
     std::string fault;
-    const std::string& path = options.params_path;
     LoadResult result = load_params_file(path, &entries, &fault);
-    if (result == LoadResult::Loaded || result == LoadResult::Missing) return true;
+    if (result == LoadResult::Loaded || result == LoadResult::Missing) {
+        if (options.params_read_only) {
+            std::cerr << "hmisim: " << path
+                      << " is read-only for this run: its values are loaded, saves are kept in "
+                         "memory and never written\n";
+        }
+        return true;
+    }
     if (result == LoadResult::Damaged && s.move_damaged) {
-        std::string moved_to, error = move_aside_damaged(path, &moved_to);
+        std::string moved_to, what;
+        error = move_aside_damaged(path, &moved_to, std::time(nullptr), &what);
         if (error.empty()) {
-            std::cerr << "hmisim: moved the damaged parameter file " << path << " to " << moved_to
+            std::cerr << "hmisim: moved " << what << " to " << moved_to
                       << "; the panel starts with the catalogue's values\n";
             return true;
         }
@@ -469,12 +489,20 @@ int main(int argc, char** argv) {
         interactive_mode && !s.check && isatty(STDIN_FILENO) ? state_directory() : "";
     Options options;
     if (!simulator_options(s, state_dir, &options)) return 2;
-    if (!s.check && !check_params(s, options)) return 2;
+    std::optional<ParamsLock> params_lock;
+    if (!s.check && !check_params(s, options, &params_lock)) return 2;
     Output output(s.out, stdout);
     Panel panel;
     std::shared_ptr<const Library> library;
     if (!load_panel(s, &panel, &library) || !check_watch(s, panel)) return 2;
     if (!s.serve.empty()) {
+        // The scenarios to run first are checked before the server starts: a missing one
+        // or a bad line is bad input, as anywhere else.
+        Tally checked;
+        for (const std::string& path : s.scenarios) {
+            check_one(path, panel, library, options, output, checked);
+        }
+        if (checked.bad > 0) return 2;
         return serve::serve_panel(s.serve, s.scenarios, panel, library, options, std::ref(output),
                                   [&] { warn_about_library(panel, *library, output); });
     }

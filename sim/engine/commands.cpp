@@ -9,6 +9,7 @@
 
 #include "host/gbk.hpp"
 #include "host/loader.hpp"
+#include "sim/engine/loads.hpp"
 #include "sim/engine/probe.hpp"
 #include "sim/engine/scenario.hpp"
 #include "sim/engine/session.hpp"
@@ -17,8 +18,6 @@
 namespace hmi::sim {
 
 namespace {
-constexpr int kMostLoadDepth = 8;  // scenarios that load scenarios
-
 bool matches(const std::string& pattern, const std::string& name) {
     return fnmatch(pattern.c_str(), name.c_str(), 0) == 0;
 }
@@ -353,6 +352,7 @@ void complete_trace(Simulator&, const Words& w, Words* out) {
 }
 void complete_record(Simulator&, const Words& w, Words* out) {
     if (w.size() == 1) *out = {"stop"};
+    if (w.size() == 2 && w[1] != "stop") *out = {"--replace"};
 }
 void complete_plot(Simulator& sim, const Words& w, Words* out) {
     if (w.size() == 1) {
@@ -868,6 +868,11 @@ bool parse_path(Parser& p, Command* c) {
     c->path = unquoted(p.args[1]);
     return true;
 }
+bool parse_record(Parser& p, Command* c) {
+    c->replace = p.args.size() == 3 && p.args[2] == "--replace" && p.args[1] != "stop";
+    if (c->replace) p.args.pop_back();
+    return parse_path(p, c);
+}
 bool run_record(const Runner& r) {
     std::optional<ScenarioRecorder>& recorder = r.sim.session().recorder;
     if (r.c.path == "stop") {
@@ -877,7 +882,7 @@ bool run_record(const Runner& r) {
         return true;
     }
     std::string error;
-    recorder = ScenarioRecorder::open(r.c.path, &error);
+    recorder = ScenarioRecorder::open(r.c.path, r.c.replace, &error);
     if (!recorder) return r.refuse(error);
     r.info("recording what is typed to " + r.c.path + " (record stop ends it)");
     return true;
@@ -897,6 +902,7 @@ bool run_load(const Runner& r) {
     ++session.load_depth;
     ScenarioResult result = run_scenario(text, r.c.path, r.sim);
     --session.load_depth;
+    session.bad_loaded_lines += result.bad_lines;
     return result.ok();
 }
 
@@ -1025,10 +1031,11 @@ const CommandRow kCommands[] = {
      "window shown, timers from zero. Windows go without their close handlers, as at a\n"
      "power cut; simulated time and the clock go on.",
      false, kRecorded, parse_bare, run_restart, complete_nothing},
-    {"record", "record FILE | record stop",
+    {"record", "record FILE [--replace] | record stop",
      "write what is typed from now on, with the answers given to dialogs, as a scenario",
-     "Listings, help and record itself are left out.", false, kPromptOnly, parse_path, run_record,
-     complete_record},
+     "Listings, help and record itself are left out. A file that has something in it is\n"
+     "overwritten only with --replace. At the prompt only: a scenario cannot record.",
+     false, kPromptOnly, parse_record, run_record, complete_record},
     {"load", "load FILE", "run a scenario file here, on this panel",
      "In a scenario, FILE is found beside it.", false, kRecorded, parse_path, run_load,
      complete_nothing},

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -504,7 +505,8 @@ std::string refusal_message(const std::string& path, LoadResult result, const st
            "parameters in memory.";
 }
 
-std::string move_aside_damaged(const std::string& path, std::string* moved_to, std::time_t now) {
+std::string move_aside_damaged(const std::string& path, std::string* moved_to, std::time_t now,
+                               std::string* what) {
     std::string target;
     std::string error = resolve_links(path, &target);
     if (!error.empty()) return error;
@@ -526,6 +528,11 @@ std::string move_aside_damaged(const std::string& path, std::string* moved_to, s
         case Read::Oversized:
             break;
     }
+    // A link is moved itself: the file it names may be anyone's, and stays as it is.
+    const std::string& moved = target == path ? target : path;
+    std::string described = target == path ? "the damaged parameter file " + path
+                                           : "the link " + path + " (to the damaged file " +
+                                                 target + ", which stays where it is, untouched)";
     struct tm utc {};
     char stamp[32];
     if (::gmtime_r(&now, &utc) == nullptr ||
@@ -533,26 +540,78 @@ std::string move_aside_damaged(const std::string& path, std::string* moved_to, s
         return "cannot move " + shown + " aside: the time is out of range";
     }
     for (int n = 1; n <= 1000; ++n) {
-        std::string name = target + ".damaged-" + stamp + (n > 1 ? "-" + std::to_string(n) : "");
-        // A new name only, never one that exists: a hard link, else a rename that refuses
-        // to replace.
-        int moved = ::link(target.c_str(), name.c_str());
-        if (moved == 0 && ::unlink(target.c_str()) != 0) {
+        std::string name = moved + ".damaged-" + stamp + (n > 1 ? "-" + std::to_string(n) : "");
+        // A new name only, never one that exists: a hard link (of a link, the link itself),
+        // else a rename that refuses to replace.
+        int done = ::linkat(AT_FDCWD, moved.c_str(), AT_FDCWD, name.c_str(), 0);
+        if (done == 0 && ::unlink(moved.c_str()) != 0) {
             error = system_error("cannot move " + shown + " aside");
             ::unlink(name.c_str());
             return error;
         }
-        if (moved != 0 && errno != EEXIST) {
-            moved = ::renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE);
+        if (done != 0 && errno != EEXIST) {
+            done = ::renameat2(AT_FDCWD, moved.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE);
         }
-        if (moved == 0) {
+        if (done == 0) {
             *moved_to = name;
-            return sync_folder(directory_of(target));
+            if (what != nullptr) *what = described;
+            return sync_folder(directory_of(moved));
         }
         if (errno != EEXIST) return system_error("cannot move " + shown + " aside to " + name);
     }
-    return "cannot move " + shown + " aside: every name " + target + ".damaged-" + stamp +
+    return "cannot move " + shown + " aside: every name " + moved + ".damaged-" + stamp +
            "-N is taken";
+}
+
+std::optional<ParamsLock> ParamsLock::take(const std::string& path, std::string* error) {
+    std::string target;
+    *error = resolve_links(path, &target);
+    if (!error->empty()) return std::nullopt;
+    std::string lock = target + ".lock";
+    int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                    0666);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS) {
+            return ParamsLock(-1);  // no save can create a file there either
+        }
+        *error = system_error("cannot lock the parameter file " + path + " (" + lock + ")");
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        *error = "cannot lock the parameter file " + path + ": " + lock + " is not a regular file";
+        return std::nullopt;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int why = errno;
+        char pid[32] = {};
+        ssize_t n = ::pread(fd, pid, sizeof pid - 1, 0);
+        ::close(fd);
+        std::string holder = n > 0 && all_digits(std::string_view(pid, std::strcspn(pid, "\n")))
+                                 ? "pid " + std::string(pid, std::strcspn(pid, "\n"))
+                                 : "a process";
+        if (why != EWOULDBLOCK) {
+            *error = "cannot lock the parameter file " + path + ": " + std::strerror(why);
+        } else {
+            *error = "the parameter file " + path + " is in use: " + holder + " holds it (" + lock +
+                     "), and two runs saving into one file would lose each other's changes. "
+                     "Give " +
+                     kReadOnlyOption +
+                     " to start with its values and save nothing, --params another file, or "
+                     "none to keep the parameters in memory.";
+        }
+        return std::nullopt;
+    }
+    std::string mine = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, mine.data(), mine.size(), 0) < 0) {
+        // The pid only helps a message; the lock holds without it.
+    }
+    return ParamsLock(fd);
+}
+
+ParamsLock::~ParamsLock() {
+    if (fd_ >= 0) ::close(fd_);
 }
 
 }  // namespace hmi::sim

@@ -42,7 +42,9 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/tags.hpp"
@@ -55,6 +57,9 @@ constexpr size_t kParamsFileLimit = 4u << 20;
 
 // The command-line option that moves a damaged file aside so that a run can start.
 constexpr char kMoveDamagedOption[] = "--params-move-damaged";
+// The command-line option that loads a parameter file and never writes it: saves are kept
+// in memory. Such a run takes no lock and may share the file with a run that saves.
+constexpr char kReadOnlyOption[] = "--params-read-only";
 
 struct ParamEntry {
     std::string name;
@@ -84,13 +89,39 @@ LoadResult load_params_file(const std::string& path, std::vector<ParamEntry>* en
 // and how to go on.
 std::string refusal_message(const std::string& path, LoadResult result, const std::string& fault);
 
-// Moves a damaged file (through a link: the file the link names) aside to
-// FILE.damaged-YYYYMMDD-HHMMSS (the UTC time `now`), or FILE.damaged-YYYYMMDD-HHMMSS-N
-// when that name is taken: no existing file is ever replaced. A good parameter file or
+// Moves a damaged file aside to FILE.damaged-YYYYMMDD-HHMMSS (the UTC time `now`), or
+// FILE.damaged-YYYYMMDD-HHMMSS-N when that name is taken: no existing file is ever
+// replaced. When FILE is a symbolic link to a damaged file, the link is moved and the
+// file it names stays where it is, untouched (*moved_to says so). A good parameter file or
 // anything that is not a regular file is not moved. Empty on success (*moved_to names the
 // new place), else why nothing was moved.
+// *what, when given, says what was moved, for a message.
 std::string move_aside_damaged(const std::string& path, std::string* moved_to,
-                               std::time_t now = std::time(nullptr));
+                               std::time_t now = std::time(nullptr), std::string* what = nullptr);
+
+// Held for the whole of a run that saves into a parameter file, so that a second run on
+// the same file is refused at start instead of losing the first one's changes (each save
+// writes the whole set). The advisory lock (flock) is on FILE.lock beside the file (through
+// a link, beside the file it names), which holds the pid of the run that has it: a save
+// replaces the file by a rename, so a lock on the file itself would not outlast the first
+// save. The lock file stays when the run ends; the lock goes with the process.
+class ParamsLock {
+  public:
+    // The lock, or empty with *error naming the file and the pid that holds it. Where no
+    // lock file can be made (a missing or read-only folder) no save can be made either:
+    // the lock is then held on nothing.
+    static std::optional<ParamsLock> take(const std::string& path, std::string* error);
+    ParamsLock(ParamsLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    ParamsLock& operator=(ParamsLock&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    ~ParamsLock();
+
+  private:
+    explicit ParamsLock(int fd) : fd_(fd) {}
+    int fd_ = -1;
+};
 
 uint32_t crc32(const void* data, size_t size);
 

@@ -12,8 +12,11 @@ namespace hmi::sim {
 
 class ScenarioRecorder {
   public:
-    // Opens (truncates) the file; empty with a message when it cannot be written.
-    static std::optional<ScenarioRecorder> open(const std::string& path, std::string* error);
+    // Opens the file, new or empty, or (with `replace`) an existing one, which it empties.
+    // Empty with a message when it is not a regular file, would be overwritten without
+    // `replace`, or cannot be written.
+    static std::optional<ScenarioRecorder> open(const std::string& path, bool replace,
+                                                std::string* error);
 
     const std::string& path() const { return path_; }
     // A command line begins; the answers given until end_command() belong to it.

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "host/lines.hpp"
+#include "sim/engine/loads.hpp"
 
 namespace hmi::sim {
 
@@ -94,12 +95,18 @@ bool parse_clock(std::string_view text, uint32_t* seconds) {
 
 std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
                                                     const std::string& origin, Simulator& sim,
-                                                    int* bad_lines) {
+                                                    int* bad_lines, size_t* lines) {
     std::vector<std::pair<int, Command>> commands;
+    LoadCheck loads(origin);
+    size_t through_loads = 0;
     host::LineErrors errors(origin);
     host::for_each_line(text, errors, [&](int number, std::string_view line) {
         std::string error;
         std::optional<Command> c = parse_command(line, sim, &error);
+        if (c && c->row->name == std::string("record")) {
+            return std::string(
+                "record writes what is typed at the prompt: a scenario cannot record");
+        }
         if (c) {
             // Files a scenario names are found beside it.
             const std::string& verb = c->row->name;
@@ -110,11 +117,20 @@ std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
                 slash != std::string::npos) {
                 c->path = origin.substr(0, slash + 1) + c->path;
             }
+            if (verb == std::string("load")) {
+                size_t loaded = 0;
+                error = loads.load(c->path, sim, &loaded);
+                if (error.empty() && (through_loads += loaded) > kMostLoadedLines) {
+                    error = LoadCheck::too_many_lines(through_loads);
+                }
+                if (!error.empty()) return error;
+            }
             commands.emplace_back(number, std::move(*c));
         }
         return error;
     });
     *bad_lines = errors.count();
+    if (lines != nullptr) *lines = commands.size() + through_loads;
     for (const host::LineErrors::Entry& e : errors.listed()) {
         sim.report(EventType::Error, {{"file", Value::text(origin)},
                                       {"line", Value::integer(e.line)},

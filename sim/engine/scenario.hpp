@@ -8,7 +8,8 @@
 //   run until CONDITION [max DURATION]        expect CONDITION (comparisons, tolerances)
 //   break [CONDITION | clear]      watch TAG-GLOB...    unwatch [TAG-GLOB...]
 //   trace quiet|normal|full        restart              load FILE
-//   record FILE | record stop      plot TAG,TAG...|x=TAG,y=TAG FILE | plot stop
+//   record FILE [--replace] | record stop (at the prompt only)
+//   plot TAG,TAG...|x=TAG,y=TAG FILE | plot stop
 //   windows   widgets WINDOW   props WINDOW   tags [GLOB...]   help [COMMAND]   quit
 //
 // A widget is named by its own name or by its label (panel/widgets.txt) where no other
@@ -53,7 +54,8 @@ struct Command {
     std::vector<std::optional<double>> inputs;
     std::vector<std::string> words;  // print patterns, say text, help topic
     std::optional<Condition> condition;
-    std::string path;  // record, load, plot
+    std::string path;      // record, load, plot
+    bool replace = false;  // record FILE --replace
     std::optional<PlotSpec> plot;
 };
 
@@ -113,10 +115,11 @@ struct ScenarioResult {
 };
 
 // Checks every line, reporting each bad one with origin:line; the good ones with their
-// line numbers.
+// line numbers. The files that load lines name are checked too (loads.hpp); *lines, when
+// given, is how many lines the scenario runs, those of its loads included.
 std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
                                                     const std::string& origin, Simulator& sim,
-                                                    int* bad_lines);
+                                                    int* bad_lines, size_t* lines = nullptr);
 
 // Checks every line, and runs the scenario only if all are good.
 ScenarioResult run_scenario(std::string_view text, const std::string& origin, Simulator& sim);

@@ -53,7 +53,8 @@ class Session {
     TraceView view;
     std::optional<ScenarioRecorder> recorder;
     std::vector<ActivePlot> plots;
-    int load_depth = 0;  // scenarios loaded from scenarios, against loops
+    int load_depth = 0;        // scenarios loaded from scenarios, against loops
+    int bad_loaded_lines = 0;  // of files that load ran: bad input, whoever typed the load
 
     // A break condition, with whether it held when last looked at: a run stops when it
     // comes to hold.

@@ -8,8 +8,10 @@
 #include <utility>
 
 #include "host/gbk.hpp"
+#include "host/lines.hpp"
 #include "sim/engine/params_file.hpp"
 #include "sim/engine/session.hpp"
+#include "sim/engine/words.hpp"
 
 namespace hmi::sim {
 
@@ -248,13 +250,22 @@ void Simulator::load_params() {
 void Simulator::apply_saved(const std::string& path, const std::vector<ParamEntry>& entries) {
     host::Host::Params saved;
     int64_t applied = 0;
+    foreign_params_.clear();
+    std::vector<std::string> foreign;
     for (const ParamEntry& e : entries) {
         host::Tag* tag = host_.tags().find(e.name);
-        if (tag == nullptr || !tag->def->param || tag->def->kind != e.kind) {
+        if (tag == nullptr || !tag->def->param || tag->def->name != e.name) {
+            foreign_params_.push_back(e);
+            foreign.push_back(host::quoted_excerpt(e.name) + " (" + std::string(kind_name(e.kind)) +
+                              ")");
+            continue;
+        }
+        if (tag->def->kind != e.kind) {
             std::string kind(kind_name(e.kind));
+            std::string now(kind_name(tag->def->kind));
             emit(0, EventType::Warning,
-                 {{"message", text("saved parameter " + e.name + " (" + kind +
-                                   ") is not a parameter of this panel: ignored")},
+                 {{"message", text("saved parameter " + e.name + " (" + kind + ") is a " + now +
+                                   " in this panel: not loaded; a save writes it as a " + now)},
                   {"name", text(e.name)},
                   {"kind", text(kind)}});
             continue;
@@ -263,6 +274,12 @@ void Simulator::apply_saved(const std::string& path, const std::vector<ParamEntr
         host_.mark_written(*tag);
         saved[e.name] = e.value;
         ++applied;
+    }
+    if (!foreign.empty()) {
+        emit(0, EventType::Warning,
+             {{"message", text(std::to_string(foreign.size()) + " saved parameter(s) in " + path +
+                               " that this panel does not have, kept in the file as they are: " +
+                               joined(foreign))}});
     }
     emit(0, EventType::Param,
          {{"operation", text("load")},
@@ -274,12 +291,17 @@ void Simulator::apply_saved(const std::string& path, const std::vector<ParamEntr
 
 std::vector<Field> Simulator::save_params(const host::Host::Params& params) {
     if (options_.params_path.empty()) return {{"outcome", text("kept")}};
-    std::vector<ParamEntry> entries;
+    if (options_.params_read_only) {
+        return {{"outcome", text("kept")}, {"file", text(options_.params_path)}};
+    }
+    std::vector<ParamEntry> entries = foreign_params_;
     for (const auto& [name, bytes] : params) {
         const host::Tag* tag = host_.tags().find(name);
         if (tag == nullptr || bytes.size() != host::width(tag->def->kind)) continue;
         entries.push_back(ParamEntry{name, tag->def->kind, bytes});
     }
+    std::sort(entries.begin(), entries.end(),
+              [](const ParamEntry& a, const ParamEntry& b) { return a.name < b.name; });
     std::string error = save_params_file(options_.params_path, entries);
     if (error.empty()) return {{"outcome", text("saved")}, {"file", text(options_.params_path)}};
     ++failed_saves_;

@@ -29,7 +29,10 @@ struct Options {
     // Seconds since the epoch; none: the catalogue's clock (1970-01-01 00:00:00 is 0).
     std::optional<uint32_t> start_time;
     std::string params_path;  // empty: parameters are saved in memory only
-    unsigned seed = 1;        // of the C library's rand(), which some screens use
+    // Loaded from params_path but never written: saves are kept in memory, and a restart
+    // loads the file again.
+    bool params_read_only = false;
+    unsigned seed = 1;  // of the C library's rand(), which some screens use
     // Polls every property of the shown windows after every event. Without it a
     // property is polled again only when a tag it read at its last poll has been
     // written since, when it reported a change then, or when it read no tag or drew a
@@ -190,6 +193,9 @@ class Simulator {
     size_t unanswered_ = 0;
     size_t failed_saves_ = 0;
     std::vector<std::string> unanswered_notes_;
+    // Entries of the parameter file for names that are not parameters of this panel: kept
+    // as they are and written back by each save, so that no catalogue loses them.
+    std::vector<ParamEntry> foreign_params_;
 };
 
 }  // namespace hmi::sim

@@ -70,10 +70,20 @@ TEST(DataFiles, ABadCatalogueIsReportedWithFileAndLineNotThrownPast) {
         {"a.b u8 \"open\n", "tags:1: a quoted text is not closed"},
         {"a.b q8 0\n", "tags:1: unknown kind 'q8'"},
         {"a.b u8 0 param extra\n", "tags:1: expected: name kind initial [param]"},
+        {".x u8 0\n", "tags:1: tag '.x' is not GROUP.NAME: its group is empty"},
+        {"x. u8 0\n", "tags:1: tag 'x.' is not GROUP.NAME: its name is empty"},
     };
     for (const auto& [text, message] : cases) {
         EXPECT_EQ(error_of([&] { host::Catalogue::parse(text, "tags"); }), message) << text;
     }
+}
+
+TEST(DataFiles, ACatalogueWithoutTheClockIsTakenWithAWarning) {
+    EXPECT_EQ(host::Catalogue::parse("a.b u8 0\n", "tags").warnings,
+              std::vector<std::string>{
+                  "tags: no system.CurDateTime (u32), the panel's clock: the scripts see no "
+                  "clock, and it starts at 1970-01-01 00:00:00 unless --start gives a time"});
+    EXPECT_EQ(host::Catalogue::parse("system.CurDateTime u32 0\n", "tags").warnings.size(), 0u);
 }
 
 TEST(DataFiles, AScenarioListsTwentyBadLinesAndCountsTheRest) {

@@ -488,16 +488,51 @@ TEST(ParamsFile, ADamagedFileIsMovedAsideUnderANewNameOnly) {
     EXPECT_EQ(move_aside_damaged(dir.path, &moved, now),
               "cannot move " + dir.path + " aside: it is a folder, not a file");
 
-    // Through a link the file it names is moved; the link stays, and the next save
-    // creates the file there.
+    // Of a link to a damaged file the link is moved: the file it names may be anyone's and
+    // stays as it is; the next save creates a file in the link's place.
     std::string file = dir.path + "/p.txt", link = dir.path + "/link.txt";
     write(file, "damaged 3");
     fs::create_symlink("p.txt", link);
-    ASSERT_EQ(move_aside_damaged(link, &moved, now), "");
-    EXPECT_EQ(moved, file + ".damaged-20261208-065812");
-    EXPECT_TRUE(fs::is_symlink(link));
+    std::string what;
+    ASSERT_EQ(move_aside_damaged(link, &moved, now, &what), "");
+    EXPECT_EQ(moved, link + ".damaged-20261208-065812");
+    EXPECT_EQ(what, "the link " + link + " (to the damaged file " + file +
+                        ", which stays where it is, untouched)");
+    EXPECT_TRUE(fs::is_symlink(moved));
+    EXPECT_EQ(fs::read_symlink(moved), "p.txt");
+    EXPECT_EQ(file_bytes(file), "damaged 3");
     ASSERT_EQ(save_params_file(link, entries_b()), "");
-    EXPECT_EQ(file_bytes(file), format_params(entries_b()));
+    EXPECT_FALSE(fs::is_symlink(link));
+    EXPECT_EQ(file_bytes(link), format_params(entries_b()));
+    EXPECT_EQ(file_bytes(file), "damaged 3");
+}
+
+// One run at a time saves into a file: a second is refused at start, through any link,
+// naming the pid that holds it; the lock goes with the run.
+TEST(ParamsFile, OneRunAtATimeHoldsAFile) {
+    TempDir dir;
+    std::string path = dir.path + "/p.txt", link = dir.path + "/link.txt";
+    fs::create_symlink("p.txt", link);
+    std::string error;
+    std::optional<ParamsLock> held = ParamsLock::take(path, &error);
+    ASSERT_TRUE(held) << error;
+    const std::string in_use = "the parameter file " + link + " is in use: pid " +
+                               std::to_string(getpid()) + " holds it (" + path + ".lock)";
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_FALSE(ParamsLock::take(link, &error));
+        EXPECT_EQ(error.substr(0, in_use.size()), in_use);
+    }
+    held.reset();
+    EXPECT_TRUE(ParamsLock::take(link, &error)) << error;
+
+    // Where no lock file can be made, no save can be made either: nothing to hold.
+    EXPECT_TRUE(ParamsLock::take(dir.path + "/no/such/folder/p.txt", &error)) << error;
+    // A lock file that is not a file is refused, and never waited on.
+    std::string fifo = dir.path + "/f.txt";
+    ASSERT_EQ(mkfifo((fifo + ".lock").c_str(), 0600), 0);
+    EXPECT_FALSE(ParamsLock::take(fifo, &error));
+    EXPECT_EQ(error, "cannot lock the parameter file " + fifo + ": " + fifo +
+                         ".lock is not a regular file");
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ TEST(ScenarioRecorder, AnswersComeBeforeTheCommandThatAskedThem) {
     TempDir dir;
     std::string path = dir.path + "/r.sim";
     std::string error;
-    std::optional<ScenarioRecorder> r = ScenarioRecorder::open(path, &error);
+    std::optional<ScenarioRecorder> r = ScenarioRecorder::open(path, false, &error);
     ASSERT_TRUE(r) << error;
     r->begin_command("click 12 \"HV203 duration\"");
     ASSERT_TRUE(r->end_command());
@@ -38,7 +38,7 @@ TEST(ScenarioRecorder, AnswersComeBeforeTheCommandThatAskedThem) {
 TEST(ScenarioRecorder, AFileThatCannotBeWrittenIsNamed) {
     TempDir dir;
     std::string error;
-    EXPECT_FALSE(ScenarioRecorder::open(dir.path + "/no/such/dir/r.sim", &error));
+    EXPECT_FALSE(ScenarioRecorder::open(dir.path + "/no/such/dir/r.sim", false, &error));
     EXPECT_EQ(error, "cannot write " + dir.path + "/no/such/dir/r.sim: No such file or directory");
 }
 

@@ -95,6 +95,9 @@ const BadLine kBadLines[] = {
      "main picture3 has no property 'visible' (its properties: none)"},
     {"print nomatch*", "no tag matches 'nomatch*'"},
     {"widgets water", "the library has no handlers for window water (yet)"},
+    {"record r.sim", "record writes what is typed at the prompt: a scenario cannot record"},
+    {"record stop", "record writes what is typed at the prompt: a scenario cannot record"},
+    {"load /nonexistent/b.sim", "/nonexistent/b.sim: cannot be read (No such file or directory)"},
 };
 
 class EveryBadLine : public Scenario, public ::testing::WithParamInterface<BadLine> {};
@@ -175,23 +178,27 @@ TEST_F(Scenario, AnswersThatNoDialogTookFailTheRun) {
 
 TEST_F(Scenario, TagsAndTextsAreSetAndPrintedAsThePanelHoldsThem) {
     ScenarioResult result = run_scenario(
+        "set dish.iuput1 \"  lead \"\n"
         "set dish.iuput0 = \"提示 x\"\n"
         "expect tag dish.iuput0 \"提示 x\"\n"
         "set main.screenProtectTime 0x14\n"
         "print dish.iuput? main.screenP*\n",
         "s.sim", sim);
     EXPECT_TRUE(result.ok());
+    // A quoted text keeps its blanks.
+    EXPECT_STREQ(reinterpret_cast<char*>(sim.host().tags().find("dish.iuput1")->value), "  lead ");
     // The tag holds the panel's GBK bytes; the trace reads UTF-8.
     EXPECT_STREQ(reinterpret_cast<char*>(sim.host().tags().find("dish.iuput0")->value),
                  "\xcc\xe1\xca\xbe x");
     EXPECT_EQ(
         out.take(),
+        "00:00:00.000 set dish.iuput1 = \"  lead \"\n"
         "00:00:00.000 set dish.iuput0 = \"提示 x\"\n"
-        "00:00:00.000 ok s.sim:2: expect tag dish.iuput0 \"提示 x\" (dish.iuput0 = \"提示 x\")\n"
+        "00:00:00.000 ok s.sim:3: expect tag dish.iuput0 \"提示 x\" (dish.iuput0 = \"提示 x\")\n"
         "00:00:00.000 set main.screenProtectTime = 20\n"
         "00:00:00.000 main.screenProtectTime = 20\n"
         "00:00:00.000 dish.iuput0 = \"提示 x\"\n"
-        "00:00:00.000 dish.iuput1 = \"CD\"\n");
+        "00:00:00.000 dish.iuput1 = \"  lead \"\n");
 }
 
 TEST_F(Scenario, ANulInAQuotedTextIsRefused) {
@@ -199,6 +206,9 @@ TEST_F(Scenario, ANulInAQuotedTextIsRefused) {
     EXPECT_FALSE(parse_command("say \"A\0B\""s, sim, &error));
     EXPECT_EQ(error, "a NUL byte (\\x00) is in a quoted text: the panel's texts end at it");
     EXPECT_FALSE(parse_command("set dish.iuput0 \"A\0B\""s, sim, &error));
+    // Nor is one taken in a comment, where the rest of the line would go unread.
+    EXPECT_FALSE(parse_command("run 1s # A\0B"s, sim, &error));
+    EXPECT_EQ(error, "a NUL byte (\\x00) is in a comment: a line has none");
 }
 
 // The clock's last second is 2106-02-07 06:28:15: a run past it stops there and fails.
