@@ -92,25 +92,25 @@ bool parse_clock(std::string_view text, uint32_t* seconds) {
     return true;
 }
 
-std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
-                                                    const std::string& origin, Simulator& sim,
-                                                    int* bad_lines) {
-    std::vector<std::pair<int, Command>> commands;
+std::vector<ScenarioLine> check_scenario(std::string_view text, const std::string& origin,
+                                         Simulator& sim, int* bad_lines) {
+    std::vector<ScenarioLine> lines;
     host::LineErrors errors(origin);
+    size_t slash = origin.rfind('/');
+    // Files a scenario names are found beside it.
+    auto beside = [&](std::string* path) {
+        if (!path->empty() && path->front() != '/' && slash != std::string::npos) {
+            *path = origin.substr(0, slash + 1) + *path;
+        }
+    };
     host::for_each_line(text, errors, [&](int number, std::string_view line) {
         std::string error;
-        std::optional<Command> c = parse_command(line, sim, &error);
-        if (c) {
-            // Files a scenario names are found beside it.
-            const std::string& verb = c->row->name;
-            bool names_file = verb == std::string("load") || verb == std::string("plot") ||
-                              (verb == std::string("record") && c->path != "stop");
-            size_t slash = origin.rfind('/');
-            if (names_file && !c->path.empty() && c->path.front() != '/' &&
-                slash != std::string::npos) {
-                c->path = origin.substr(0, slash + 1) + c->path;
-            }
-            commands.emplace_back(number, std::move(*c));
+        std::optional<Action> a = parse_command(line, sim, &error);
+        if (a) {
+            if (auto* load = std::get_if<Load>(&*a)) beside(&load->path);
+            if (auto* plot = std::get_if<Plot>(&*a)) beside(&plot->path);
+            if (auto* record = std::get_if<Record>(&*a)) beside(&record->path);
+            lines.push_back({number, std::move(*a), written_text(line)});
         }
         return error;
     });
@@ -126,13 +126,12 @@ std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
             {{"file", Value::text(origin)},
              {"message", Value::text("... and " + std::to_string(errors.unlisted()) + " more")}});
     }
-    return commands;
+    return lines;
 }
 
 ScenarioResult run_scenario(std::string_view text, const std::string& origin, Simulator& sim) {
     ScenarioResult result;
-    std::vector<std::pair<int, Command>> commands =
-        check_scenario(text, origin, sim, &result.bad_lines);
+    std::vector<ScenarioLine> lines = check_scenario(text, origin, sim, &result.bad_lines);
     if (result.bad_lines > 0) {
         sim.report(EventType::Error,
                    {{"file", Value::text(origin)},
@@ -142,9 +141,9 @@ ScenarioResult run_scenario(std::string_view text, const std::string& origin, Si
     }
     size_t unanswered = sim.unanswered();
     size_t failed_saves = sim.failed_saves();
-    for (const auto& [line, c] : commands) {
-        if (c.row->expectation) ++result.expectations;
-        if (!execute(c, sim, Where{origin, line})) ++result.failures;
+    for (const ScenarioLine& line : lines) {
+        if (row_of(line.action).expectation) ++result.expectations;
+        if (!execute(line.action, sim, Where{origin, line.number, line.text})) ++result.failures;
     }
     result.failures += static_cast<int>(sim.unanswered() - unanswered);
     result.failures += static_cast<int>(sim.failed_saves() - failed_saves);
