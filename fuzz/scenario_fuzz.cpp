@@ -21,8 +21,6 @@
 
 namespace {
 
-using hmi::sim::Command;
-
 constexpr uint64_t kMostRunMs = 10000;  // simulated time per input, over all its run lines
 constexpr uint64_t kMostTicks = 10;     // timer ticks per fire line
 constexpr size_t kMostCommands = 200;
@@ -132,25 +130,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     Snapshot before(sim);
     int bad_lines = 0;
-    std::vector<std::pair<int, Command>> commands =
+    std::vector<hmi::sim::ScenarioLine> lines =
         hmi::sim::check_scenario(text, "fuzz", sim, &bad_lines);
     if (!(Snapshot(sim) == before)) __builtin_trap();
 
     uint64_t time_left = kMostRunMs;
     size_t done = 0;
-    for (auto& [line, command] : commands) {
+    for (hmi::sim::ScenarioLine& line : lines) {
         if (++done > kMostCommands) break;
-        std::string_view name = command.row->name;
+        hmi::sim::Action& action = line.action;
         // Commands that read or write files are checked, never carried out: a fuzzed line
         // must not name a file to write over.
+        std::string_view name = hmi::sim::command_name(action);
         if (name == "record" || name == "load" || name == "plot") continue;
-        if (name == "run") {
-            command.count = std::min(command.count, time_left);
-            time_left -= command.count;
-        } else if (name == "fire") {
-            command.count = std::min(command.count, kMostTicks);
+        if (auto* run = std::get_if<hmi::sim::Run>(&action)) {
+            run->ms = std::min(run->ms, time_left);
+            time_left -= run->ms;
+        } else if (auto* until = std::get_if<hmi::sim::RunUntil>(&action)) {
+            until->max_ms = std::min(until->max_ms, time_left);
+            time_left -= until->max_ms;
+        } else if (auto* fire = std::get_if<hmi::sim::Fire>(&action)) {
+            fire->times = std::min(fire->times, kMostTicks);
         }
-        hmi::sim::execute(command, sim, hmi::sim::Where{"fuzz", line});
+        hmi::sim::execute(action, sim, hmi::sim::Where{"fuzz", line.number, line.text});
     }
     sim.clear_answers();
     return 0;

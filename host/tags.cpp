@@ -51,7 +51,7 @@ std::string parse_int(std::string_view text, unsigned char* out) {
     // One sign at most: "--5" is not 5 (nor may the smallest long long be negated).
     if (digits.empty() || digits.front() == '-' || ec != std::errc() ||
         end != digits.data() + digits.size()) {
-        return std::string("'").append(text).append("' is not a whole number");
+        return quoted_excerpt(text) + " is not a whole number";
     }
     if (negative) v = -v;
     if (v < static_cast<long long>(std::numeric_limits<T>::min()) ||
@@ -97,7 +97,7 @@ std::string parse_value(Kind kind, std::string_view text, unsigned char* out) {
             float f = 0;
             auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f);
             if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
-                return std::string("'").append(text).append("' is not a number");
+                return quoted_excerpt(text) + " is not a number";
             }
             std::memcpy(out, &f, sizeof f);
             return {};

@@ -143,22 +143,14 @@ enum class LineOutcome { Done, Failed, BadLine };
 
 LineOutcome run_line(Simulator& sim, const std::string& line) {
     std::string error;
-    std::optional<Command> command = parse_command(line, sim, &error);
-    if (!command) {
+    std::optional<Action> action = parse_command(line, sim, &error);
+    if (!action) {
         if (error.empty()) return LineOutcome::Done;
         sim.report(EventType::Error, {{"message", Value::text(error)}});
         return LineOutcome::BadLine;
     }
-    bool recorded = recorder() != nullptr && !is_prompt_only(command->row->name);
-    if (recorded) recorder()->begin_command(line);
     int bad_loaded = sim.session().bad_loaded_lines;
-    bool done = execute(*command, sim);
-    if (recorded && recorder() != nullptr && !recorder()->end_command()) {
-        sim.report(EventType::Error, {{"message", Value::text("cannot write " + recorder()->path() +
-                                                              ": the recording ends")}});
-        sim.session().recorder.reset();
-        return LineOutcome::Failed;
-    }
+    bool done = execute_typed(sim, *action, written_text(line));
     if (sim.session().bad_loaded_lines != bad_loaded) return LineOutcome::BadLine;
     return done ? LineOutcome::Done : LineOutcome::Failed;
 }
@@ -170,7 +162,7 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
     g_tty = isatty(STDIN_FILENO) != 0;
     // Ctrl-C cancels a line or stops a run; it never ends the program here.
     Interrupts interrupts;
-    sim.interrupt = [] { return Interrupts::take() ? std::string("by Ctrl-C") : std::string(); };
+    sim.interrupt = [] { return Interrupts::take(); };
     if (g_tty) {
         rl_readline_name = "hmisim";
         rl_attempted_completion_function = complete;

@@ -4,7 +4,9 @@ namespace hmi::sim {
 
 bool Output::wanted(const Event& event) const {
     if (options_.quiet) {
-        return is_failure(event) || event.type == EventType::Print ||
+        // A run that a break stopped did something else than it says: that shows too.
+        bool at_break = event.type == EventType::Warning && event.text("stopped") == "break";
+        return is_failure(event) || at_break || event.type == EventType::Print ||
                event.type == EventType::PropValue || event.type == EventType::Info ||
                event.type == EventType::Summary;
     }

@@ -31,125 +31,79 @@ struct Parser {
     std::vector<std::string> args;
     std::string* error;
 
-    bool fail(std::string message) {
+    std::nullopt_t fail(std::string message) {
         *error = std::move(message);
-        return false;
+        return std::nullopt;
     }
-    bool usage() { return fail(std::string("expected: ") + row.usage); }
-    bool expect_count(size_t least, size_t most) {
-        return (args.size() >= least && args.size() <= most) || usage();
+    std::nullopt_t usage() { return fail(std::string("expected: ") + row.usage); }
+    bool count_ok(size_t least, size_t most) {
+        if (args.size() >= least && args.size() <= most) return true;
+        usage();
+        return false;
     }
 
     bool window(const std::string& name, int* index) {
-        *index = sim.panel().window_index(name);
-        return *index >= 0 || fail("no window '" + name + "' in the panel");
+        *index = find_window(sim.panel(), name, error);
+        return *index >= 0;
     }
 
-    // The handlers of a panel window, with a reason when it has none.
-    const HandlerWindow* handlers(int index) {
-        const PanelWindow& w = sim.panel().windows[index];
-        if (const HandlerWindow* h = sim.handlers(index)) return h;
-        if (!w.handlers.empty()) {
-            fail("the library has no handlers for window " + w.name + " (yet)");
-            return nullptr;
+    // A handler key "window_widget_name".
+    std::optional<Target> key_target(const std::string& key, const char* name) {
+        std::optional<host::Key> k = host::split_key(key);
+        if (!k) {
+            std::vector<std::string> names;
+            for (const PanelWindow& w : sim.panel().windows) names.push_back(w.name);
+            return fail("unknown window " + host::quoted_excerpt(key) +
+                        ", nor is it a handler key" + did_you_mean(key, names));
         }
-        std::string message = "window " + w.name + " has no handlers of its own";
-        for (const PanelWindow& other : sim.panel().windows) {
-            if (other.handlers == w.name) {
-                message += " (the keys of \"" + w.name + "\" belong to " + other.name + ")";
+        if (k->name != name) {
+            return fail(host::quoted_excerpt(key) + " is not a " + name + " handler");
+        }
+        for (size_t i = 0; i < sim.panel().windows.size(); ++i) {
+            if (sim.panel().windows[i].handlers == k->window) {
+                return find_target(sim, static_cast<int>(i), k->widget, name, error);
             }
         }
-        fail(message);
-        return nullptr;
+        return fail("no window of the panel has the handlers of " +
+                    host::quoted_excerpt(k->window));
     }
 
-    // The widget is named by its name or by its label.
-    bool widget_row(int index, const std::string& widget_word, const std::string& name,
-                    bool property, Command* c) {
-        const HandlerWindow* h = handlers(index);
-        if (h == nullptr) return false;
-        const std::string& window = sim.panel().windows[index].name;
-        std::string message;
-        std::optional<std::string> found =
-            find_widget(*h, sim.panel().labels, widget_word, window, &message);
-        if (!found) return fail(message);
-        const std::string& widget = *found;
-        if (property) {
-            c->prop = h->prop(widget, name);
-            return c->prop != nullptr || fail(no_property(*h, window, widget, name));
-        }
-        c->event = h->event(widget, name);
-        if (c->event != nullptr) return true;
-        std::vector<std::string> names;
-        for (const EventRow& r : h->events) {
-            if (r.widget == widget) names.push_back(r.event);
-        }
-        return fail(window + " " + widget + " has no " + name +
-                    " handler (its events: " + (names.empty() ? "none" : joined(names)) + ")");
-    }
-
-    // A handler key "window_widget_name" for WINDOW WIDGET [PROPERTY].
-    bool key_target(const std::string& key, const std::string& name, bool property, Command* c) {
-        std::optional<host::Key> k = host::split_key(key);
-        if (!k) return fail("no window '" + key + "' in the panel, nor is it a handler key");
-        if (!property && k->name != name) return fail(key + " is not a " + name + " handler");
-        c->window = -1;
-        for (size_t i = 0; i < sim.panel().windows.size() && c->window < 0; ++i) {
-            if (sim.panel().windows[i].handlers == k->window) c->window = static_cast<int>(i);
-        }
-        if (c->window < 0) {
-            return fail("no window of the panel has the handlers of \"" + k->window + "\"");
-        }
-        return widget_row(c->window, k->widget, k->name, property, c);
-    }
-
-    // WINDOW WIDGET [PROPERTY] or KEY at args[at]; *used is how many words it took.
-    bool target(size_t at, const std::string& name, bool property, Command* c, size_t* used) {
-        if (at >= args.size()) return usage();
-        const std::string& first = args[at];
+    // WINDOW WIDGET or KEY at args[1]; *used is how many words it took.
+    std::optional<Target> target(const char* name, size_t* used) {
+        if (args.size() < 2) return usage();
+        const std::string& first = args[1];
         if (sim.panel().window_index(first) < 0) {
             *used = 1;
-            return key_target(first, name, property, c);
+            return key_target(first, name);
         }
-        *used = property ? 3 : 2;
-        if (at + *used > args.size()) return usage();
-        if (!window(first, &c->window)) return false;
-        return widget_row(c->window, args[at + 1], property ? args[at + 2] : name, property, c);
+        *used = 2;
+        if (args.size() < 3) return usage();
+        return find_target(sim, sim.panel().window_index(first), args[2], name, error);
     }
 
     bool tag(const std::string& name, host::Tag** out) {
         *out = sim.host().tags().find(name);
-        return *out != nullptr || fail("no tag '" + name + "'");
-    }
-
-    bool tag_value(host::Tag& tag, const std::string& text, std::vector<unsigned char>* value) {
-        value->assign(host::width(tag.def->kind), 0);
-        std::string input = text;
-        if (tag.def->kind == host::Kind::Text) {
-            std::string utf8 = unquoted(text);
-            input = host::utf8_to_gbk(utf8);
-            if (input.empty() && !utf8.empty()) {
-                return fail(tag.def->name + ": the text has a character the panel lacks");
-            }
-        }
-        std::string e = host::parse_value(tag.def->kind, input, value->data());
-        if (e.empty()) return true;
-        return fail(tag.def->name + " (" + std::string(host::kind_name(tag.def->kind)) + "): " + e);
+        if (*out != nullptr) return true;
+        std::vector<std::string> names;
+        for (const host::Tag& t : sim.host().tags().all()) names.push_back(t.def->name);
+        fail("unknown tag " + host::quoted_excerpt(name) + did_you_mean(name, names));
+        return false;
     }
 
     bool count(const std::string& text, uint64_t most, uint64_t* out) {
         auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *out);
         if (ec != std::errc() || end != text.data() + text.size() || *out == 0 || *out > most) {
-            return fail("'" + text + "' is not a count from 1 to " + std::to_string(most));
+            fail(host::quoted_excerpt(text) + " is not a count from 1 to " + std::to_string(most));
+            return false;
         }
         return true;
     }
 
-    bool windows_from(size_t at, Command* c) {
+    bool windows_from(size_t at, std::vector<WindowRef>* windows) {
         for (size_t i = at; i < args.size(); ++i) {
-            int index = -1;
-            if (!window(args[i], &index)) return false;
-            c->windows.push_back(index);
+            std::optional<WindowRef> w = window_ref(sim.panel(), args[i], error);
+            if (!w) return false;
+            windows->push_back(*w);
         }
         return true;
     }
@@ -173,54 +127,60 @@ struct Parser {
         if (args.size() >= 4 && args[2] == "=") args.erase(args.begin() + 2);
     }
 
+    // A value as a tag of this kind takes it, for checking a comparison.
+    bool value_fits(host::Tag& tag, const std::string& text) {
+        std::string message;
+        if (make_set(sim, tag.def->name, text, &message)) return true;
+        fail(message);
+        return false;
+    }
+
     // A condition whose names the panel has and whose value suits what it compares.
-    bool condition(const std::vector<std::string>& words, Command* c) {
-        c->condition = Condition::parse(words, error);
-        if (!c->condition) return false;
-        const Condition& cond = *c->condition;
+    std::optional<Condition> condition(const std::vector<std::string>& words) {
+        std::optional<Condition> c = Condition::parse(words, error);
+        if (!c) return std::nullopt;
+        const Condition& cond = *c;
         using Subject = Condition::Subject;
         if (cond.subject == Subject::Shown || cond.subject == Subject::Hidden) {
             for (const std::string& w : cond.names) {
                 int index = -1;
-                if (!window(w, &index)) return false;
+                if (!window(w, &index)) return std::nullopt;
             }
-            return true;
+            return c;
         }
         const Comparison& cmp = cond.comparison;
         bool equality = cmp.op == Comparison::Op::Equal || cmp.op == Comparison::Op::NotEqual;
         if (cond.subject == Subject::Tag) {
             host::Tag* t = nullptr;
-            if (!tag(cond.names[0], &t)) return false;
-            std::vector<unsigned char> unused;
-            bool text = t->def->kind == host::Kind::Text;
-            if (equality && !tag_value(*t, text ? "\"" + cmp.value + "\"" : cmp.value, &unused)) {
-                return false;
-            }
+            if (!tag(cond.names[0], &t)) return std::nullopt;
+            if (equality && !value_fits(*t, cmp.value)) return std::nullopt;
             std::string why = cmp.applies_to(tag_actual(*t).type);
-            return why.empty() || fail(t->def->name + ": " + why);
+            if (!why.empty()) return fail(t->def->name + ": " + why);
+            return c;
         }
         int window_index = -1;
-        const PropRow* row = nullptr;
+        const PropRow* prop = nullptr;
         SimulatorProbe probe(sim);
-        if (!probe.find_prop(cond.names, &window_index, &row, error)) return false;
+        if (!probe.find_prop(cond.names, &window_index, &prop, error)) return std::nullopt;
         if (equality) {
             unsigned char unused[HMI_TEXT_VALUE_SIZE] = {};
-            bool text = row->kind == PropKind::Text;
+            bool text = prop->kind == PropKind::Text;
             std::string e =
-                parse_prop(row->kind, text ? "\"" + cmp.value + "\"" : cmp.value, unused);
-            if (!e.empty()) return fail(row->key + ": " + e);
+                parse_prop(prop->kind, text ? "\"" + cmp.value + "\"" : cmp.value, unused);
+            if (!e.empty()) return fail(prop->key + ": " + e);
         }
         std::string why =
-            cmp.applies_to(prop_actual(row->kind, sim.prop_value(window_index, row)).type);
-        return why.empty() || fail(row->key + ": " + why);
+            cmp.applies_to(prop_actual(prop->kind, sim.prop_value(window_index, prop)).type);
+        if (!why.empty()) return fail(prop->key + ": " + why);
+        return c;
     }
 };
 
-// What a running command needs: the panel, and where the command was written.
+// What a running command needs: the panel, and where and how the command was written.
 struct Runner {
     Simulator& sim;
-    const Command& c;
     const Where& where;
+    const std::string& text;
 
     std::vector<Field> located() const {
         std::vector<Field> fields;
@@ -230,7 +190,7 @@ struct Runner {
     }
     bool refuse(const std::string& why) const {
         std::vector<Field> fields = located();
-        fields.push_back({"command", Value::text(c.text)});
+        fields.push_back({"command", Value::text(text)});
         fields.push_back({"message", Value::text(why)});
         sim.report(EventType::Error, std::move(fields));
         return false;
@@ -239,19 +199,14 @@ struct Runner {
                      const std::string& actual = {}) const {
         std::vector<Field> fields = located();
         fields.push_back({"met", Value::boolean(met)});
-        fields.push_back({"command", Value::text(c.text)});
+        fields.push_back({"command", Value::text(text)});
         if (!met) fields.push_back({"expected", Value::text(expected)});
         if (!met || !actual.empty()) fields.push_back({"actual", Value::text(actual)});
         sim.report(EventType::Expect, std::move(fields));
         return met;
     }
-    void info(std::string text) const {
-        sim.report(EventType::Info, {{"text", Value::text(std::move(text))}});
-    }
-    void warning(std::string text) const {
-        std::vector<Field> fields = located();
-        fields.push_back({"message", Value::text(std::move(text))});
-        sim.report(EventType::Warning, std::move(fields));
+    void info(std::string line) const {
+        sim.report(EventType::Info, {{"text", Value::text(std::move(line))}});
     }
     const Panel& panel() const { return sim.panel(); }
 };
@@ -361,9 +316,11 @@ void complete_plot(Simulator& sim, const Words& w, Words* out) {
     }
 }
 
-// ---- parse and run, by command ----
+// ---- a line's words as an action, by command ----
 
-bool parse_set(Parser& p, Command* c) {
+using Made = std::optional<Action>;
+
+Made parse_set(Parser& p) {
     p.split_assignment();
     if (p.args.size() > 3) {
         host::Tag* t = p.sim.host().tags().find(p.args[1]);
@@ -376,87 +333,285 @@ bool parse_set(Parser& p, Command* c) {
                 p.args[1] + " \"" + text + "\"");
         }
     }
-    if (!p.expect_count(3, 3)) return false;
-    return p.tag(p.args[1], &c->tag) && p.tag_value(*c->tag, p.args[2], &c->value);
-}
-bool run_set(const Runner& r) {
-    r.sim.set_tag(*r.c.tag, r.c.value.data());
-    return true;
-}
-
-bool parse_window(Parser& p, Command* c) {
-    return p.expect_count(2, 2) && p.window(p.args[1], &c->window);
-}
-bool run_show(const Runner& r) {
-    r.sim.show(r.c.window);
-    return true;
-}
-bool run_hide(const Runner& r) {
-    r.sim.hide(r.c.window);
-    return true;
+    if (!p.count_ok(3, 3)) return std::nullopt;
+    host::Tag* t = nullptr;
+    if (!p.tag(p.args[1], &t)) return std::nullopt;
+    bool text = t->def->kind == host::Kind::Text;
+    return make_set(p.sim, p.args[1], text ? unquoted(p.args[2]) : p.args[2], p.error);
 }
 
-bool parse_bare(Parser& p, Command*) {
-    return p.expect_count(1, 1);
+Made parse_window(Parser& p, bool show) {
+    if (!p.count_ok(2, 2)) return std::nullopt;
+    return make_show(p.sim, p.args[1], show, p.error);
 }
-bool run_touch(const Runner& r) {
+Made parse_show(Parser& p) {
+    return parse_window(p, true);
+}
+Made parse_hide(Parser& p) {
+    return parse_window(p, false);
+}
+
+template <typename Bare>
+Made parse_bare(Parser& p) {
+    if (!p.count_ok(1, 1)) return std::nullopt;
+    return Bare{};
+}
+
+Made parse_click(Parser& p) {
+    size_t used = 0;
+    std::optional<Target> t = p.target("click", &used);
+    if (!t || !p.count_ok(1 + used, 1 + used)) return std::nullopt;
+    return Click{*t};
+}
+Made parse_fire(Parser& p) {
+    size_t used = 0;
+    std::optional<Target> t = p.target("timer", &used);
+    if (!t || !p.count_ok(1 + used, 2 + used)) return std::nullopt;
+    Fire fire{*t, 1};
+    if (p.args.size() == 2 + used && !p.count(p.args.back(), 1000000, &fire.times)) {
+        return std::nullopt;
+    }
+    return fire;
+}
+
+std::nullopt_t not_a_duration(Parser& p, const std::string& word) {
+    return p.fail(host::quoted_excerpt(word) + " is not a duration (500ms, 10s, 2m, 1h, 1m30s)");
+}
+Made parse_run(Parser& p) {
+    if (p.args.size() >= 2 && p.args[1] == "until") {
+        std::vector<std::string> words(p.args.begin() + 2, p.args.end());
+        RunUntil until{{}, kRunUntilDefaultMs};
+        if (words.size() >= 2 && words[words.size() - 2] == "max") {
+            if (!parse_duration(words.back(), &until.max_ms) || until.max_ms == 0) {
+                return not_a_duration(p, words.back());
+            }
+            words.resize(words.size() - 2);
+        }
+        std::optional<Condition> c = p.condition(words);
+        if (!c) return std::nullopt;
+        until.condition = std::move(*c);
+        return until;
+    }
+    if (!p.count_ok(2, 2)) return std::nullopt;
+    Run run;
+    if (!parse_duration(p.args[1], &run.ms)) return not_a_duration(p, p.args[1]);
+    return run;
+}
+
+Made parse_clock_command(Parser& p) {
+    if (!p.count_ok(3, 3)) return std::nullopt;
+    return make_clock(p.args[1] + " " + p.args[2], p.error);
+}
+
+// The words of answers: one function, so that one vocabulary of answers can replace it.
+Made parse_answer(Parser& p) {
+    if (p.args.size() < 3 || (p.args[1] != "msgbox" && p.args[1] != "input")) return p.usage();
+    if (p.args[1] == "msgbox") {
+        AnswerMsgbox box;
+        for (size_t i = 2; i < p.args.size(); ++i) {
+            std::optional<int> n = msgbox_answer(p.args[i]);
+            if (!n) {
+                return p.fail(host::quoted_excerpt(p.args[i]) +
+                              " is not an answer: yes (6), no (7), ok (1) or a number");
+            }
+            box.answers.push_back(*n);
+        }
+        return box;
+    }
+    AnswerInput input;
+    for (size_t i = 2; i < p.args.size(); ++i) {
+        const std::string& a = p.args[i];
+        if (a == "cancel") {
+            input.values.push_back(std::nullopt);
+            continue;
+        }
+        double v = 0;
+        auto [end, ec] = std::from_chars(a.data(), a.data() + a.size(), v);
+        if (ec != std::errc() || end != a.data() + a.size() || !std::isfinite(v)) {
+            return p.fail(host::quoted_excerpt(a) + " is not a number (or cancel)");
+        }
+        input.values.push_back(v);
+    }
+    return input;
+}
+
+Made parse_expect(Parser& p) {
+    if (p.args.size() < 2) return p.usage();
+    const std::string& what = p.args[1];
+    if (what == "shown" || what == "hidden") {
+        ExpectWindows e{what == "shown", {}};
+        if (p.args.size() < 3) return p.fail("expected: expect " + what + " WINDOW...");
+        if (!p.windows_from(2, &e.windows)) return std::nullopt;
+        return e;
+    }
+    if (what == "tag" && p.args.size() < 4) return p.fail("expected: expect tag TAG [OP] VALUE");
+    if (what != "tag" && what != "prop" && p.sim.host().tags().find(what) == nullptr) {
+        std::vector<std::string> names = {"tag", "shown", "hidden", "prop"};
+        for (const host::Tag& t : p.sim.host().tags().all()) names.push_back(t.def->name);
+        return p.fail("expect what? tag, shown, hidden, prop or a tag's name, not " +
+                      host::quoted_excerpt(what) + did_you_mean(what, names));
+    }
+    std::optional<Condition> c =
+        p.condition(std::vector<std::string>(p.args.begin() + 1, p.args.end()));
+    if (!c) return std::nullopt;
+    return Expect{std::move(*c)};
+}
+
+// Tag patterns, each matching at least one tag; none: every tag.
+bool patterns(Parser& p, std::vector<std::string>* out) {
+    out->assign(p.args.begin() + 1, p.args.end());
+    if (out->empty()) out->push_back("*");
+    const auto& tags = p.sim.host().tags().all();
+    for (const std::string& pattern : *out) {
+        bool any = std::any_of(tags.begin(), tags.end(),
+                               [&](const host::Tag& t) { return matches(pattern, t.def->name); });
+        if (any) continue;
+        std::vector<std::string> names;
+        for (const host::Tag& t : tags) names.push_back(t.def->name);
+        p.fail("no tag matches " + host::quoted_excerpt(pattern) + did_you_mean(pattern, names));
+        return false;
+    }
+    return true;
+}
+Made parse_print(Parser& p) {
+    Print print;
+    if (!p.count_ok(2, 1000) || !patterns(p, &print.patterns)) return std::nullopt;
+    return print;
+}
+Made parse_tags(Parser& p) {
+    ListTags list;
+    if (!patterns(p, &list.patterns)) return std::nullopt;
+    return list;
+}
+
+Made parse_say(Parser& p) {
+    Say say;
+    for (size_t i = 1; i < p.args.size(); ++i) {
+        say.text += (i > 1 ? " " : "") + unquoted(p.args[i]);
+    }
+    return say;
+}
+
+Made parse_handler_window(Parser& p, bool widgets) {
+    int index = -1;
+    if (!p.count_ok(2, 2) || !p.window(p.args[1], &index)) return std::nullopt;
+    if (window_handlers(p.sim, index, p.error) == nullptr) return std::nullopt;
+    WindowRef w{index, p.args[1]};
+    if (widgets) return ListWidgets{w};
+    return ListProps{w};
+}
+Made parse_widgets(Parser& p) {
+    return parse_handler_window(p, true);
+}
+Made parse_props(Parser& p) {
+    return parse_handler_window(p, false);
+}
+
+Made parse_help(Parser& p) {
+    if (!p.count_ok(1, 2)) return std::nullopt;
+    if (p.args.size() == 2 && command_help(p.args[1]).empty()) {
+        return p.fail("no command " + host::quoted_excerpt(p.args[1]) +
+                      did_you_mean(p.args[1], command_names()) +
+                      " (commands: " + joined(command_names(), 100) + ")");
+    }
+    return Help{p.args.size() == 2 ? p.args[1] : std::string()};
+}
+
+Made parse_break(Parser& p) {
+    if (p.args.size() == 2 && p.args[1] == "clear") return ClearBreaks{};
+    if (p.args.size() == 1) return ListBreaks{};
+    std::optional<Condition> c =
+        p.condition(std::vector<std::string>(p.args.begin() + 1, p.args.end()));
+    if (!c) return std::nullopt;
+    return AddBreak{std::move(*c)};
+}
+
+Made parse_watch(Parser& p) {
+    Watch watch;
+    if (!p.count_ok(2, 1000) || !patterns(p, &watch.patterns)) return std::nullopt;
+    return watch;
+}
+Made parse_unwatch(Parser& p) {
+    return Unwatch{std::vector<std::string>(p.args.begin() + 1, p.args.end())};
+}
+
+Made parse_trace(Parser& p) {
+    if (!p.count_ok(2, 2)) return std::nullopt;
+    std::optional<TraceLevel> level = parse_level(p.args[1]);
+    if (!level) {
+        return p.fail(host::quoted_excerpt(p.args[1]) + " is not a level: quiet, normal or full");
+    }
+    return SetTrace{*level};
+}
+
+// The bare word stop ends a recording; a file named stop is written in quotes.
+Made parse_record(Parser& p) {
+    bool replace = p.args.size() == 3 && p.args[2] == "--replace" && p.args[1] != "stop";
+    if (replace) p.args.pop_back();
+    if (!p.count_ok(2, 2)) return std::nullopt;
+    if (p.args[1] == "stop") return RecordStop{};
+    return Record{unquoted(p.args[1]), replace};
+}
+Made parse_load(Parser& p) {
+    if (!p.count_ok(2, 2)) return std::nullopt;
+    return Load{unquoted(p.args[1])};
+}
+
+Made parse_plot(Parser& p) {
+    if (p.args.size() == 2 && p.args[1] == "stop") return PlotStop{};
+    if (!p.count_ok(3, 3)) return std::nullopt;
+    std::optional<PlotSpec> spec = PlotSpec::parse(p.args[1], p.error);
+    if (!spec || !PlotSampler::make(p.sim, spec->tags, p.error)) return std::nullopt;
+    Plot plot{std::move(*spec), unquoted(p.args[2])};
+    if (!plot.path.ends_with(".svg") && !plot.path.ends_with(".csv")) {
+        return p.fail(host::quoted_excerpt(plot.path) +
+                      ": a plot is written as FILE.svg or FILE.csv");
+    }
+    return plot;
+}
+
+// ---- actions at work, by type ----
+
+bool run(const Runner& r, const SetTag& a) {
+    r.sim.set_tag(*a.tag, a.value.data());
+    return true;
+}
+bool run(const Runner& r, const ShowWindow& a) {
+    r.sim.show(a.window.index);
+    return true;
+}
+bool run(const Runner& r, const HideWindow& a) {
+    r.sim.hide(a.window.index);
+    return true;
+}
+bool run(const Runner& r, const Touch&) {
     r.sim.touch();
     return true;
 }
 
-bool parse_click(Parser& p, Command* c) {
-    size_t used = 0;
-    return p.target(1, "click", false, c, &used) && p.expect_count(1 + used, 1 + used);
-}
-bool parse_fire(Parser& p, Command* c) {
-    size_t used = 0;
-    if (!p.target(1, "timer", false, c, &used) || !p.expect_count(1 + used, 2 + used)) {
-        return false;
-    }
-    c->count = 1;
-    return p.args.size() == 1 + used || p.count(p.args.back(), 1000000, &c->count);
-}
 // A click or a tick of a shown window; a modal window takes every click.
-bool run_handler(const Runner& r, bool click) {
-    const std::string& name = r.panel().windows[r.c.window].name;
-    if (!r.sim.shown(r.c.window)) return r.refuse("window " + name + " is not shown");
+bool run_handler(const Runner& r, const Target& t, bool click, uint64_t times) {
+    const std::string& name = r.panel().windows[t.window].name;
+    if (!r.sim.shown(t.window)) return r.refuse("window " + name + " is not shown");
     int modal = r.sim.modal_window();
-    if (click && modal >= 0 && modal != r.c.window) {
+    if (click && modal >= 0 && modal != t.window) {
         return r.refuse(r.panel().windows[modal].name +
                         " is open modally: only its widgets take clicks");
     }
     if (click) {
-        r.sim.click(r.c.window, *r.c.event);
+        r.sim.click(t.window, *t.event);
     } else {
-        r.sim.fire(r.c.window, *r.c.event, static_cast<unsigned>(r.c.count));
+        r.sim.fire(t.window, *t.event, static_cast<unsigned>(times));
     }
     return true;
 }
-bool run_click(const Runner& r) {
-    return run_handler(r, true);
+bool run(const Runner& r, const Click& a) {
+    return run_handler(r, a.target, true, 1);
 }
-bool run_fire(const Runner& r) {
-    return run_handler(r, false);
+bool run(const Runner& r, const Fire& a) {
+    return run_handler(r, a.target, false, a.times);
 }
 
-bool parse_run(Parser& p, Command* c) {
-    if (p.args.size() >= 2 && p.args[1] == "until") {
-        c->form = Command::Form::Until;
-        std::vector<std::string> words(p.args.begin() + 2, p.args.end());
-        c->count = kRunUntilDefaultMs;
-        if (words.size() >= 2 && words[words.size() - 2] == "max") {
-            if (!parse_duration(words.back(), &c->count) || c->count == 0) {
-                return p.fail("'" + words.back() +
-                              "' is not a duration (500ms, 10s, 2m, 1h, 1m30s)");
-            }
-            words.resize(words.size() - 2);
-        }
-        return p.condition(words, c);
-    }
-    if (!p.expect_count(2, 2)) return false;
-    return parse_duration(p.args[1], &c->count) ||
-           p.fail("'" + p.args[1] + "' is not a duration (500ms, 10s, 2m, 1h, 1m30s)");
-}
 // What a condition compares, as an expectation names it.
 std::string expectation_text(const Condition& cond) {
     std::string names;
@@ -474,134 +629,80 @@ std::string hidden_note(Simulator& sim, SimulatorProbe& probe, const Condition& 
     if (!probe.find_prop(cond.names, &window, &row, &error) || sim.shown(window)) return {};
     return " (window not shown)";
 }
-bool run_until(const Runner& r) {
+// A run that stopped early: a warning that says when and why (not at the clock's end,
+// which has its own error).
+bool stopped_early(const Runner& r, const RunEnd& end) {
+    if (end.why == Stop::ClockEnd) return false;
+    std::vector<Field> fields = r.located();
+    fields.push_back({"message", Value::text("run stopped at " + format_time(r.sim.now()) + " " +
+                                             stop_text(end))});
+    fields.push_back({"stopped", Value::text(stop_name(end.why))});
+    r.sim.report(EventType::Warning, std::move(fields));
+    return true;
+}
+bool run(const Runner& r, const RunUntil& a) {
     SimulatorProbe probe(r.sim);
-    const Condition& cond = *r.c.condition;
+    const Condition& cond = a.condition;
     uint64_t start = r.sim.now();
-    std::string stopped = "met";
+    RunEnd end{Stop::Met, {}};
     if (!evaluate(cond, probe).holds) {
-        stopped = r.sim.run_until(r.c.count, [&] {
-            return evaluate(cond, probe).holds ? std::string("met") : std::string();
-        });
+        end = r.sim.run_until(a.max_ms, [&] { return evaluate(cond, probe).holds; });
     }
     Outcome outcome = evaluate(cond, probe);
-    if (stopped == "met") {
-        std::vector<Field> fields = r.located();
-        fields.push_back({"condition", Value::text(cond.text)});
-        fields.push_back({"after", Value::text(duration_text(r.sim.now() - start))});
-        fields.push_back({"after_ms", Value::integer(static_cast<int64_t>(r.sim.now() - start))});
-        fields.push_back({"actual", Value::text(outcome.actual)});
-        r.sim.report(EventType::Wait, std::move(fields));
-        return true;
+    switch (end.why) {
+        case Stop::Met: {
+            std::vector<Field> fields = r.located();
+            fields.push_back({"condition", Value::text(cond.text)});
+            fields.push_back({"after", Value::text(duration_text(r.sim.now() - start))});
+            fields.push_back(
+                {"after_ms", Value::integer(static_cast<int64_t>(r.sim.now() - start))});
+            fields.push_back({"actual", Value::text(outcome.actual)});
+            r.sim.report(EventType::Wait, std::move(fields));
+            return true;
+        }
+        case Stop::MaxReached:
+            return r.expectation(false,
+                                 expectation_text(cond) + " within " + duration_text(a.max_ms),
+                                 outcome.actual + hidden_note(r.sim, probe, cond));
+        default:
+            return stopped_early(r, end);
     }
-    if (stopped == Simulator::kClockEnd) return false;
-    if (!stopped.empty()) {
-        r.warning("run stopped at " + format_time(r.sim.now()) + " " + stopped);
-        return true;
-    }
-    return r.expectation(false, expectation_text(cond) + " within " + duration_text(r.c.count),
-                         outcome.actual + hidden_note(r.sim, probe, cond));
 }
-bool run_run(const Runner& r) {
-    if (r.c.form == Command::Form::Until) return run_until(r);
-    std::string stopped = r.sim.run_until(r.c.count, nullptr);
-    if (stopped == Simulator::kClockEnd) return false;
-    if (!stopped.empty()) r.warning("run stopped at " + format_time(r.sim.now()) + " " + stopped);
+bool run(const Runner& r, const Run& a) {
+    RunEnd end = r.sim.run_until(a.ms, nullptr);
+    return end.why == Stop::MaxReached || stopped_early(r, end);
+}
+
+bool run(const Runner& r, const SetClock& a) {
+    r.sim.set_clock_time(a.seconds);
     return true;
 }
 
-bool parse_clock_command(Parser& p, Command* c) {
-    if (!p.expect_count(3, 3)) return false;
-    uint32_t seconds = 0;
-    std::string text = p.args[1] + " " + p.args[2];
-    if (!parse_clock(text, &seconds)) {
-        return p.fail("'" + text +
-                      "' is not a time YYYY-MM-DD HH:MM:SS from 1970-01-01 00:00:00 to "
-                      "2106-02-07 06:28:15");
-    }
-    c->count = seconds;
-    return true;
-}
-bool run_clock(const Runner& r) {
-    r.sim.set_clock_time(static_cast<uint32_t>(r.c.count));
-    return true;
-}
-
-bool parse_msgbox_answer(Parser& p, const std::string& a, Command* c) {
-    int n = 0;
-    auto [end, ec] = std::from_chars(a.data(), a.data() + a.size(), n);
-    if (a == "yes") {
-        n = host::kAnswerYes;
-    } else if (a == "no") {
-        n = host::kAnswerNo;
-    } else if (a == "ok" || a == "OK") {
-        n = host::kAnswerOk;
-    } else if (ec != std::errc() || end != a.data() + a.size()) {
-        return p.fail("'" + a + "' is not an answer: yes (6), no (7), ok (1) or a number");
-    }
-    c->answers.push_back(n);
-    return true;
-}
-bool parse_input_answer(Parser& p, const std::string& a, Command* c) {
-    if (a == "cancel") {
-        c->inputs.push_back(std::nullopt);
-        return true;
-    }
-    double v = 0;
-    auto [end, ec] = std::from_chars(a.data(), a.data() + a.size(), v);
-    if (ec != std::errc() || end != a.data() + a.size() || !std::isfinite(v)) {
-        return p.fail("'" + a + "' is not a number (or cancel)");
-    }
-    c->inputs.push_back(v);
-    return true;
-}
-bool parse_answer(Parser& p, Command* c) {
-    if (p.args.size() < 3 || (p.args[1] != "msgbox" && p.args[1] != "input")) return p.usage();
-    c->form = p.args[1] == "msgbox" ? Command::Form::Msgbox : Command::Form::Input;
-    for (size_t i = 2; i < p.args.size(); ++i) {
-        bool good = c->form == Command::Form::Msgbox ? parse_msgbox_answer(p, p.args[i], c)
-                                                     : parse_input_answer(p, p.args[i], c);
-        if (!good) return false;
-    }
-    return true;
-}
-bool run_answer(const Runner& r) {
+bool run(const Runner& r, const AnswerMsgbox& a) {
     std::vector<Value> answers;
-    for (int a : r.c.answers) {
-        r.sim.queue_msgbox(a);
-        answers.push_back(Value::integer(a));
+    for (int n : a.answers) {
+        r.sim.queue_msgbox(n);
+        answers.push_back(Value::integer(n));
     }
-    for (const auto& v : r.c.inputs) {
+    r.sim.report(EventType::Answer,
+                 {{"dialog", Value::text("msgbox")}, {"answers", Value::list(std::move(answers))}});
+    return true;
+}
+bool run(const Runner& r, const AnswerInput& a) {
+    std::vector<Value> answers;
+    for (const auto& v : a.values) {
         r.sim.queue_input(v);
         answers.push_back(v ? Value::real(*v) : Value::text("cancel"));
     }
-    bool msgbox = r.c.form == Command::Form::Msgbox;
-    r.sim.report(EventType::Answer, {{"dialog", Value::text(msgbox ? "msgbox" : "input")},
-                                     {"answers", Value::list(std::move(answers))}});
+    r.sim.report(EventType::Answer,
+                 {{"dialog", Value::text("input")}, {"answers", Value::list(std::move(answers))}});
     return true;
 }
 
-bool parse_expect(Parser& p, Command* c) {
-    if (p.args.size() < 2) return p.usage();
-    const std::string& what = p.args[1];
-    if (what == "shown" || what == "hidden") {
-        c->form = what == "shown" ? Command::Form::Shown : Command::Form::Hidden;
-        if (p.args.size() < 3) return p.fail("expected: expect " + what + " WINDOW...");
-        return p.windows_from(2, c);
-    }
-    if (what == "tag" && p.args.size() < 4) return p.fail("expected: expect tag TAG [OP] VALUE");
-    if (what != "tag" && what != "prop" && p.sim.host().tags().find(what) == nullptr) {
-        return p.fail("expect what? tag, shown, hidden, prop or a tag's name, not '" + what + "'");
-    }
-    c->form = Command::Form::Condition;
-    return p.condition(std::vector<std::string>(p.args.begin() + 1, p.args.end()), c);
-}
-
-bool expect_windows(const Runner& r, bool want) {
+bool run(const Runner& r, const ExpectWindows& a) {
     std::string wrong, shown;
-    for (int w : r.c.windows) {
-        if (r.sim.shown(w) != want)
-            wrong += (wrong.empty() ? "" : ", ") + r.panel().windows[w].name;
+    for (const WindowRef& w : a.windows) {
+        if (r.sim.shown(w.index) != a.shown) wrong += (wrong.empty() ? "" : ", ") + w.name;
     }
     if (wrong.empty()) return r.expectation(true);
     for (size_t i = 0; i < r.panel().windows.size(); ++i) {
@@ -609,15 +710,12 @@ bool expect_windows(const Runner& r, bool want) {
             shown += (shown.empty() ? "" : " ") + r.panel().windows[i].name;
         }
     }
-    return r.expectation(false, std::string(want ? "shown" : "hidden") + ": " + wrong,
+    return r.expectation(false, std::string(a.shown ? "shown" : "hidden") + ": " + wrong,
                          "shown windows: " + (shown.empty() ? "none" : shown));
 }
-bool run_expect(const Runner& r) {
-    if (r.c.form == Command::Form::Shown || r.c.form == Command::Form::Hidden) {
-        return expect_windows(r, r.c.form == Command::Form::Shown);
-    }
+bool run(const Runner& r, const Expect& a) {
     SimulatorProbe probe(r.sim);
-    const Condition& cond = *r.c.condition;
+    const Condition& cond = a.condition;
     Outcome outcome = evaluate(cond, probe);
     if (outcome.holds) return r.expectation(true, {}, outcome.actual);
     return r.expectation(
@@ -625,38 +723,19 @@ bool run_expect(const Runner& r) {
         (outcome.error.empty() ? outcome.actual : outcome.error) + hidden_note(r.sim, probe, cond));
 }
 
-bool parse_patterns(Parser& p, Command* c) {
-    c->words.assign(p.args.begin() + 1, p.args.end());
-    if (c->words.empty()) c->words.push_back("*");
-    for (const std::string& pattern : c->words) {
-        const auto& tags = p.sim.host().tags().all();
-        bool any = std::any_of(tags.begin(), tags.end(),
-                               [&](const host::Tag& t) { return matches(pattern, t.def->name); });
-        if (!any) return p.fail("no tag matches '" + pattern + "'");
-    }
-    return true;
+bool wanted(const std::vector<std::string>& patterns, const host::Tag& t) {
+    return std::any_of(patterns.begin(), patterns.end(),
+                       [&](const std::string& p) { return matches(p, t.def->name); });
 }
-bool parse_print(Parser& p, Command* c) {
-    return p.expect_count(2, 1000) && parse_patterns(p, c);
-}
-bool run_print(const Runner& r) {
+bool run(const Runner& r, const Print& a) {
     for (const host::Tag& t : r.sim.host().tags().all()) {
-        bool wanted = std::any_of(r.c.words.begin(), r.c.words.end(),
-                                  [&](const std::string& p) { return matches(p, t.def->name); });
-        if (!wanted) continue;
-        r.sim.report(EventType::Print, tag_fields(t));
+        if (wanted(a.patterns, t)) r.sim.report(EventType::Print, tag_fields(t));
     }
     return true;
 }
 
-bool parse_say(Parser& p, Command* c) {
-    std::string text;
-    for (size_t i = 1; i < p.args.size(); ++i) text += (i > 1 ? " " : "") + unquoted(p.args[i]);
-    c->words.push_back(text);
-    return true;
-}
-bool run_say(const Runner& r) {
-    r.sim.report(EventType::Say, {{"text", Value::text(r.c.words.at(0))}});
+bool run(const Runner& r, const Say& a) {
+    r.sim.report(EventType::Say, {{"text", Value::text(a.text)}});
     return true;
 }
 
@@ -685,7 +764,7 @@ std::vector<std::string> aligned(const std::vector<std::vector<std::string>>& ro
     return lines;
 }
 
-bool run_windows(const Runner& r) {
+bool run(const Runner& r, const ListWindows&) {
     std::vector<std::vector<std::string>> rows;
     for (size_t i = 0; i < r.panel().windows.size(); ++i) {
         int index = static_cast<int>(i);
@@ -712,13 +791,10 @@ bool run_windows(const Runner& r) {
     return true;
 }
 
-bool parse_handler_window(Parser& p, Command* c) {
-    return parse_window(p, c) && p.handlers(c->window) != nullptr;
-}
 // Each widget with its label and events, then each property with its value and the
 // tags its function read at its last poll.
-bool run_widgets(const Runner& r) {
-    const HandlerWindow& h = *r.sim.handlers(r.c.window);
+bool run(const Runner& r, const ListWidgets& a) {
+    const HandlerWindow& h = *r.sim.handlers(a.window.index);
     std::vector<std::vector<std::string>> rows;
     for (const std::string& widget : h.widgets()) {
         const std::string* label = r.panel().labels.label(h.name, widget);
@@ -731,7 +807,7 @@ bool run_widgets(const Runner& r) {
         for (const PropRow& row : h.props) {
             if (row.widget != widget) continue;
             bool polled = false;
-            std::vector<std::string> follows = r.sim.prop_follows(r.c.window, &row, &polled);
+            std::vector<std::string> follows = r.sim.prop_follows(a.window.index, &row, &polled);
             std::string tags;
             for (const std::string& t : follows) tags += (tags.empty() ? "" : ", ") + t;
             if (!polled) {
@@ -741,37 +817,28 @@ bool run_widgets(const Runner& r) {
             }
             rows.push_back({"",
                             "  " + row.property + " = " +
-                                format_prop(row.kind, r.sim.prop_value(r.c.window, &row)),
+                                format_prop(row.kind, r.sim.prop_value(a.window.index, &row)),
                             tags});
         }
     }
     for (const std::string& line : aligned(rows)) r.info(line);
     return true;
 }
-bool run_props(const Runner& r) {
-    if (r.sim.handlers(r.c.window)->props.empty()) {
-        r.info("window " + r.panel().windows[r.c.window].name +
+bool run(const Runner& r, const ListProps& a) {
+    if (r.sim.handlers(a.window.index)->props.empty()) {
+        r.info("window " + r.panel().windows[a.window.index].name +
                " has no properties that follow tags (widgets WINDOW lists its widgets)");
         return true;
     }
-    for (const PropRow& row : r.sim.handlers(r.c.window)->props) {
-        r.sim.report(EventType::PropValue, prop_fields(r.panel().windows[r.c.window].name, row,
-                                                       r.sim.prop_value(r.c.window, &row)));
+    for (const PropRow& row : r.sim.handlers(a.window.index)->props) {
+        r.sim.report(EventType::PropValue, prop_fields(r.panel().windows[a.window.index].name, row,
+                                                       r.sim.prop_value(a.window.index, &row)));
     }
     return true;
 }
 
-bool parse_help(Parser& p, Command* c) {
-    if (!p.expect_count(1, 2)) return false;
-    if (p.args.size() == 2 && command_help(p.args[1]).empty()) {
-        return p.fail("no command '" + p.args[1] + "' (commands: " + joined(command_names(), 100) +
-                      ")");
-    }
-    c->words.assign(p.args.begin() + 1, p.args.end());
-    return true;
-}
-bool run_help(const Runner& r) {
-    std::string help = r.c.words.empty() ? command_help() : command_help(r.c.words[0]);
+bool run(const Runner& r, const Help& a) {
+    std::string help = a.topic.empty() ? command_help() : command_help(a.topic);
     for (size_t start = 0; start < help.size();) {
         size_t end = help.find('\n', start);
         r.info(help.substr(start, end - start));
@@ -781,12 +848,10 @@ bool run_help(const Runner& r) {
 }
 
 // tags: the catalogue, not the values (print gives those).
-bool run_tags(const Runner& r) {
+bool run(const Runner& r, const ListTags& a) {
     std::vector<std::vector<std::string>> rows;
     for (const host::Tag& t : r.sim.host().tags().all()) {
-        bool wanted = std::any_of(r.c.words.begin(), r.c.words.end(),
-                                  [&](const std::string& p) { return matches(p, t.def->name); });
-        if (!wanted) continue;
+        if (!wanted(a.patterns, t)) continue;
         rows.push_back({t.def->name, std::string(host::kind_name(t.def->kind)),
                         "initial " + t.def->initial, t.def->param ? "parameter" : ""});
     }
@@ -794,40 +859,28 @@ bool run_tags(const Runner& r) {
     return true;
 }
 
-bool parse_break(Parser& p, Command* c) {
-    if (p.args.size() == 2 && p.args[1] == "clear") {
-        c->words.push_back("clear");
-        return true;
-    }
-    if (p.args.size() == 1) return true;
-    c->form = Command::Form::Condition;
-    return p.condition(std::vector<std::string>(p.args.begin() + 1, p.args.end()), c);
-}
-bool run_break(const Runner& r) {
-    Session& session = r.sim.session();
-    if (r.c.condition) {
-        session.breaks.push_back({*r.c.condition, false});
-        r.info("a run stops when " + r.c.condition->text + " comes to hold (break clear drops it)");
-        return true;
-    }
-    if (!r.c.words.empty()) session.breaks.clear();
-    for (const Session::Break& b : session.breaks) r.info("break " + b.condition.text);
-    if (session.breaks.empty()) r.info("no breaks");
+bool run(const Runner& r, const AddBreak& a) {
+    r.sim.session().breaks.push_back({a.condition, false});
+    r.info("a run stops when " + a.condition.text + " comes to hold (break clear drops it)");
     return true;
+}
+bool list_breaks(const Runner& r) {
+    for (const Session::Break& b : r.sim.session().breaks) r.info("break " + b.condition.text);
+    if (r.sim.session().breaks.empty()) r.info("no breaks");
+    return true;
+}
+bool run(const Runner& r, const ListBreaks&) {
+    return list_breaks(r);
+}
+bool run(const Runner& r, const ClearBreaks&) {
+    r.sim.session().breaks.clear();
+    return list_breaks(r);
 }
 
-bool parse_watch(Parser& p, Command* c) {
-    if (!p.expect_count(2, 1000)) return false;
-    return parse_patterns(p, c);
-}
-bool parse_unwatch(Parser& p, Command* c) {
-    c->words.assign(p.args.begin() + 1, p.args.end());
-    return true;
-}
-bool run_watch(const Runner& r, bool add) {
+bool watching(const Runner& r, const std::vector<std::string>& patterns, bool add) {
     std::vector<std::string>& watched = r.sim.session().view.watched;
-    if (!add && r.c.words.empty()) watched.clear();
-    for (const std::string& w : r.c.words) {
+    if (!add && patterns.empty()) watched.clear();
+    for (const std::string& w : patterns) {
         auto at = std::find(watched.begin(), watched.end(), w);
         if (add && at == watched.end()) watched.push_back(w);
         if (!add && at != watched.end()) watched.erase(at);
@@ -837,57 +890,41 @@ bool run_watch(const Runner& r, bool add) {
     r.info(watched.empty() ? "watching every tag" : "watching only the writes of " + list);
     return true;
 }
-bool run_watch_add(const Runner& r) {
-    return run_watch(r, true);
+bool run(const Runner& r, const Watch& a) {
+    return watching(r, a.patterns, true);
 }
-bool run_unwatch(const Runner& r) {
-    return run_watch(r, false);
+bool run(const Runner& r, const Unwatch& a) {
+    return watching(r, a.patterns, false);
 }
 
-bool parse_trace(Parser& p, Command* c) {
-    if (!p.expect_count(2, 2)) return false;
-    if (!parse_level(p.args[1])) {
-        return p.fail("'" + p.args[1] + "' is not a level: quiet, normal or full");
-    }
-    c->words.push_back(p.args[1]);
-    return true;
-}
-bool run_trace(const Runner& r) {
-    r.sim.session().view.level = *parse_level(r.c.words.at(0));
-    r.info("trace " + r.c.words.at(0));
+bool run(const Runner& r, const SetTrace& a) {
+    r.sim.session().view.level = a.level;
+    r.info(std::string("trace ") + level_name(a.level));
     return true;
 }
 
-bool run_restart(const Runner& r) {
+bool run(const Runner& r, const Restart&) {
     r.sim.restart();
     return true;
 }
 
-bool parse_path(Parser& p, Command* c) {
-    if (!p.expect_count(2, 2)) return false;
-    c->path = unquoted(p.args[1]);
-    return true;
-}
-bool parse_record(Parser& p, Command* c) {
-    c->replace = p.args.size() == 3 && p.args[2] == "--replace" && p.args[1] != "stop";
-    if (c->replace) p.args.pop_back();
-    return parse_path(p, c);
-}
-bool run_record(const Runner& r) {
+bool run(const Runner& r, const Record& a) {
     std::optional<ScenarioRecorder>& recorder = r.sim.session().recorder;
-    if (r.c.path == "stop") {
-        if (!recorder) return r.refuse("nothing is being recorded");
-        r.info("recording written to " + recorder->path());
-        recorder.reset();
-        return true;
-    }
     std::string error;
-    recorder = ScenarioRecorder::open(r.c.path, r.c.replace, &error);
+    recorder = ScenarioRecorder::open(a.path, a.replace, &error);
     if (!recorder) return r.refuse(error);
-    r.info("recording what is typed to " + r.c.path + " (record stop ends it)");
+    r.info("recording what is typed to " + a.path + " (record stop ends it)");
     return true;
 }
-bool run_load(const Runner& r) {
+bool run(const Runner& r, const RecordStop&) {
+    std::optional<ScenarioRecorder>& recorder = r.sim.session().recorder;
+    if (!recorder) return r.refuse("nothing is being recorded");
+    r.info("recording written to " + recorder->path());
+    recorder.reset();
+    return true;
+}
+
+bool run(const Runner& r, const Load& a) {
     Session& session = r.sim.session();
     if (session.load_depth >= kMostLoadDepth) {
         return r.refuse("scenarios that load scenarios, " + std::to_string(kMostLoadDepth) +
@@ -895,47 +932,39 @@ bool run_load(const Runner& r) {
     }
     std::string text;
     try {
-        text = read_file(r.c.path);
+        text = read_file(a.path);
     } catch (const std::exception& e) {
         return r.refuse(e.what());
     }
     ++session.load_depth;
-    ScenarioResult result = run_scenario(text, r.c.path, r.sim);
+    ScenarioResult result = run_scenario(text, a.path, r.sim);
     --session.load_depth;
     session.bad_loaded_lines += result.bad_lines;
     return result.ok();
 }
 
-bool parse_plot(Parser& p, Command* c) {
-    if (p.args.size() == 2 && p.args[1] == "stop") return true;
-    if (!p.expect_count(3, 3)) return false;
-    c->plot = PlotSpec::parse(p.args[1], p.error);
-    if (!c->plot || !PlotSampler::make(p.sim, c->plot->tags, p.error)) return false;
-    c->path = unquoted(p.args[2]);
-    if (!c->path.ends_with(".svg") && !c->path.ends_with(".csv")) {
-        return p.fail("'" + c->path + "': a plot is written as FILE.svg or FILE.csv");
-    }
+bool run(const Runner& r, const Plot& a) {
+    std::string error;
+    std::optional<PlotSampler> sampler = PlotSampler::make(r.sim, a.spec.tags, &error);
+    if (!sampler) return r.refuse(error);
+    r.sim.session().plots.push_back({a.spec, std::move(*sampler), a.path});
+    r.info("plotting to " + a.path + " (plot stop writes it)");
     return true;
 }
-bool run_plot(const Runner& r) {
+bool run(const Runner& r, const PlotStop&) {
     Session& session = r.sim.session();
-    if (!r.c.plot) {
-        std::vector<std::string> errors;
-        for (const std::string& line : session.finish_plots(r.sim.now(), &errors)) r.info(line);
-        for (const std::string& e : errors) r.refuse(e);
-        if (session.plots.empty() && errors.empty()) r.info("no plot is being drawn");
-        return errors.empty();
+    if (session.plots.empty()) {
+        r.info("no plot is being drawn");
+        return true;
     }
-    std::string error;
-    std::optional<PlotSampler> sampler = PlotSampler::make(r.sim, r.c.plot->tags, &error);
-    if (!sampler) return r.refuse(error);
-    session.plots.push_back({*r.c.plot, std::move(*sampler), r.c.path});
-    r.info("plotting to " + r.c.path + " (plot stop writes it)");
-    return true;
+    std::vector<std::string> errors;
+    for (const std::string& line : session.finish_plots(r.sim.now(), &errors)) r.info(line);
+    for (const std::string& e : errors) r.refuse(e);
+    return errors.empty();
 }
 
 // quit: the prompt ends before the line is parsed; in a scenario it does nothing.
-bool run_nothing(const Runner&) {
+bool run(const Runner&, const Quit&) {
     return true;
 }
 
@@ -949,25 +978,24 @@ const CommandRow kCommands[] = {
      "A number in range for the tag's kind (decimal or 0x hex), a float, or a text in\n"
      "double quotes (set dish.iuput0 \"a b\"). TAG=VALUE works too. Properties that read\n"
      "the tag are polled again.",
-     false, kRecorded, parse_set, run_set, complete_tag},
+     false, kRecorded, parse_set, complete_tag},
     {"show", "show WINDOW", "show a window (runs its open handler)",
-     "Its timers start, its properties are polled.", false, kRecorded, parse_window, run_show,
-     complete_window},
+     "Its timers start, its properties are polled.", false, kRecorded, parse_show, complete_window},
     {"hide", "hide WINDOW", "hide a window (runs its close handler)", "Its timers stop.", false,
-     kRecorded, parse_window, run_hide, complete_window},
+     kRecorded, parse_hide, complete_window},
     {"touch", "touch", "touch the panel where no widget has a handler",
-     "Sets system.IsMouseDown to 1, as any touch does.", false, kRecorded, parse_bare, run_touch,
+     "Sets system.IsMouseDown to 1, as any touch does.", false, kRecorded, parse_bare<Touch>,
      complete_nothing},
     {"click", "click WINDOW WIDGET | click KEY", "touch and click a widget",
      "The window must be shown, and no other window may hold the panel modally.\n"
      "WIDGET is its name or its label (widgets WINDOW lists both): click 12 \"HV203\n"
      "duration\", click timeinput confirm, click 18 pause. KEY is the handler's key,\n"
      "window_widget_click.",
-     false, kRecorded, parse_click, run_click, complete_click},
+     false, kRecorded, parse_click, complete_click},
     {"fire", "fire WINDOW WIDGET [N] | fire KEY [N]",
      "tick a timer N times now, without moving the clock",
      "Each tick runs with everything it causes before the next.", false, kRecorded, parse_fire,
-     run_fire, complete_click},
+     complete_click},
     {"run", "run DURATION | run until CONDITION [max DURATION]",
      "let simulated time pass: 500ms, 10s, 2m, 1h, 1m30s; or until a condition holds",
      "Every timer of a shown window ticks at its period, in time order. run until stops\n"
@@ -975,15 +1003,15 @@ const CommandRow kCommands[] = {
      "without max it waits at most 1h of panel time, then fails with the value found.\n"
      "CONDITION is as for expect: run until kelvor.save_flag = 3 max 2m, run until\n"
      "shown timeinput. At the prompt Ctrl-C stops a run at the moment it has reached.",
-     false, kRecorded, parse_run, run_run, complete_run},
+     false, kRecorded, parse_run, complete_run},
     {"clock", "clock YYYY-MM-DD HH:MM:SS", "set the panel's clock (UTC)",
      "The system clock tags follow it; simulated time goes on from there.", false, kRecorded,
-     parse_clock_command, run_clock, complete_nothing},
+     parse_clock_command, complete_nothing},
     {"answer", "answer msgbox yes|no|N ... | answer input NUMBER|cancel ...",
      "queue answers for the next questions or input dialogs",
      "yes is 6, no is 7, ok is 1. Notices need no answer. An answer that no dialog took\n"
      "fails the scenario at its end.",
-     false, kRecorded, parse_answer, run_answer, complete_answer},
+     false, kRecorded, parse_answer, complete_answer},
     {"expect", "expect CONDITION", "check the panel; a failed check fails the run",
      "CONDITION: [tag] TAG [OP] VALUE | shown WINDOW... | hidden WINDOW... |\n"
      "prop WINDOW WIDGET PROPERTY [OP] VALUE | prop KEY [OP] VALUE.\n"
@@ -992,61 +1020,59 @@ const CommandRow kCommands[] = {
      "met by 13.900001 and 13.94, 13.90 is not met by 13.906; <= and >= hold for such\n"
      "equal values too. Whole numbers and texts compare exactly. A failed check shows\n"
      "what was expected next to what is; a met one shows what was found.",
-     true, kRecorded, parse_expect, run_expect, complete_expect},
+     true, kRecorded, parse_expect, complete_expect},
     {"print", "print GLOB...", "show the current values of the tags whose names match",
      "Shell patterns: * any text, ? one character, [...] one of.", false, kRecorded, parse_print,
-     run_print, complete_tags},
+     complete_tags},
     {"say", "say TEXT", "write a line of narration into the trace", "", false, kRecorded, parse_say,
-     run_say, complete_nothing},
+     complete_nothing},
     {"windows", "windows", "list the panel's windows",
-     "Shown or hidden, their handlers and their timers.", false, kPromptOnly, parse_bare,
-     run_windows, complete_nothing},
+     "Shown or hidden, their handlers and their timers.", false, kPromptOnly,
+     parse_bare<ListWindows>, complete_nothing},
     {"widgets", "widgets WINDOW",
      "list a window's widgets: label, events, properties with their values and tags",
      "The tags a property follows are those its function read when last polled.", false,
-     kPromptOnly, parse_handler_window, run_widgets, complete_window},
+     kPromptOnly, parse_widgets, complete_window},
     {"props", "props WINDOW", "list a window's properties with their current values", "", false,
-     kPromptOnly, parse_handler_window, run_props, complete_window},
+     kPromptOnly, parse_props, complete_window},
     {"tags", "tags [GLOB...]", "list the catalogue's tags: kind, initial value, parameter",
-     "print gives their current values.", false, kPromptOnly, parse_patterns, run_tags,
-     complete_tags},
+     "print gives their current values.", false, kPromptOnly, parse_tags, complete_tags},
     {"watch", "watch TAG-GLOB...",
      "trace only these tags' writes (each under the event that caused it), and failures",
      "Several watch commands add up; unwatch drops some or all.", false, kRecorded, parse_watch,
-     run_watch_add, complete_tags},
+     complete_tags},
     {"unwatch", "unwatch [TAG-GLOB...]", "stop watching these tags (all when none is named)", "",
-     false, kRecorded, parse_unwatch, run_unwatch, complete_tags},
+     false, kRecorded, parse_unwatch, complete_tags},
     {"trace", "trace quiet|normal|full", "how much the trace shows from now on",
      "quiet: failures, errors, warnings, asked-for values and narration; normal: also\n"
      "events, tag writes, window calls, dialogs, parameters and met expectations; full:\n"
      "also every property change.",
-     false, kRecorded, parse_trace, run_trace, complete_trace},
+     false, kRecorded, parse_trace, complete_trace},
     {"break", "break [CONDITION | clear]",
      "stop any run when the condition comes to hold; alone, list the breaks",
      "CONDITION is as for expect. The run stops at the simulated moment of the event\n"
      "after which it holds, and says why.",
-     false, kPromptOnly, parse_break, run_break, complete_break},
+     false, kRecorded, parse_break, complete_break},
     {"restart", "restart", "switch the panel off and on",
      "Tags back to their initial values, the saved parameters loaded again, the start\n"
      "window shown, timers from zero. Windows go without their close handlers, as at a\n"
      "power cut; simulated time and the clock go on.",
-     false, kRecorded, parse_bare, run_restart, complete_nothing},
+     false, kRecorded, parse_bare<Restart>, complete_nothing},
     {"record", "record FILE [--replace] | record stop",
      "write what is typed from now on, with the answers given to dialogs, as a scenario",
      "Listings, help and record itself are left out. A file that has something in it is\n"
      "overwritten only with --replace. At the prompt only: a scenario cannot record.",
-     false, kPromptOnly, parse_record, run_record, complete_record},
+     false, kPromptOnly, parse_record, complete_record},
     {"load", "load FILE", "run a scenario file here, on this panel",
-     "In a scenario, FILE is found beside it.", false, kRecorded, parse_path, run_load,
-     complete_nothing},
+     "In a scenario, FILE is found beside it.", false, kRecorded, parse_load, complete_nothing},
     {"plot", "plot TAG,TAG... FILE | plot x=TAG,y=TAG FILE | plot stop",
      "sample numeric tags from now on; plot stop (or the end) writes FILE, .svg or .csv",
      "TAG,TAG...: the tags against simulated time; x=TAG,y=TAG: one against the other.", false,
-     kRecorded, parse_plot, run_plot, complete_plot},
+     kRecorded, parse_plot, complete_plot},
     {"help", "help [COMMAND]", "this list, or more about one command", "", false, kPromptOnly,
-     parse_help, run_help, complete_help},
+     parse_help, complete_help},
     {"quit", "quit | exit", "leave the prompt (exit does the same)", "", false, kPromptOnly,
-     parse_bare, run_nothing, complete_nothing},
+     parse_bare<Quit>, complete_nothing},
 };
 }  // namespace
 
@@ -1094,27 +1120,35 @@ std::vector<std::string> completions(Simulator& sim, const std::vector<std::stri
     return out;
 }
 
-std::optional<Command> parse_command(std::string_view line, Simulator& sim, std::string* error) {
+std::optional<Action> parse_command(std::string_view line, Simulator& sim, std::string* error) {
     error->clear();
     std::vector<std::string> args;
     if (!split_words(line, &args, error) || args.empty()) return std::nullopt;
     const CommandRow* row = find_command(args[0]);
     if (row == nullptr) {
-        *error =
-            "unknown command '" + args[0] + "' (commands: " + joined(command_names(), 100) + ")";
+        *error = "unknown command " + host::quoted_excerpt(args[0]) +
+                 did_you_mean(args[0], command_names()) +
+                 " (commands: " + joined(command_names(), 100) + ")";
         return std::nullopt;
     }
-    Command c{};
-    c.row = row;
-    c.text = std::string(line);
-    while (!c.text.empty() && (c.text.back() == '\r' || c.text.back() == ' ')) c.text.pop_back();
     Parser p{sim, *row, std::move(args), error};
-    if (!row->parse(p, &c)) return std::nullopt;
-    return c;
+    return row->parse(p);
 }
 
-bool execute(const Command& command, Simulator& sim, const Where& where) {
-    return command.row->run(Runner{sim, command, where});
+std::string written_text(std::string_view line) {
+    std::string text(line);
+    while (!text.empty() && (text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+const CommandRow& row_of(const Action& action) {
+    return *find_command(command_name(action));
+}
+
+bool execute(const Action& action, Simulator& sim, const Where& where) {
+    std::string text = where.text.empty() ? scenario_line(action) : where.text;
+    Runner runner{sim, where, text};
+    return std::visit([&](const auto& a) { return run(runner, a); }, action);
 }
 
 }  // namespace hmi::sim

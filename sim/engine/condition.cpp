@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "host/event.hpp"
+#include "host/lines.hpp"
 #include "sim/engine/words.hpp"
 
 namespace hmi::sim {
@@ -126,21 +127,21 @@ std::optional<Comparison> Comparison::parse(std::span<const std::string> words,
     if (words.size() != expected_size || (c.op == Op::Near && !is_plus_minus(words[2]))) {
         *error = c.op == Op::Near ? "expected: ~ VALUE +- TOLERANCE (or ±)"
                                   : "expected a value, or OP VALUE (OP: = != < <= > >=)";
-        if (!words.empty()) *error += ", not '" + with_spaces(words) + "'";
+        if (!words.empty()) *error += ", not " + host::quoted_excerpt(with_spaces(words));
         return std::nullopt;
     }
     c.value = unquoted(words[value_at]);
     c.numeric = !is_quoted(words[value_at]) && read_number(c.value, &c.number, &c.decimals);
     bool ordering = c.op != Op::Equal && c.op != Op::NotEqual;
     if (ordering && !c.numeric) {
-        *error =
-            "'" + words[value_at] + "' is not a number: " + op_word(c.op) + " compares numbers";
+        *error = host::quoted_excerpt(words[value_at]) + " is not a number: " + op_word(c.op) +
+                 " compares numbers";
         return std::nullopt;
     }
     if (c.op == Op::Near) {
         int unused = 0;
         if (!read_number(words[3], &c.tolerance, &unused) || c.tolerance < 0) {
-            *error = "'" + words[3] + "' is not a tolerance (a number, 0 or more)";
+            *error = host::quoted_excerpt(words[3]) + " is not a tolerance (a number, 0 or more)";
             return std::nullopt;
         }
     }
@@ -152,7 +153,7 @@ std::string Comparison::applies_to(Actual::Type type) const {
         if (op == Op::Equal || op == Op::NotEqual) return {};
         return std::string("a text compares with = or != only, not ") + op_word(op);
     }
-    if (!numeric) return "'" + value + "' is not a number";
+    if (!numeric) return host::quoted_excerpt(value) + " is not a number";
     return {};
 }
 
@@ -217,7 +218,8 @@ std::optional<Condition> Condition::parse(std::span<const std::string> words, st
     bool named = c.subject == Subject::Tag ? c.names.size() == 1
                                            : c.names.size() == 1 || c.names.size() == 3;
     if (!named) {
-        *error = "expected a condition: " + std::string(kConditionForms) + ", not '" + c.text + "'";
+        *error = "expected a condition: " + std::string(kConditionForms) + ", not " +
+                 host::quoted_excerpt(c.text);
         return std::nullopt;
     }
     std::optional<Comparison> comparison = Comparison::parse(rest.subspan(op_at), error);
@@ -234,7 +236,7 @@ Outcome evaluate(const Condition& c, Probe& probe) {
         for (const std::string& window : c.names) {
             std::optional<bool> shown = probe.shown(window);
             if (!shown) {
-                out.error = "no window '" + window + "' in the panel";
+                out.error = "unknown window " + host::quoted_excerpt(window);
                 out.holds = false;
                 return out;
             }
@@ -248,10 +250,10 @@ Outcome evaluate(const Condition& c, Probe& probe) {
     std::string name = with_spaces(c.names);
     if (c.subject == Condition::Subject::Tag) {
         actual = probe.tag(c.names[0]);
-        if (!actual) out.error = "no tag '" + name + "'";
+        if (!actual) out.error = "unknown tag " + host::quoted_excerpt(name);
     } else {
         actual = probe.prop(c.names);
-        if (!actual) out.error = "no property '" + name + "'";
+        if (!actual) out.error = "no property " + host::quoted_excerpt(name);
     }
     if (!actual) return out;
     out.error = c.comparison.applies_to(actual->type);

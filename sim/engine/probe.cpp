@@ -2,8 +2,10 @@
 
 #include <cstdlib>
 
+#include "host/lines.hpp"
 #include "host/loader.hpp"
 #include "host/tags.hpp"
+#include "sim/engine/action.hpp"
 #include "sim/engine/words.hpp"
 
 namespace hmi::sim {
@@ -42,17 +44,20 @@ std::optional<std::string> find_widget(const HandlerWindow& handlers, const Widg
     std::vector<std::string> labelled = labels.widgets_labelled(handlers.name, label);
     if (labelled.size() == 1) return labelled[0];
     if (labelled.size() > 1) {
-        *error = "window " + window + ": the label '" + label + "' is on " + joined(labelled) +
-                 ": name the widget";
+        *error = "window " + window + ": the label " + host::quoted_excerpt(label) + " is on " +
+                 joined(labelled) + ": name the widget";
         return std::nullopt;
     }
-    std::vector<std::string> named;
+    std::vector<std::string> named, names;
     for (const std::string& w : handlers.widgets()) {
         const std::string* l = labels.label(handlers.name, w);
         named.push_back(l == nullptr ? w : "\"" + *l + "\" (" + w + ")");
+        names.push_back(w);
+        if (l != nullptr) names.push_back(*l);
     }
-    *error = "window " + window + " has no widget '" + label +
-             "' with handlers (widgets: " + joined(named) + ")";
+    *error = "unknown widget " + host::quoted_excerpt(label) + " in " + window;
+    std::string near = did_you_mean(label, names);
+    *error += near.empty() ? " (widgets: " + joined(named) + ")" : near;
     return std::nullopt;
 }
 
@@ -62,8 +67,8 @@ std::string no_property(const HandlerWindow& handlers, const std::string& window
     for (const PropRow& r : handlers.props) {
         if (r.widget == widget) properties.push_back(r.property);
     }
-    return window + " " + widget + " has no property '" + property +
-           "' (its properties: " + (properties.empty() ? "none" : joined(properties)) + ")";
+    return window + " " + widget + " has no property " + host::quoted_excerpt(property) +
+           " (its properties: " + (properties.empty() ? "none" : joined(properties)) + ")";
 }
 
 std::optional<Actual> SimulatorProbe::tag(const std::string& name) {
@@ -85,7 +90,8 @@ bool SimulatorProbe::find_prop(const std::vector<std::string>& names, int* windo
     if (names.size() == 1) {
         std::optional<host::Key> k = host::split_key(names[0]);
         if (!k) {
-            *error = "'" + names[0] + "' is not a property key (WINDOW_WIDGET_PROPERTY)";
+            *error =
+                host::quoted_excerpt(names[0]) + " is not a property key (WINDOW_WIDGET_PROPERTY)";
             return false;
         }
         handler_window = std::move(k->window);
@@ -105,7 +111,7 @@ bool SimulatorProbe::find_prop(const std::vector<std::string>& names, int* windo
     } else {
         *window = panel.window_index(names[0]);
         if (*window < 0) {
-            *error = "no window '" + names[0] + "' in the panel";
+            find_window(sim_.panel(), names[0], error);
             return false;
         }
         if (sim_.handlers(*window) == nullptr) {
@@ -142,7 +148,7 @@ std::optional<PlotSampler> PlotSampler::make(Simulator& sim, const std::vector<s
     for (const std::string& name : names) {
         const host::Tag* t = sim.host().tags().find(name);
         if (t == nullptr) {
-            *error = "no tag '" + name + "' to plot";
+            *error = "unknown tag " + host::quoted_excerpt(name) + " to plot";
             return std::nullopt;
         }
         if (t->def->kind == host::Kind::Text) {

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "host/event.hpp"
 #include "sim/engine/scenario.hpp"
+#include "sim/engine/session.hpp"
 
 namespace hmi::sim {
 
@@ -77,31 +77,25 @@ std::optional<ScenarioRecorder> ScenarioRecorder::open(const std::string& path, 
     return ScenarioRecorder(path, std::move(file));
 }
 
-void ScenarioRecorder::begin_command(const std::string& line) {
-    line_ = line;
-    msgbox_.clear();
-    input_.clear();
+void ScenarioRecorder::begin_command(const Action& action) {
+    action_ = action;
+    msgbox_.answers.clear();
+    input_.values.clear();
 }
 
 void ScenarioRecorder::answered_msgbox(int answer) {
-    msgbox_.push_back(answer == host::kAnswerYes  ? "yes"
-                      : answer == host::kAnswerNo ? "no"
-                                                  : std::to_string(answer));
+    msgbox_.answers.push_back(answer);
 }
 
 void ScenarioRecorder::answered_input(std::optional<double> value) {
-    input_.push_back(value ? host::real_text(*value) : "cancel");
+    input_.values.push_back(value);
 }
 
 bool ScenarioRecorder::end_command() {
-    for (const auto& [kind, answers] :
-         {std::pair{"msgbox", &msgbox_}, std::pair{"input", &input_}}) {
-        if (answers->empty()) continue;
-        file_ << "answer " << kind;
-        for (const std::string& a : *answers) file_ << ' ' << a;
-        file_ << '\n';
-    }
-    file_ << line_ << '\n';
+    if (!msgbox_.answers.empty()) file_ << scenario_line(msgbox_) << '\n';
+    if (!input_.values.empty()) file_ << scenario_line(input_) << '\n';
+    if (action_) file_ << scenario_line(*action_) << '\n';
+    action_.reset();
     file_.flush();
     return static_cast<bool>(file_);
 }
@@ -109,6 +103,25 @@ bool ScenarioRecorder::end_command() {
 bool is_prompt_only(const std::string& verb) {
     const CommandRow* row = find_command(verb);
     return row != nullptr && !row->recorded;
+}
+
+bool is_recorded(const Action& action) {
+    return row_of(action).recorded;
+}
+
+bool execute_typed(Simulator& sim, const Action& action, const std::string& text) {
+    std::optional<ScenarioRecorder>& recorder = sim.session().recorder;
+    bool recorded = recorder && is_recorded(action);
+    if (recorded) recorder->begin_command(action);
+    bool done = execute(action, sim, Where{{}, 0, text});
+    // The action may have ended the recording (or begun another).
+    if (recorded && recorder && !recorder->end_command()) {
+        sim.report(EventType::Error, {{"message", Value::text("cannot write " + recorder->path() +
+                                                              ": the recording ends")}});
+        recorder.reset();
+        return false;
+    }
+    return done;
 }
 
 }  // namespace hmi::sim

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/engine/action.hpp"
+
 namespace hmi::sim {
 
 class ScenarioRecorder {
@@ -19,11 +21,12 @@ class ScenarioRecorder {
                                                 std::string* error);
 
     const std::string& path() const { return path_; }
-    // A command line begins; the answers given until end_command() belong to it.
-    void begin_command(const std::string& line);
+    // An action begins; the answers given until end_command() belong to it.
+    void begin_command(const Action& action);
     void answered_msgbox(int answer);
     void answered_input(std::optional<double> value);
-    // Writes the answers, then the line. False when the file could not be written.
+    // Writes the answers, then the action, as scenario lines. False when the file could
+    // not be written.
     bool end_command();
 
   private:
@@ -31,11 +34,21 @@ class ScenarioRecorder {
         : path_(std::move(path)), file_(std::move(file)) {}
     std::string path_;
     std::ofstream file_;
-    std::string line_;
-    std::vector<std::string> msgbox_, input_;
+    std::optional<Action> action_;
+    AnswerMsgbox msgbox_;
+    AnswerInput input_;
 };
 
 // The commands that are about the prompt rather than the panel, and are not recorded.
 bool is_prompt_only(const std::string& verb);
+// Whether `record` writes the action: it changes what a run does.
+bool is_recorded(const Action& action);
+
+class Simulator;
+// Carries out an action typed at the prompt (`text` as typed) and, while a recording
+// runs and the action is one it writes, writes it with the answers given meanwhile.
+// False when the action failed, or when the recording could not be written (which ends
+// the recording, with an error).
+bool execute_typed(Simulator& sim, const Action& action, const std::string& text);
 
 }  // namespace hmi::sim

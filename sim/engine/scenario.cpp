@@ -93,44 +93,43 @@ bool parse_clock(std::string_view text, uint32_t* seconds) {
     return true;
 }
 
-std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
-                                                    const std::string& origin, Simulator& sim,
-                                                    int* bad_lines, size_t* lines) {
-    std::vector<std::pair<int, Command>> commands;
+std::vector<ScenarioLine> check_scenario(std::string_view text, const std::string& origin,
+                                         Simulator& sim, int* bad_lines, size_t* lines_run) {
+    std::vector<ScenarioLine> lines;
     LoadCheck loads(origin);
     size_t through_loads = 0;
     host::LineErrors errors(origin);
+    size_t slash = origin.rfind('/');
+    // Files a scenario names are found beside it.
+    auto beside = [&](std::string* path) {
+        if (!path->empty() && path->front() != '/' && slash != std::string::npos) {
+            *path = origin.substr(0, slash + 1) + *path;
+        }
+    };
     host::for_each_line(text, errors, [&](int number, std::string_view line) {
         std::string error;
-        std::optional<Command> c = parse_command(line, sim, &error);
-        if (c && c->row->name == std::string("record")) {
+        std::optional<Action> a = parse_command(line, sim, &error);
+        if (a && (std::holds_alternative<Record>(*a) || std::holds_alternative<RecordStop>(*a))) {
             return std::string(
                 "record writes what is typed at the prompt: a scenario cannot record");
         }
-        if (c) {
-            // Files a scenario names are found beside it.
-            const std::string& verb = c->row->name;
-            bool names_file = verb == std::string("load") || verb == std::string("plot") ||
-                              (verb == std::string("record") && c->path != "stop");
-            size_t slash = origin.rfind('/');
-            if (names_file && !c->path.empty() && c->path.front() != '/' &&
-                slash != std::string::npos) {
-                c->path = origin.substr(0, slash + 1) + c->path;
-            }
-            if (verb == std::string("load")) {
+        if (a) {
+            if (auto* plot = std::get_if<Plot>(&*a)) beside(&plot->path);
+            if (auto* load = std::get_if<Load>(&*a)) {
+                beside(&load->path);
                 size_t loaded = 0;
-                error = loads.load(c->path, sim, &loaded);
+                error = loads.load(load->path, sim, &loaded);
                 if (error.empty() && (through_loads += loaded) > kMostLoadedLines) {
                     error = LoadCheck::too_many_lines(through_loads);
                 }
                 if (!error.empty()) return error;
             }
-            commands.emplace_back(number, std::move(*c));
+            lines.push_back({number, std::move(*a), written_text(line)});
         }
         return error;
     });
     *bad_lines = errors.count();
-    if (lines != nullptr) *lines = commands.size() + through_loads;
+    if (lines_run != nullptr) *lines_run = lines.size() + through_loads;
     for (const host::LineErrors::Entry& e : errors.listed()) {
         sim.report(EventType::Error, {{"file", Value::text(origin)},
                                       {"line", Value::integer(e.line)},
@@ -142,13 +141,12 @@ std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
             {{"file", Value::text(origin)},
              {"message", Value::text("... and " + std::to_string(errors.unlisted()) + " more")}});
     }
-    return commands;
+    return lines;
 }
 
 ScenarioResult run_scenario(std::string_view text, const std::string& origin, Simulator& sim) {
     ScenarioResult result;
-    std::vector<std::pair<int, Command>> commands =
-        check_scenario(text, origin, sim, &result.bad_lines);
+    std::vector<ScenarioLine> lines = check_scenario(text, origin, sim, &result.bad_lines);
     if (result.bad_lines > 0) {
         sim.report(EventType::Error,
                    {{"file", Value::text(origin)},
@@ -158,9 +156,9 @@ ScenarioResult run_scenario(std::string_view text, const std::string& origin, Si
     }
     size_t unanswered = sim.unanswered();
     size_t failed_saves = sim.failed_saves();
-    for (const auto& [line, c] : commands) {
-        if (c.row->expectation) ++result.expectations;
-        if (!execute(c, sim, Where{origin, line})) ++result.failures;
+    for (const ScenarioLine& line : lines) {
+        if (row_of(line.action).expectation) ++result.expectations;
+        if (!execute(line.action, sim, Where{origin, line.number, line.text})) ++result.failures;
     }
     result.failures += static_cast<int>(sim.unanswered() - unanswered);
     result.failures += static_cast<int>(sim.failed_saves() - failed_saves);

@@ -28,44 +28,22 @@
 #include <vector>
 
 #include "host/lines.hpp"
+#include "sim/engine/action.hpp"
 #include "sim/engine/condition.hpp"
 #include "sim/engine/plot.hpp"
 #include "sim/engine/simulator.hpp"
 
 namespace hmi::sim {
 
-struct CommandRow;
-
-// One line, parsed and checked against the panel and the library.
-struct Command {
-    // Which form of the command the line is.
-    enum class Form { Plain, Msgbox, Input, Shown, Hidden, Condition, Until };
-    const CommandRow* row = nullptr;
-    Form form = Form::Plain;
-    std::string text;  // the line as written
-    host::Tag* tag = nullptr;
-    int window = -1;
-    std::vector<int> windows;
-    const EventRow* event = nullptr;
-    const PropRow* prop = nullptr;
-    std::vector<unsigned char> value;
-    uint64_t count = 0;  // timer ticks or milliseconds
-    std::vector<int> answers;
-    std::vector<std::optional<double>> inputs;
-    std::vector<std::string> words;  // print patterns, say text, help topic
-    std::optional<Condition> condition;
-    std::string path;      // record, load, plot
-    bool replace = false;  // record FILE --replace
-    std::optional<PlotSpec> plot;
-};
-
 // How long `run until` waits at most when no `max` is given.
 constexpr uint64_t kRunUntilDefaultMs = 3600 * 1000;
 
-// Where a command was written: a file and line, or nothing for the prompt.
+// Where a command was written: a file and line, or nothing for the prompt; and the line
+// as written, for its messages (empty: as the scenario writer writes the action).
 struct Where {
     std::string file;
     int line = 0;
+    std::string text;
 };
 
 struct Parser;  // the words of a line against the panel (commands.cpp)
@@ -80,8 +58,9 @@ struct CommandRow {
     const char* details;  // more, for help COMMAND
     bool expectation;     // a check that counts in the scenario's result
     bool recorded;        // written by record at the prompt
-    bool (*parse)(Parser& parser, Command* command);
-    bool (*run)(const Runner& runner);
+    // The action of a line's words (args[0] is the command's name); each Action type
+    // names its row (kCommand).
+    std::optional<Action> (*parse)(Parser& parser);
     // The words that may come next after these (words[0] is the command's name).
     void (*complete)(Simulator& sim, const std::vector<std::string>& words,
                      std::vector<std::string>* out);
@@ -100,11 +79,15 @@ std::vector<std::string> completions(Simulator& sim, const std::vector<std::stri
 using host::split_words;
 
 // Empty optional with an empty error for a blank or comment line.
-std::optional<Command> parse_command(std::string_view line, Simulator& sim, std::string* error);
+std::optional<Action> parse_command(std::string_view line, Simulator& sim, std::string* error);
+// A line as its messages quote it: without the blanks and carriage return at its end.
+std::string written_text(std::string_view line);
+// The row of the command that made the action.
+const CommandRow& row_of(const Action& action);
 
 // Carries it out; a failed expectation or a command that the panel's state does not
 // allow is reported (with where it was written) and gives false, and changes nothing.
-bool execute(const Command& command, Simulator& sim, const Where& where = {});
+bool execute(const Action& action, Simulator& sim, const Where& where = {});
 
 struct ScenarioResult {
     int bad_lines = 0;     // lines that could not be parsed: nothing was run
@@ -115,11 +98,17 @@ struct ScenarioResult {
 };
 
 // Checks every line, reporting each bad one with origin:line; the good ones with their
-// line numbers. The files that load lines name are checked too (loads.hpp); *lines, when
-// given, is how many lines the scenario runs, those of its loads included.
-std::vector<std::pair<int, Command>> check_scenario(std::string_view text,
-                                                    const std::string& origin, Simulator& sim,
-                                                    int* bad_lines, size_t* lines = nullptr);
+// line numbers.
+struct ScenarioLine {
+    int number = 0;
+    Action action;
+    std::string text;  // as written
+};
+// The files that load lines name are checked too (loads.hpp); *lines, when given, is how
+// many lines the scenario runs, those of its loads included.
+std::vector<ScenarioLine> check_scenario(std::string_view text, const std::string& origin,
+                                         Simulator& sim, int* bad_lines,
+                                         size_t* lines = nullptr);
 
 // Checks every line, and runs the scenario only if all are good.
 ScenarioResult run_scenario(std::string_view text, const std::string& origin, Simulator& sim);

@@ -43,11 +43,50 @@ bool is_cause(EventType type) {
     }
 }
 
+// A tag's name as an event gives it: whole, or without its group as a script may write it.
 bool matches(const std::vector<std::string>& globs, const std::string& name) {
+    bool bare = name.find('.') == std::string::npos;
     for (const std::string& g : globs) {
-        if (fnmatch(g.c_str(), name.c_str(), 0) == 0) return true;
+        size_t dot = g.find('.');
+        const char* glob = bare && dot != std::string::npos ? g.c_str() + dot + 1 : g.c_str();
+        if (fnmatch(glob, name.c_str(), 0) == 0) return true;
     }
     return false;
+}
+
+// The events that read or write a tag (an input dialog stores or refuses a value).
+bool about_a_tag(EventType type) {
+    switch (type) {
+        case EventType::Write:
+        case EventType::Set:
+        case EventType::Read:
+        case EventType::Poll:
+        case EventType::Input:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// What a person or a scenario did, a restart and a load of the parameters: what a
+// watched trace is read against.
+bool is_anchor(const Event& event) {
+    if (event.depth != 0) return false;
+    switch (event.type) {
+        case EventType::Click:
+        case EventType::Set:
+        case EventType::Show:
+        case EventType::Hide:
+        case EventType::Touch:
+        case EventType::Clock:
+        case EventType::Answer:
+        case EventType::Restart:
+            return true;
+        case EventType::Param:
+            return event.text("operation") == "load";
+        default:
+            return false;
+    }
 }
 
 }  // namespace
@@ -75,8 +114,8 @@ bool TraceView::keep(const Event& event) const {
     if (always_shown(event)) return true;
     if (level == TraceLevel::Quiet) return false;
     if (!watched.empty()) {
-        bool write = event.type == EventType::Write || event.type == EventType::Set;
-        return write && matches(watched, event.text("tag"));
+        if (is_anchor(event)) return true;
+        return about_a_tag(event.type) && matches(watched, event.text("tag"));
     }
     return level == TraceLevel::Full || event.type != EventType::Prop;
 }

@@ -592,11 +592,47 @@ void Simulator::set_clock_time(uint32_t seconds) {
     drain();
 }
 
-bool Simulator::run(uint64_t ms) {
-    return run_until(ms, nullptr).empty();
+const char* stop_name(Stop why) {
+    switch (why) {
+        case Stop::MaxReached:
+            return "max";
+        case Stop::Met:
+            return "met";
+        case Stop::Break:
+            return "break";
+        case Stop::Interrupted:
+            return "interrupt";
+        case Stop::ClockEnd:
+            return "clock end";
+        case Stop::Unanswered:
+            return "unanswered";
+    }
+    return "?";
 }
 
-std::string Simulator::run_until(uint64_t ms, const std::function<std::string()>& stop) {
+std::string stop_text(const RunEnd& end) {
+    switch (end.why) {
+        case Stop::MaxReached:
+            return "at its end";
+        case Stop::Met:
+            return "as its condition held";
+        case Stop::Break:
+            return end.detail;
+        case Stop::Interrupted:
+            return "by Ctrl-C";
+        case Stop::ClockEnd:
+            return "at the end of the panel's clock";
+        case Stop::Unanswered:
+            return "as a dialog had no answer";
+    }
+    return {};
+}
+
+bool Simulator::run(uint64_t ms) {
+    return run_until(ms, nullptr).why == Stop::MaxReached;
+}
+
+RunEnd Simulator::run_until(uint64_t ms, const std::function<bool()>& met) {
     host::install(&host_);
     session_->arm_breaks(*this);
     // The last moment the panel's clock holds, in the simulator's milliseconds.
@@ -612,21 +648,20 @@ std::string Simulator::run_until(uint64_t ms, const std::function<std::string()>
         if (next == nullptr) break;
         set_clock(next->due);
         next->due += next->def->period_ms;  // a handler that hides and shows restarts it
+        size_t unanswered = unanswered_;
         tick(*next);
         std::string at_break = session_->check_breaks(*this);
-        if (!at_break.empty()) return at_break;
-        for (const std::function<std::string()>* check : {&stop, &std::as_const(interrupt)}) {
-            if (!*check) continue;
-            std::string reason = (*check)();
-            if (!reason.empty()) return reason;
-        }
+        if (!at_break.empty()) return {Stop::Break, at_break};
+        if (met && met()) return {Stop::Met, {}};
+        if (unanswered_ != unanswered) return {Stop::Unanswered, {}};
+        if (interrupt && interrupt()) return {Stop::Interrupted, {}};
     }
     set_clock(end);
     if (!within) {
         emit(0, EventType::Error,
              {{"message", text("the panel's clock ends at 2106-02-07 06:28:15: the run stopped "
                                "there")}});
-        return kClockEnd;
+        return {Stop::ClockEnd, {}};
     }
     return {};
 }

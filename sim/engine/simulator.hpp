@@ -25,6 +25,24 @@ namespace hmi::sim {
 
 class Session;
 
+// Why a run of simulated time stopped.
+enum class Stop : uint8_t {
+    MaxReached,   // the whole time passed (a run until's max)
+    Met,          // the condition the run waited for came to hold
+    Break,        // a break's condition came to hold
+    Interrupted,  // Ctrl-C at the prompt
+    ClockEnd,     // the panel's clock is at its end
+    Unanswered,   // a dialog had no answer
+};
+struct RunEnd {
+    Stop why = Stop::MaxReached;
+    std::string detail;  // of a break: its condition and what was found
+};
+// "met", "max", "break", "interrupt", "clock end", "unanswered": a warning's "stopped".
+const char* stop_name(Stop why);
+// "at break chief.KA19 = 1 (chief.KA19 = 1)", "by Ctrl-C", ...: after "run stopped at T".
+std::string stop_text(const RunEnd& end);
+
 struct Options {
     // Seconds since the epoch; none: the catalogue's clock (1970-01-01 00:00:00 is 0).
     std::optional<uint32_t> start_time;
@@ -92,13 +110,12 @@ class Simulator {
     // whole time passed. The panel's clock ends at 2106-02-07 06:28:15 (the last second a
     // u32 holds): a run that would pass it stops there with an error.
     bool run(uint64_t ms);
-    // The same, asking after every event whether a break holds, then `stop`, then
-    // `interrupt`: when one gives a reason, time stops at that event's moment and the
-    // reason is returned ("" when the whole time has passed, kClockEnd at the clock's end).
-    std::string run_until(uint64_t ms, const std::function<std::string()>& stop);
-    static constexpr const char* kClockEnd = "at the end of the panel's clock";
+    // The same, asking after every event whether a break came to hold, whether `met`
+    // holds, whether a dialog went unanswered and whether `interrupt` holds: at the first
+    // that does, time stops at that event's moment, and the run says why.
+    RunEnd run_until(uint64_t ms, const std::function<bool()>& met);
     // Asked after every event of any run: a Ctrl-C at the prompt.
-    std::function<std::string()> interrupt;
+    std::function<bool()> interrupt;
     void set_clock_time(uint32_t seconds);  // the panel's clock now, seconds since the epoch
 
     // ---- answers to the dialogs, queued in the host ----

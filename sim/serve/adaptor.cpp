@@ -31,13 +31,10 @@ void Adaptor::event(const Event& e) {
     if (hooks_.happened) hooks_.happened(h);
 }
 
-Outcome Adaptor::command(const std::string& line) {
-    std::string error;
-    std::optional<Command> c = parse_command(line, *sim_, &error);
-    if (!c) return Outcome{Outcome::Result::Bad, error.empty() ? "an empty command" : error};
+Outcome Adaptor::act(const Action& action) {
     capturing_ = true;
     refusal_.clear();
-    bool done = execute(*c, *sim_);
+    bool done = execute(action, *sim_);
     capturing_ = false;
     if (done) return Outcome{};
     return Outcome{Outcome::Result::Refused, refusal_};

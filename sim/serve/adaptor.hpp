@@ -48,8 +48,8 @@ class Adaptor {
             Sink output, Hooks hooks);
 
     Simulator& sim() { return *sim_; }
-    // Checks and carries out one scenario line, as a scenario file would.
-    Outcome command(const std::string& line);
+    // Carries out one action, as a scenario file would.
+    Outcome act(const Action& action);
     ScenarioResult scenario(const std::string& text, const std::string& origin);
     // Reports a line of the server's own (a refused request, a note) in the trace.
     void note(const std::string& text, bool error);

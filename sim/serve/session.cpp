@@ -20,17 +20,8 @@ constexpr uint64_t kLongestStep = 60 * 1000;             // a step that meets no
 constexpr auto kReplyWithin = std::chrono::milliseconds(60000);
 constexpr auto kStatusEvery = std::chrono::milliseconds(100);
 
-// A name as a scenario line takes it: one word, nothing that starts a comment or a text.
-bool is_name(const std::string& s) {
-    if (s.empty() || s.size() > 200) return false;
-    for (unsigned char c : s) {
-        if (c <= ' ' || c == '"' || c == '#' || c == 0x7F) return false;
-    }
-    return true;
-}
-
-// A field of a request's body as a scenario word takes it: a text, or a number as JSON
-// writes it; false when the field is missing or is neither.
+// A field of a request's body as a name or a value: a text, or a number as JSON writes
+// it; false when the field is missing or is neither.
 bool field_text(const json& body, const char* key, std::string* out) {
     if (!body.contains(key)) return false;
     const json& v = body[key];
@@ -47,7 +38,6 @@ bool field_text(const json& body, const char* key, std::string* out) {
 // A field that must be a name: empty when it is one, else what is wrong with it.
 std::string field_name(const json& body, const char* key, std::string* out) {
     if (!field_text(body, key, out)) return std::string("the body needs \"") + key + "\" (a name)";
-    if (!is_name(*out)) return std::string("\"") + key + "\": '" + *out + "' is not a name";
     return "";
 }
 
@@ -87,9 +77,9 @@ void Recording::flush_run() {
     answers_.clear();
     // A replay takes at most kLongestRun a line.
     for (; pending_run_ > kLongestRun; pending_run_ -= kLongestRun) {
-        keep("run " + duration_text(kLongestRun));
+        keep(scenario_line(Run{kLongestRun}));
     }
-    keep("run " + duration_text(pending_run_));
+    keep(scenario_line(Run{pending_run_}));
     pending_run_ = 0;
 }
 
@@ -113,7 +103,7 @@ std::string Recording::text(const std::vector<std::string>& expectations,
     for (const std::string& line : answers_) out += line + "\n";
     for (uint64_t left = pending_run_; left != 0;) {
         uint64_t part = std::min(left, kLongestRun);
-        out += "run " + duration_text(part) + "\n";
+        out += scenario_line(Run{part}) + "\n";
         left -= part;
     }
     if (cut_) {
@@ -467,10 +457,12 @@ Reply Session::refused(int status, const std::string& message) {
     return Reply{status, body};
 }
 
-Reply Session::perform(const std::string& line) {
+Reply Session::perform(const std::optional<Action>& action, const std::string& error) {
+    if (!action) return refused(400, error);
     recording_.begin();
+    std::string line = scenario_line(*action);
     acting_ = line;
-    Outcome outcome = adaptor_->command(line);
+    Outcome outcome = adaptor_->act(*action);
     acting_.clear();
     switch (outcome.result) {
         case Outcome::Result::Done:
@@ -541,7 +533,7 @@ std::shared_ptr<Session::Call> Session::scenario_text(const std::vector<std::str
             std::vector<std::string> lines;
             for (const std::string& name : expect_tags) {
                 const host::Tag* tag = adaptor_->sim().host().tags().find(name);
-                if (tag == nullptr) return refused(400, "no tag '" + name + "'");
+                if (tag == nullptr) return refused(400, "unknown tag " + host::quoted_excerpt(name));
                 std::string value = tag_value_text(*tag);
                 if (tag->def->kind == host::Kind::Text && value.find('"', 1) != value.size() - 1) {
                     lines.push_back("# " + name +
@@ -578,7 +570,9 @@ Reply Session::do_click(const json& body) {
     std::string window, widget, bad = field_name(body, "window", &window);
     if (bad.empty()) bad = field_name(body, "widget", &widget);
     if (!bad.empty()) return refused(400, bad);
-    return perform("click " + window + " " + widget);
+    std::string error;
+    std::optional<Action> click = make_click(adaptor_->sim(), window, widget, &error);
+    return perform(click, error);
 }
 
 Reply Session::do_show(const json& body) {
@@ -592,7 +586,9 @@ Reply Session::do_hide(const json& body) {
 Reply Session::show_or_hide(const std::string& action, const json& body) {
     std::string window, bad = field_name(body, "window", &window);
     if (!bad.empty()) return refused(400, bad);
-    return perform(action + " " + window);
+    std::string error;
+    std::optional<Action> a = make_show(adaptor_->sim(), window, action == "show", &error);
+    return perform(a, error);
 }
 
 Reply Session::do_pause(const json&) {
@@ -610,19 +606,18 @@ Reply Session::do_set(const json& body) {
     if (!field_text(body, "value", &value)) {
         return refused(400, "the body needs \"value\" (a text or a number)");
     }
+    std::string error;
     const host::Tag* t = adaptor_->sim().host().tags().find(tag);
-    if (t == nullptr) return refused(400, "no tag '" + tag + "'");
+    if (t == nullptr) return perform(make_set(adaptor_->sim(), tag, value, &error), error);
     for (unsigned char c : value) {
         if (c < ' ' || c == 0x7F) return refused(400, tag + ": a value has no control characters");
     }
-    if (t->def->kind == host::Kind::Text) {
-        if (value.find('"') != std::string::npos) {
-            return refused(400, tag + ": a text with a double quote cannot be set");
-        }
-        return perform("set " + tag + " \"" + value + "\"");
+    if (t->def->kind == host::Kind::Text && value.find('"') != std::string::npos) {
+        // A scenario line could not write it again.
+        return refused(400, tag + ": a text with a double quote cannot be set");
     }
-    if (!is_name(value)) return refused(400, tag + ": '" + value + "' is not a number");
-    return perform("set " + tag + " " + value);
+    std::optional<Action> set = make_set(adaptor_->sim(), tag, value, &error);
+    return perform(set, error);
 }
 
 Reply Session::do_clock(const json& body) {
@@ -630,13 +625,9 @@ Reply Session::do_clock(const json& body) {
     if (!field_text(body, "clock", &clock)) {
         return refused(400, "the body needs \"clock\": \"YYYY-MM-DD HH:MM:SS\"");
     }
-    for (char c : clock) {
-        if (!std::isdigit(static_cast<unsigned char>(c)) && c != '-' && c != ':' && c != ' ' &&
-            c != 'T') {
-            return refused(400, "'" + clock + "' is not a time YYYY-MM-DD HH:MM:SS");
-        }
-    }
-    return perform("clock " + clock);
+    std::string error;
+    std::optional<Action> set = make_clock(clock, &error);
+    return perform(set, error);
 }
 
 Reply Session::do_run(const json& body) {
@@ -705,14 +696,14 @@ Reply Session::do_answer(const json& body) {
             return refused(400, "\"answer\" is one of this message box's answers: " + list);
         }
         if (dialog_->msgbox.style != 0) {
-            recording_.answer("answer msgbox " + std::to_string(a.get<int>()));
+            recording_.answer(scenario_line(AnswerMsgbox{{a.get<int>()}}));
         }
         dialog_->answer = a;
         return Reply{200, {{"ok", true}}};
     }
     const InputRequest& in = *dialog_->input;
     if (body.contains("answer") && body["answer"] == "cancel") {
-        recording_.answer("answer input cancel");
+        recording_.answer(scenario_line(AnswerInput{{std::nullopt}}));
         dialog_->answer = json(nullptr);
         return Reply{200, {{"ok", true}}};
     }
@@ -728,7 +719,7 @@ Reply Session::do_answer(const json& body) {
         const std::string& s = v.get_ref<const std::string&>();
         auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
         if (s.empty() || ec != std::errc() || end != s.data() + s.size()) {
-            return refused(400, "'" + s + "' is not a number");
+            return refused(400, host::quoted_excerpt(s) + " is not a number");
         }
     } else {
         return refused(400, "the body needs \"value\" (a number) or \"answer\": \"cancel\"");
@@ -738,7 +729,7 @@ Reply Session::do_answer(const json& body) {
         return refused(400, number_text(value) + " is outside the dialog's limits " +
                                 number_text(in.minimum) + " to " + number_text(in.maximum));
     }
-    recording_.answer("answer input " + number_text(value));
+    recording_.answer(scenario_line(AnswerInput{{value}}));
     dialog_->answer = json(value);
     return Reply{200, {{"ok", true}}};
 }

@@ -151,7 +151,9 @@ class Session {
 
     Reply done();
     Reply refused(int status, const std::string& message);
-    Reply perform(const std::string& line);
+    // Carries out an action made from a request, or refuses the request (400) with why
+    // the action could not be made.
+    Reply perform(const std::optional<Action>& action, const std::string& error);
     // The actions, each taking the request's body.
     struct ActionRow;
     static const ActionRow* find_action(const std::string& name);

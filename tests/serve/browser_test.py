@@ -326,7 +326,7 @@ def tour(page, server, hmisim, workdir, screenshot):
     # The export replays to the same tag values.
     page.click('[data-action="export"]')
     text = page.wait("the scenario", lambda: page.find("[data-export]").text or None)
-    check("click 12 text5" in text and "answer msgbox 6" in text and "answer input 2" in text,
+    check("click 12 manual" in text and "answer msgbox yes" in text and "answer input 2" in text,
           "the export has the clicks and answers:\n" + text)
     check(re.search(r"expect tag dtmain\.num \d+", text), "the export expects the pinned tags")
     path = os.path.join(workdir, "exported.sim")

@@ -34,7 +34,7 @@ TEST(Commands, ExitIsQuitAndRecordLeavesOutWhatIsAboutThePrompt) {
         {"set", false},    {"click", false}, {"run", false},    {"answer", false},
         {"expect", false}, {"load", false},  {"help", true},    {"quit", true},
         {"exit", true},    {"record", true}, {"windows", true}, {"widgets", true},
-        {"props", true},   {"tags", true},   {"break", true},   {"nosuch", false},
+        {"props", true},   {"tags", true},   {"break", false},  {"nosuch", false},
     };
     for (const auto& [verb, prompt_only] : kPromptOnly) {
         EXPECT_EQ(is_prompt_only(verb), prompt_only) << verb;

@@ -12,14 +12,20 @@ TEST(ScenarioRecorder, AnswersComeBeforeTheCommandThatAskedThem) {
     TempDir dir;
     std::string path = dir.path + "/r.sim";
     std::string error;
+    Simulator sim(real_panel(), real_library(), Options{}, nullptr);
+    auto action = [&](const char* line) {
+        std::optional<Action> a = parse_command(line, sim, &error);
+        EXPECT_TRUE(a) << line << ": " << error;
+        return a ? *a : Action{Quit{}};
+    };
     std::optional<ScenarioRecorder> r = ScenarioRecorder::open(path, false, &error);
     ASSERT_TRUE(r) << error;
-    r->begin_command("click 12 \"HV203 duration\"");
+    r->begin_command(action("click 12 rectangle29"));
     ASSERT_TRUE(r->end_command());
-    r->begin_command("click timeinput hours");
+    r->begin_command(action("click timeinput hours"));
     r->answered_input(2.5);
     ASSERT_TRUE(r->end_command());
-    r->begin_command("click timeinput confirm");
+    r->begin_command(action("click timeinput confirm"));
     r->answered_msgbox(6);
     r->answered_msgbox(7);
     r->answered_msgbox(1);
@@ -27,7 +33,7 @@ TEST(ScenarioRecorder, AnswersComeBeforeTheCommandThatAskedThem) {
     ASSERT_TRUE(r->end_command());
     EXPECT_EQ(read_file(path),
               "# recorded at the prompt\n"
-              "click 12 \"HV203 duration\"\n"
+              "click 12 \"HV218 duration\"\n"
               "answer input 2.5\n"
               "click timeinput hours\n"
               "answer msgbox yes no 1\n"
