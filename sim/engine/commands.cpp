@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "host/answers.hpp"
 #include "host/gbk.hpp"
 #include "host/loader.hpp"
 #include "sim/engine/probe.hpp"
@@ -249,6 +250,10 @@ struct Runner {
     void info(std::string text) const {
         sim.report(EventType::Info, {{"text", Value::text(std::move(text))}});
     }
+    // That a setting was taken: not an answer, so the quiet output leaves it out.
+    void note(std::string text) const {
+        sim.report(EventType::Note, {{"text", Value::text(std::move(text))}});
+    }
     void warning(std::string text) const {
         std::vector<Field> fields = located();
         fields.push_back({"message", Value::text(std::move(text))});
@@ -306,8 +311,8 @@ void complete_click(Simulator& sim, const Words& w, Words* out) {
 }
 void complete_answer(Simulator&, const Words& w, Words* out) {
     if (w.size() == 1) *out = {"msgbox", "input"};
-    if (w.size() >= 2 && w[1] == "msgbox") *out = {"yes", "no"};
-    if (w.size() >= 2 && w[1] == "input") *out = {"cancel"};
+    if (w.size() >= 2 && w[1] == "msgbox") *out = host::msgbox_words();
+    if (w.size() >= 2 && w[1] == "input") *out = {host::kCancelWord};
 }
 void complete_condition(Simulator& sim, const Words& w, size_t first, Words* out);
 void complete_expect(Simulator& sim, const Words& w, Words* out) {
@@ -521,32 +526,14 @@ bool run_clock(const Runner& r) {
 }
 
 bool parse_msgbox_answer(Parser& p, const std::string& a, Command* c) {
-    int n = 0;
-    auto [end, ec] = std::from_chars(a.data(), a.data() + a.size(), n);
-    if (a == "yes") {
-        n = host::kAnswerYes;
-    } else if (a == "no") {
-        n = host::kAnswerNo;
-    } else if (a == "ok" || a == "OK") {
-        n = host::kAnswerOk;
-    } else if (ec != std::errc() || end != a.data() + a.size()) {
-        return p.fail("'" + a + "' is not an answer: yes (6), no (7), ok (1) or a number");
-    }
-    c->answers.push_back(n);
-    return true;
+    std::optional<int> answer = host::parse_msgbox_answer(a, p.error);
+    if (answer) c->answers.push_back(*answer);
+    return answer.has_value();
 }
 bool parse_input_answer(Parser& p, const std::string& a, Command* c) {
-    if (a == "cancel") {
-        c->inputs.push_back(std::nullopt);
-        return true;
-    }
-    double v = 0;
-    auto [end, ec] = std::from_chars(a.data(), a.data() + a.size(), v);
-    if (ec != std::errc() || end != a.data() + a.size() || !std::isfinite(v)) {
-        return p.fail("'" + a + "' is not a number (or cancel)");
-    }
-    c->inputs.push_back(v);
-    return true;
+    std::optional<std::optional<double>> answer = host::parse_input_answer(a, p.error);
+    if (answer) c->inputs.push_back(*answer);
+    return answer.has_value();
 }
 bool parse_answer(Parser& p, Command* c) {
     if (p.args.size() < 3 || (p.args[1] != "msgbox" && p.args[1] != "input")) return p.usage();
@@ -800,7 +787,7 @@ bool run_break(const Runner& r) {
     Session& session = r.sim.session();
     if (r.c.condition) {
         session.breaks.push_back({*r.c.condition, false});
-        r.info("a run stops when " + r.c.condition->text + " comes to hold (break clear drops it)");
+        r.note("a run stops when " + r.c.condition->text + " comes to hold (break clear drops it)");
         return true;
     }
     if (!r.c.words.empty()) session.breaks.clear();
@@ -827,7 +814,7 @@ bool run_watch(const Runner& r, bool add) {
     }
     std::string list;
     for (const std::string& w : watched) list += (list.empty() ? "" : " ") + w;
-    r.info(watched.empty() ? "watching every tag" : "watching only the writes of " + list);
+    r.note(watched.empty() ? "watching every tag" : "watching only the writes of " + list);
     return true;
 }
 bool run_watch_add(const Runner& r) {
@@ -847,7 +834,7 @@ bool parse_trace(Parser& p, Command* c) {
 }
 bool run_trace(const Runner& r) {
     r.sim.session().view.level = *parse_level(r.c.words.at(0));
-    r.info("trace " + r.c.words.at(0));
+    r.note("trace " + r.c.words.at(0));
     return true;
 }
 
@@ -865,14 +852,14 @@ bool run_record(const Runner& r) {
     std::optional<ScenarioRecorder>& recorder = r.sim.session().recorder;
     if (r.c.path == "stop") {
         if (!recorder) return r.refuse("nothing is being recorded");
-        r.info("recording written to " + recorder->path());
+        r.note("recording written to " + recorder->path());
         recorder.reset();
         return true;
     }
     std::string error;
     recorder = ScenarioRecorder::open(r.c.path, &error);
     if (!recorder) return r.refuse(error);
-    r.info("recording what is typed to " + r.c.path + " (record stop ends it)");
+    r.note("recording what is typed to " + r.c.path + " (record stop ends it)");
     return true;
 }
 bool run_load(const Runner& r) {
@@ -908,7 +895,7 @@ bool run_plot(const Runner& r) {
     Session& session = r.sim.session();
     if (!r.c.plot) {
         std::vector<std::string> errors;
-        for (const std::string& line : session.finish_plots(r.sim.now(), &errors)) r.info(line);
+        for (const std::string& line : session.finish_plots(r.sim.now(), &errors)) r.note(line);
         for (const std::string& e : errors) r.refuse(e);
         if (session.plots.empty() && errors.empty()) r.info("no plot is being drawn");
         return errors.empty();
@@ -917,7 +904,7 @@ bool run_plot(const Runner& r) {
     std::optional<PlotSampler> sampler = PlotSampler::make(r.sim, r.c.plot->tags, &error);
     if (!sampler) return r.refuse(error);
     session.plots.push_back({*r.c.plot, std::move(*sampler), r.c.path});
-    r.info("plotting to " + r.c.path + " (plot stop writes it)");
+    r.note("plotting to " + r.c.path + " (plot stop writes it)");
     return true;
 }
 

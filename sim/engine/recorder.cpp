@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/answers.hpp"
 #include "host/event.hpp"
 #include "sim/engine/scenario.hpp"
 
@@ -27,13 +28,11 @@ void ScenarioRecorder::begin_command(const std::string& line) {
 }
 
 void ScenarioRecorder::answered_msgbox(int answer) {
-    msgbox_.push_back(answer == host::kAnswerYes  ? "yes"
-                      : answer == host::kAnswerNo ? "no"
-                                                  : std::to_string(answer));
+    msgbox_.push_back(host::msgbox_answer_line_word(answer));
 }
 
 void ScenarioRecorder::answered_input(std::optional<double> value) {
-    input_.push_back(value ? host::real_text(*value) : "cancel");
+    input_.push_back(value ? host::real_text(*value) : host::kCancelWord);
 }
 
 bool ScenarioRecorder::end_command() {

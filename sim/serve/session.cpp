@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "host/answers.hpp"
 #include "host/lines.hpp"
 #include "sim/serve/state.hpp"
 
@@ -48,12 +49,6 @@ std::string field_name(const json& body, const char* key, std::string* out) {
     if (!field_text(body, key, out)) return std::string("the body needs \"") + key + "\" (a name)";
     if (!is_name(*out)) return std::string("\"") + key + "\": '" + *out + "' is not a name";
     return "";
-}
-
-std::string number_text(double v) {
-    char buffer[32];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
-    return std::string(buffer, end);
 }
 
 }  // namespace
@@ -244,10 +239,8 @@ void Session::loop(std::vector<std::string> scenario_files) {
         }
         ScenarioResult r = adaptor_->scenario(text, path);
         if (r.bad_lines == 0) recording_.scenario(path, text);
-        adaptor_->note(
-            "scenario " + path + ": " + std::to_string(r.expectations) + " expectation(s), " +
-                (r.failures == 0 ? "all met" : std::to_string(r.failures) + " failure(s)"),
-            r.failures != 0 || r.bad_lines != 0);
+        adaptor_->note("scenario " + path + ": " + outcome_text(r),
+                       r.failures != 0 || r.bad_lines != 0);
     }
     publish_status();
     for (;;) {
@@ -335,7 +328,7 @@ json Session::dialog_json() const {
     }
     const MsgBoxRequest& box = dialog_->msgbox;
     json answers = json::array();
-    for (int a : host::Host::msgbox_answers(box.style)) {
+    for (int a : host::msgbox_answers(box.style)) {
         answers.push_back({{"answer", a}, {"label", host::msgbox_answer_word(a)}});
     }
     return {{"kind", "msgbox"},
@@ -574,15 +567,10 @@ Reply Session::do_answer(const json& body) {
     if (!dialog_ || dialog_->answer) return refused(409, "no dialog waits for an answer");
     if (!dialog_->input) {
         const json& a = body.contains("answer") ? body["answer"] : json();
-        std::vector<int> offered = host::Host::msgbox_answers(dialog_->msgbox.style);
-        std::string list;
-        for (int o : offered) {
-            list += (list.empty() ? "" : ", ") + std::to_string(o) + " (" +
-                    host::msgbox_answer_word(o) + ")";
-        }
-        if (!a.is_number_integer() ||
-            std::find(offered.begin(), offered.end(), a.get<int>()) == offered.end()) {
-            return refused(400, "\"answer\" is one of this message box's answers: " + list);
+        int style = dialog_->msgbox.style;
+        if (!a.is_number_integer() || !host::msgbox_gives(style, a.get<int>())) {
+            return refused(400, "\"answer\" is one of this message box's answers: " +
+                                    host::msgbox_answer_names(style, ", "));
         }
         if (dialog_->msgbox.style != 0) {
             recording_.answer("answer msgbox " + std::to_string(a.get<int>()));
@@ -591,7 +579,7 @@ Reply Session::do_answer(const json& body) {
         return Reply{200, {{"ok", true}}};
     }
     const InputRequest& in = *dialog_->input;
-    if (body.contains("answer") && body["answer"] == "cancel") {
+    if (body.contains("answer") && body["answer"] == host::kCancelWord) {
         recording_.answer("answer input cancel");
         dialog_->answer = json(nullptr);
         return Reply{200, {{"ok", true}}};
@@ -614,11 +602,9 @@ Reply Session::do_answer(const json& body) {
         return refused(400, "the body needs \"value\" (a number) or \"answer\": \"cancel\"");
     }
     if (!std::isfinite(value)) return refused(400, "the value is not a finite number");
-    if (!(value >= in.minimum && value <= in.maximum)) {
-        return refused(400, number_text(value) + " is outside the dialog's limits " +
-                                number_text(in.minimum) + " to " + number_text(in.maximum));
-    }
-    recording_.answer("answer input " + number_text(value));
+    std::string refusal = host::input_refusal(value, in.minimum, in.maximum);
+    if (!refusal.empty()) return refused(400, refusal);
+    recording_.answer("answer input " + host::input_value_text(value));
     dialog_->answer = json(value);
     return Reply{200, {{"ok", true}}};
 }
