@@ -123,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     hmi::sim::Simulator sim(panel(), library(), hmi::sim::Options{}, [](const hmi::sim::Event& e) {
         // The trace as a person reads it; a property function that writes past the
         // value the widget gives it is a fault of the library.
-        std::string shown = hmi::host::format_line(e);
+        std::string shown = hmi::sim::trace_line(e);
         if (e.type == hmi::sim::EventType::Error && e.find("width") != nullptr) __builtin_trap();
     });
     sim.start();

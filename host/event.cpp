@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "host/answers.hpp"
+
 namespace hmi::host {
 
 namespace {
@@ -209,33 +211,54 @@ void append_json_string(std::string& out, std::string_view text) {
 // ---- events ----
 
 namespace {
-// Each event type's name in the JSON lines, and what it is about; in the order of EventType.
+// Each host call kind's name in the JSON lines, and what it is about; in id order.
 struct TypeRow {
     const char* name;
     Topic topic;
 };
 constexpr TypeRow kTypes[] = {
-    {"write", Topic::Write},   {"read", Topic::Read},        {"poll", Topic::Poll},
-    {"window", Topic::Window}, {"msgbox", Topic::Dialog},    {"input", Topic::Dialog},
-    {"param", Topic::Param},   {"lookup", Topic::Param},     {"format", Topic::Format},
-    {"start", Topic::Panel},   {"scenario", Topic::Panel},   {"click", Topic::Panel},
-    {"timer", Topic::Panel},   {"open", Topic::Panel},       {"close", Topic::Panel},
-    {"set", Topic::Panel},     {"show", Topic::Panel},       {"hide", Topic::Panel},
-    {"touch", Topic::Panel},   {"clock", Topic::Panel},      {"answer", Topic::Panel},
-    {"restart", Topic::Panel}, {"wait", Topic::Panel},       {"prop", Topic::Panel},
-    {"print", Topic::Panel},   {"prop_value", Topic::Panel}, {"say", Topic::Panel},
-    {"expect", Topic::Panel},  {"error", Topic::Panel},      {"warning", Topic::Panel},
-    {"info", Topic::Panel},    {"summary", Topic::Panel},
+    {"write", Topic::Write},   {"read", Topic::Read},     {"poll", Topic::Poll},
+    {"window", Topic::Window}, {"msgbox", Topic::Dialog}, {"input", Topic::Dialog},
+    {"param", Topic::Param},   {"lookup", Topic::Param},  {"format", Topic::Format},
 };
-static_assert(sizeof kTypes / sizeof kTypes[0] == static_cast<size_t>(EventType::Summary) + 1);
+constexpr size_t kHostKinds = sizeof kTypes / sizeof kTypes[0];
+static_assert(kHostKinds == EventType::Format + 1u && kHostKinds <= EventType::kFirstOwnKind);
+
+// The outcomes' names in the events' "outcome" fields, in the order of the enums.
+constexpr const char* kInputOutcomes[] = {"stored", "refused", "cancelled", "failed"};
+constexpr const char* kParamOutcomes[] = {"",         "loaded", "missing", "damaged",
+                                          "unusable", "saved",  "kept",    "failed"};
 }  // namespace
 
 const char* type_name(EventType type) {
-    return kTypes[static_cast<size_t>(type)].name;
+    return type < kHostKinds ? kTypes[type].name : nullptr;
 }
 
 Topic topic_of(EventType type) {
-    return kTypes[static_cast<size_t>(type)].topic;
+    return type < kHostKinds ? kTypes[type].topic : Topic::Panel;
+}
+
+Field outcome_field(InputOutcome outcome) {
+    return {"outcome", Value::text(kInputOutcomes[static_cast<size_t>(outcome)])};
+}
+Field outcome_field(ParamOutcome outcome) {
+    return {"outcome", Value::text(kParamOutcomes[static_cast<size_t>(outcome)])};
+}
+
+InputOutcome Event::input_outcome() const {
+    const std::string& name = text("outcome");
+    for (size_t i = 0; i < std::size(kInputOutcomes); ++i) {
+        if (name == kInputOutcomes[i]) return static_cast<InputOutcome>(i);
+    }
+    return InputOutcome::Failed;
+}
+
+ParamOutcome Event::param_outcome() const {
+    const std::string& name = text("outcome");
+    for (size_t i = 1; i < std::size(kParamOutcomes); ++i) {
+        if (name == kParamOutcomes[i]) return static_cast<ParamOutcome>(i);
+    }
+    return ParamOutcome::None;
 }
 
 const Value* Event::find(std::string_view key) const {
@@ -284,21 +307,22 @@ std::string input_line(const Event& e) {
     std::string line = "input " + e.text("tag") + " " + quoted(e, "prompt") + " " +
                        e.find("minimum")->readable() + ".." + e.find("maximum")->readable() +
                        " option " + std::to_string(e.integer("option")) + " -> ";
-    const std::string& outcome = e.text("outcome");
-    if (outcome == "cancelled") return line + "cancelled";
+    InputOutcome outcome = e.input_outcome();
+    if (outcome == InputOutcome::Cancelled) return line + "cancelled";
     line += e.find("answer")->readable();
-    if (outcome == "stored") return line + " stored";
-    if (outcome == "refused") return line + " refused";
+    if (outcome == InputOutcome::Stored) return line + " stored";
+    if (outcome == InputOutcome::Refused) return line + " refused";
     return line + " (" + e.text("error") + ")";
 }
 
 std::string param_line(const Event& e) {
     const std::string& op = e.text("operation");
-    const std::string& outcome = e.text("outcome");
+    ParamOutcome outcome = e.param_outcome();
     const std::string& file = e.text("file");
     if (op == "load") {
-        if (outcome == "missing") return "no saved parameters yet in " + file;
-        if (outcome == "damaged" || outcome == "unusable") return e.text("error");
+        if (outcome == ParamOutcome::Missing) return "no saved parameters yet in " + file;
+        if (outcome == ParamOutcome::Damaged || outcome == ParamOutcome::Unusable)
+            return e.text("error");
         if (file.empty()) {
             return "loaded " + std::to_string(e.integer("count")) +
                    " saved parameters from the panel's memory";
@@ -306,64 +330,15 @@ std::string param_line(const Event& e) {
         return "loaded " + std::to_string(e.integer("count")) + " saved parameters from " + file;
     }
     std::string line = "param " + op;
-    if (outcome == "kept") return line + " (kept in memory)";
-    if (outcome == "saved") return line + " -> " + file;
-    if (outcome == "failed") return line + " FAILED: " + e.text("error");
+    if (outcome == ParamOutcome::Kept) return line + " (kept in memory)";
+    if (outcome == ParamOutcome::Saved) return line + " -> " + file;
+    if (outcome == ParamOutcome::Failed) return line + " FAILED: " + e.text("error");
     return line;
 }
 
-std::string handler_line(const Event& e) {
-    std::string line = std::string(type_name(e.type)) + " " + e.text("window");
-    if (e.text("widget") != "window") line += " " + e.text("widget");
-    if (!e.text("label").empty()) line += " (" + e.text("label") + ")";
-    return line;
-}
-
-// Message box styles and answers by name, with the panel's number beside.
-std::string named(const char* name, const char* what, int64_t number) {
-    std::string n = std::string(what) + std::to_string(number);
-    return name == nullptr ? n : std::string(name) + " (" + n + ")";
-}
 }  // namespace
 
-std::string msgbox_style_text(int64_t style) {
-    return named(style == 0                     ? "notice"
-                 : (style == 2 || style == 290) ? "question"
-                                                : nullptr,
-                 "style ", style);
-}
-const char* msgbox_answer_word(int64_t answer) {
-    return answer == kAnswerYes  ? "yes"
-           : answer == kAnswerNo ? "no"
-           : answer == kAnswerOk ? "OK"
-                                 : nullptr;
-}
-std::string msgbox_answer_text(int64_t answer) {
-    return named(msgbox_answer_word(answer), "", answer);
-}
-
-namespace {
-
-std::string located(const Event& e, const std::string& message) {
-    std::string where = e.text("file");
-    if (e.integer("line") > 0) {
-        where += ':';
-        where += std::to_string(e.integer("line"));
-    }
-    return where.empty() ? message : where + ": " + message;
-}
-
-std::string expect_line(const Event& e) {
-    if (!e.text("message").empty()) return located(e, e.text("message"));
-    if (e.flag("met")) {
-        const std::string& actual = e.text("actual");
-        return located(e, e.text("command") + (actual.empty() ? "" : " (" + actual + ")"));
-    }
-    return located(
-        e, e.text("command") + ": expected " + e.text("expected") + ", is " + e.text("actual"));
-}
-
-std::string host_call_line(const Event& e, Naming naming) {
+std::string describe(const Event& e, Naming naming) {
     switch (e.type) {
         case EventType::Write:
             return write_line(e, naming);
@@ -404,69 +379,12 @@ std::string host_call_line(const Event& e, Naming naming) {
             return "";
     }
 }
-}  // namespace
 
-std::string describe(const Event& e, Naming naming) {
-    switch (e.type) {
-        case EventType::Start:
-            return "panel starts, clock " + clock_text(e.integer("clock"));
-        case EventType::Scenario:
-            return "scenario " + e.text("file");
-        case EventType::Click:
-        case EventType::Timer:
-        case EventType::Open:
-        case EventType::Close:
-            return handler_line(e);
-        case EventType::Set:
-            return "set " + e.text("tag") + " = " + value_of(e) +
-                   (e.flag("touch") ? " (touch)" : "");
-        case EventType::Show:
-        case EventType::Hide:
-            return std::string(type_name(e.type)) + " " + e.text("window");
-        case EventType::Touch:
-            return "touch";
-        case EventType::Clock:
-            return "clock " + clock_text(e.integer("clock"));
-        case EventType::Answer: {
-            if (e.text("dialog") != "msgbox") {
-                std::string line = "answer ";
-                line += e.text("dialog");
-                line += ' ';
-                line += e.find("answers")->readable();
-                return line;
-            }
-            std::string line = "answer msgbox";
-            for (const Value& a : e.find("answers")->items()) {
-                line += ' ';
-                line += msgbox_answer_text(a.as_integer());
-            }
-            return line;
-        }
-        case EventType::Restart:
-            return "restart: the panel is switched off and on, clock " +
-                   clock_text(e.integer("clock"));
-        case EventType::Wait:
-            return located(e, "run until " + e.text("condition") + ": holds after " +
-                                  e.text("after") + " (" + e.text("actual") + ")");
-        case EventType::Prop:
-            return "prop " + e.text("window") + " " + e.text("widget") + " " + e.text("property") +
-                   " = " + value_of(e);
-        case EventType::Print:
-            return e.text("tag") + " = " + value_of(e);
-        case EventType::PropValue:
-            return e.text("widget") + " " + e.text("property") + " = " + value_of(e);
-        case EventType::Expect:
-            return expect_line(e);
-        case EventType::Error:
-        case EventType::Warning:
-            return located(e, e.text("message"));
-        case EventType::Say:
-        case EventType::Info:
-        case EventType::Summary:
-            return e.text("text");
-        default:
-            return host_call_line(e, naming);
-    }
+bool failed(const Event& e) {
+    if (e.type != EventType::Param) return false;
+    ParamOutcome outcome = e.param_outcome();
+    return outcome == ParamOutcome::Failed || outcome == ParamOutcome::Damaged ||
+           outcome == ParamOutcome::Unusable;
 }
 
 std::string format_time(uint64_t ms) {
@@ -480,32 +398,15 @@ std::string format_time(uint64_t ms) {
 }
 
 std::string format_line(const Event& e) {
-    if (e.type == EventType::Info || e.type == EventType::Summary) return describe(e);
-    std::string line = format_time(e.ms) + " " + std::string(2 * static_cast<size_t>(e.depth), ' ');
-    switch (e.type) {
-        case EventType::Say:
-            return line + "-- " + describe(e);
-        case EventType::Expect:
-            return line + (e.flag("met") ? "ok " : "FAIL ") + describe(e);
-        case EventType::Error:
-            return line + "ERROR " + describe(e);
-        case EventType::Warning:
-            return line + "warning: " + describe(e);
-        case EventType::Param: {
-            const std::string& outcome = e.text("outcome");
-            bool error = outcome == "failed" || outcome == "damaged" || outcome == "unusable";
-            return line + (error ? "ERROR " : "") + describe(e);
-        }
-        default:
-            return line + describe(e);
-    }
+    return format_time(e.ms) + " " + std::string(2 * static_cast<size_t>(e.depth), ' ') +
+           (failed(e) ? "ERROR " : "") + describe(e);
 }
 
-std::string to_json(const Event& e) {
+std::string json_object(const Event& e, const char* type, bool failed, const std::string& trace) {
     std::string out = "{\"time_ms\":" + std::to_string(e.ms) + ",\"time\":\"" + format_time(e.ms) +
-                      "\",\"depth\":" + std::to_string(e.depth) + ",\"type\":\"" +
-                      type_name(e.type) + "\",\"trace\":";
-    append_json_string(out, describe(e));
+                      "\",\"depth\":" + std::to_string(e.depth) + ",\"type\":\"" + type +
+                      "\",\"failed\":" + (failed ? "true" : "false") + ",\"trace\":";
+    append_json_string(out, trace);
     for (const Field& f : e.fields) {
         out += ',';
         append_json_string(out, f.key);
@@ -514,6 +415,10 @@ std::string to_json(const Event& e) {
     }
     out += '}';
     return out;
+}
+
+std::string to_json(const Event& e) {
+    return json_object(e, type_name(e.type), failed(e), describe(e));
 }
 
 EventStream::Id EventStream::subscribe(Sink sink) {

@@ -1,11 +1,12 @@
-// The event model: everything that happens on the panel, as typed events.
+// The event model: what happens on the panel, as typed events.
 //
 // The host records each service call as an event (a tag write, a window call, a
-// dialog, a parameter operation...); the simulator adds its own (a click, a timer
-// tick, a property change, an expectation...) on the same model and stamps each with
-// simulated time and depth. Every output is a renderer of this one stream: the
-// readable trace (`describe`), the JSON lines (`to_json`), the host's record of calls.
-// The fields and their types per event type are listed in README.md ("Events").
+// dialog, a parameter operation...) and defines those kinds here; the simulator
+// defines its own (a click, a timer tick, a property change, an expectation...) in
+// sim/engine/events.hpp, on the same model, and stamps each with simulated time and
+// depth. Every output is a renderer of this one stream: the readable trace, the JSON
+// lines, the host's record of calls. The fields and their types per event type are
+// listed in README.md ("Events").
 #pragma once
 
 #include <cstdint>
@@ -60,43 +61,41 @@ class Value {
     std::vector<Value> items_;
 };
 
-enum class EventType : uint8_t {
-    // ---- host service calls ----
-    Write,   // a handler wrote a tag
-    Read,    // an event function read a tag
-    Poll,    // a property function read a tag
-    Window,  // show, hide, center, show_modal, exit_modal
-    MsgBox,  // a message box and its answer
-    Input,   // an input dialog and what came of it
-    Param,   // parameter memory, the parameter file
-    Lookup,  // a parameter looked up by group and name
-    Format,  // number formatting, joins, clock conversion, project path
-    // ---- the simulated panel ----
-    Start,      // the panel starts
-    Scenario,   // a scenario file starts
-    Click,      // a widget's click handler runs
-    Timer,      // a timer's tick handler runs
-    Open,       // a window's open handler runs
-    Close,      // a window's close handler runs
-    Set,        // a scenario or person (or a touch) sets a tag
-    Show,       // a scenario or person shows a window
-    Hide,       // ... hides one
-    Touch,      // ... touches the panel
-    Clock,      // ... sets the panel's clock
-    Answer,     // ... queues answers for dialogs
-    Restart,    // ... switches the panel off and on
-    Wait,       // a run until its condition held
-    Prop,       // a widget property changed
-    Print,      // a tag's value, asked for
-    PropValue,  // a property's current value, asked for
-    Say,        // narration of a scenario
-    Expect,     // an expectation, met or failed
-    Error,      // a line or call that could not be carried out
-    Warning,
-    Info,     // listings and help, not tied to a moment
-    Summary,  // the outcome of a scenario, a tour or a check, with counts
-};
+// The kind of an event. The host defines the kinds of the service calls it records;
+// a layer that puts events of its own on the same stream (the simulator: clicks, timer
+// ticks, expectations...) defines its kinds beside these, numbered from kFirstOwnKind,
+// with their names, readable lines and which of them are failures.
+class EventType {
+  public:
+    constexpr explicit EventType(uint8_t id) : id_(id) {}
+    constexpr operator uint8_t() const { return id_; }  // kinds are switched over
+    static constexpr uint8_t kFirstOwnKind = 16;
+    bool is_host_call() const { return id_ < kFirstOwnKind; }
 
+    static const EventType Write;   // a handler wrote a tag
+    static const EventType Read;    // an event function read a tag
+    static const EventType Poll;    // a property function read a tag
+    static const EventType Window;  // show, hide, center, show_modal, exit_modal
+    static const EventType MsgBox;  // a message box and its answer
+    static const EventType Input;   // an input dialog and what came of it
+    static const EventType Param;   // parameter memory, the parameter file
+    static const EventType Lookup;  // a parameter looked up by group and name
+    static const EventType Format;  // number formatting, joins, clock conversion, project path
+
+  private:
+    uint8_t id_;
+};
+inline constexpr EventType EventType::Write{0};
+inline constexpr EventType EventType::Read{1};
+inline constexpr EventType EventType::Poll{2};
+inline constexpr EventType EventType::Window{3};
+inline constexpr EventType EventType::MsgBox{4};
+inline constexpr EventType EventType::Input{5};
+inline constexpr EventType EventType::Param{6};
+inline constexpr EventType EventType::Lookup{7};
+inline constexpr EventType EventType::Format{8};
+
+// The name of a host call's kind in the JSON lines; null for a kind of another layer.
 const char* type_name(EventType type);
 
 // What a host service call was about, for choosing what the host records.
@@ -108,7 +107,7 @@ enum class Topic : uint8_t {
     Dialog = 16,  // message boxes and input dialogs
     Param = 32,   // parameter memory and lookups by group and name
     Format = 64,  // number formatting, joins, clock conversion, project path
-    Panel = 128,  // events of the simulated panel, not host calls
+    Panel = 128,  // events of another layer, not host calls
 };
 constexpr unsigned kAllTopics = 127;
 constexpr unsigned kBehaviour =
@@ -117,13 +116,19 @@ constexpr unsigned kBehaviour =
 
 Topic topic_of(EventType type);
 
+// What came of an input dialog (its "outcome" field).
+enum class InputOutcome : uint8_t { Stored, Refused, Cancelled, Failed };
+// What came of a parameter operation (its "outcome" field): a load (loaded, missing,
+// damaged, unusable), a save (saved, kept in memory, failed); None when it has none.
+enum class ParamOutcome : uint8_t { None, Loaded, Missing, Damaged, Unusable, Saved, Kept, Failed };
+
 struct Field {
     const char* key;  // a literal: the JSON member name
     Value value;
 };
 
 struct Event {
-    EventType type = EventType::Info;
+    EventType type = EventType::Write;
     uint64_t ms = 0;  // simulated time since the panel started (the simulator's)
     int depth = 0;    // 0: an event or an action, 1: what it caused
     std::vector<Field> fields;
@@ -136,7 +141,14 @@ struct Event {
     const std::string& text(std::string_view key) const;
     int64_t integer(std::string_view key) const;
     bool flag(std::string_view key) const;
+
+    InputOutcome input_outcome() const;
+    ParamOutcome param_outcome() const;
 };
+
+// An outcome as its event's field carries it.
+Field outcome_field(InputOutcome outcome);
+Field outcome_field(ParamOutcome outcome);
 
 // How a readable line names what it shows.
 enum class Naming : uint8_t {
@@ -144,20 +156,11 @@ enum class Naming : uint8_t {
     WithTag,    // a name written without its group followed by the tag it means
 };
 
-// The answers of a message box as the panel numbers them.
-constexpr int kAnswerOk = 1;
-constexpr int kAnswerYes = 6;
-constexpr int kAnswerNo = 7;
-
-// A message box style and answer as a person reads them, with the panel's number:
-// "question (style 2)", "yes (6)".
-std::string msgbox_style_text(int64_t style);
-std::string msgbox_answer_text(int64_t answer);
-// "yes", "no" or "OK" for the answers a message box offers; null for any other.
-const char* msgbox_answer_word(int64_t answer);
-
-// One line of the readable trace, without the time and the indent.
+// One line of the readable trace of a host call, without the time and the indent.
 std::string describe(const Event& event, Naming naming = Naming::WithTag);
+// Whether a host call failed: a parameter operation that failed or found its file
+// damaged or unusable.
+bool failed(const Event& event);
 // A real number as every output writes it: up to ten significant digits ("13.9", "1e+20").
 std::string real_text(double d);
 // "hh:mm:ss.mmm" of simulated time.
@@ -167,9 +170,14 @@ std::string format_time(uint64_t ms);
 struct tm clock_fields(int64_t seconds);
 // The panel's clock as "YYYY-MM-DD HH:MM:SS".
 std::string clock_text(int64_t seconds);
-// The whole line: time, indent by depth, text; info lines are the text alone.
+// A line of the readable trace: time, indent by depth, then the mark of a failure
+// ("ERROR ") and the text.
 std::string format_line(const Event& event);
-// One JSON object: time_ms, time, depth, type, trace (the readable line) and every field.
+// One JSON object of an event of any layer: time_ms, time, depth, type, failed, trace
+// (the readable line) and every field.
+std::string json_object(const Event& event, const char* type, bool failed,
+                        const std::string& trace);
+// A host call's JSON object.
 std::string to_json(const Event& event);
 // Appends a JSON string: escapes quotes, backslashes and control characters, replaces
 // bytes that are not UTF-8 with U+FFFD.

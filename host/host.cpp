@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <stdexcept>
@@ -12,7 +13,9 @@
 namespace hmi::host {
 
 namespace {
-Host* g_host = nullptr;
+// The innermost guard of each thread: a library call on a thread that made none finds
+// no host (and the service says so), never another thread's.
+thread_local HostGuard* g_guard = nullptr;
 
 // Lookup cache slots outlive any one Host (the library keeps them while loaded), so a
 // slot holds a process-wide number for the name, not a pointer into a store.
@@ -37,18 +40,28 @@ Value name_of(const char* name) {
 }
 }  // namespace
 
-void install(Host* host) {
-    g_host = host;
+HostGuard::HostGuard(Host& host)
+    : host_(&host), previous_(g_guard), owner_(std::this_thread::get_id()) {
+    g_guard = this;
 }
+
+HostGuard::~HostGuard() {
+    // Checked in every build: a guard ended elsewhere would leave its thread's library
+    // calls with a host that is gone.
+    if (owner_ != std::this_thread::get_id() || g_guard != this) {
+        std::fputs("a host guard ended on another thread than its own, or out of order\n", stderr);
+        std::abort();
+    }
+    g_guard = previous_;
+}
+
 Host* installed() {
-    return g_host;
+    return g_guard == nullptr ? nullptr : g_guard->host_;
 }
 
 Host::Host(const Catalogue& catalogue) : tags_(catalogue) {}
 
-Host::~Host() {
-    if (g_host == this) g_host = nullptr;
-}
+Host::~Host() = default;
 
 void Host::record(EventType type, std::vector<Field> fields) {
     if (records(topic_of(type))) events_.emplace_back(type, std::move(fields));
@@ -169,20 +182,6 @@ int Host::window(WindowCall call, const char* name) {
     return 0;
 }
 
-std::vector<int> Host::msgbox_answers(int style) {
-    if (style == 0) return {kAnswerOk};
-    return {kAnswerYes, kAnswerNo};
-}
-
-std::string Host::msgbox_answer_names(int style) {
-    std::string names;
-    for (int answer : msgbox_answers(style)) {
-        names += (names.empty() ? "" : " or ") + std::to_string(answer) + " (" +
-                 msgbox_answer_word(answer) + ")";
-    }
-    return names;  // "6 (yes) or 7 (no)"
-}
-
 int Host::message_box(const char* title, const char* text, int style) {
     std::string t = gbk_to_utf8(title ? title : ""), m = gbk_to_utf8(text ? text : "");
     int answer = 0;
@@ -191,14 +190,12 @@ int Host::message_box(const char* title, const char* text, int style) {
     } else if (!msgbox_answers_.empty()) {
         answer = msgbox_answers_.front();
         msgbox_answers_.pop_front();
-        std::vector<int> possible = msgbox_answers(style);
-        if (on_refused_answer &&
-            std::find(possible.begin(), possible.end(), answer) == possible.end()) {
+        if (on_refused_answer && !msgbox_gives(style, answer)) {
             on_refused_answer("the answer " + std::to_string(answer) + " does not fit \"" + m +
                               "\" (style " + std::to_string(style) + "), which answers " +
                               msgbox_answer_names(style) +
                               ": it was refused and the box answered 0");
-            answer = 0;
+            answer = kAnswerClosed;
         }
     } else if (ask_msgbox) {
         answer = ask_msgbox(t, m, style);
@@ -223,23 +220,24 @@ int Host::input(const char* name, const char* prompt, double minimum, double max
                               {"minimum", Value::real(minimum)},
                               {"maximum", Value::real(maximum)},
                               {"option", Value::integer(option)}};
-    auto done = [&](const char* outcome, std::string error = {}) {
-        fields.push_back({"outcome", Value::text(outcome)});
+    auto done = [&](InputOutcome outcome, std::string error = {}) {
+        fields.push_back(outcome_field(outcome));
         if (answer) fields.push_back({"answer", Value::real(*answer)});
         if (!error.empty()) fields.push_back({"error", Value::text(std::move(error))});
         record(EventType::Input, std::move(fields));
-        return std::strcmp(outcome, "stored") == 0 ? 1 : 0;
+        return outcome == InputOutcome::Stored ? 1 : 0;
     };
-    if (!answer) return done("cancelled");
-    if (!(*answer >= minimum && *answer <= maximum)) return done("refused");  // as the panel does
+    if (!answer) return done(InputOutcome::Cancelled);
+    // Outside its limits the panel's dialog refuses a value, as here.
+    if (!input_refusal(*answer, minimum, maximum).empty()) return done(InputOutcome::Refused);
     Tag* tag = resolve(name, "input");
-    if (tag == nullptr) return done("failed", "no such tag");
+    if (tag == nullptr) return done(InputOutcome::Failed, "no such tag");
     unsigned char value[kTextTagSize];
     std::string error = store_number(tag->def->kind, *answer, value);
-    if (!error.empty()) return done("failed", error);
+    if (!error.empty()) return done(InputOutcome::Failed, error);
     std::memcpy(tag->value, value, width(tag->def->kind));
     mark_written(*tag);
-    return done("stored");
+    return done(InputOutcome::Stored);
 }
 
 int Host::params_to_memory() {

@@ -2,7 +2,7 @@
 // call as typed events (host/event.hpp), for the tests and the panel simulator.
 //
 // The library's imports are plain C functions without a context, so the services
-// act on the one Host that is installed at the time.
+// act on the Host of the innermost HostGuard, on the thread that made that guard.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +11,10 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "host/answers.hpp"
 #include "host/event.hpp"
 #include "host/tags.hpp"
 
@@ -47,12 +49,7 @@ class Host {
     const std::map<std::string, uint64_t>& unknown_names() const { return unknown_; }
     uint64_t unknown_uses() const { return unknown_uses_; }
 
-    // ---- answers for the dialogs: the one queue ----
-    // What a message box of this style can answer: a notice (0) only its OK (1), a
-    // question yes (6) or no (7).
-    static std::vector<int> msgbox_answers(int style);
-    // Those answers as words: "6 (yes) or 7 (no)".
-    static std::string msgbox_answer_names(int style);
+    // ---- answers for the dialogs: the one queue (what each dialog takes: answers.hpp) ----
     void answer_msgbox(int answer) { msgbox_answers_.push_back(answer); }
     void answer_input(std::optional<double> value) { input_answers_.push_back(value); }
     size_t pending_answers() const { return msgbox_answers_.size() + input_answers_.size(); }
@@ -146,8 +143,27 @@ class Host {
 // True while a host service runs: what is allocated then is the host's, not the library's.
 bool in_service();
 
-// The host that the services act on; nullptr uninstalls.
-void install(Host* host);
+// Installs a host for the library's calls while it lives, and gives back the one
+// installed before when it ends (guards nest: a probe panel made while another runs
+// leaves that one installed). The thread that makes the guard owns it: the library's
+// calls reach the host from that thread only, and the guard must end there (checked:
+// anything else aborts).
+class HostGuard {
+  public:
+    explicit HostGuard(Host& host);
+    ~HostGuard();
+    HostGuard(const HostGuard&) = delete;
+    HostGuard& operator=(const HostGuard&) = delete;
+
+  private:
+    friend Host* installed();
+    Host* host_;
+    HostGuard* previous_;
+    std::thread::id owner_;
+};
+
+// The host that the services act on: the one of this thread's innermost guard, or
+// nullptr when none lives.
 Host* installed();
 
 }  // namespace hmi::host

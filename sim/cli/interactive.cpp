@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -23,6 +22,8 @@ std::vector<std::string> g_candidates;
 
 bool g_tty = false;
 int g_long_lines = 0;  // lines from a pipe refused for their length: bad lines
+bool g_quit = false;                      // quit typed at a dialog: the prompt ends after it
+std::vector<std::string> g_answer_words;  // while a dialog asks: what Tab completes
 
 // One line from the person; nullopt at the end of input. Ctrl-C while a line is typed
 // drops it and asks again; so does a line too long to be one, which is reported.
@@ -72,6 +73,10 @@ char* next_candidate(const char* text, int state) {
 
 char** complete(const char* text, int start, int /*end*/) {
     rl_attempted_completion_over = 1;  // no file names
+    if (!g_answer_words.empty()) {
+        g_candidates = g_answer_words;
+        return rl_completion_matches(text, next_candidate);
+    }
     std::vector<std::string> words;
     std::string error;
     std::string_view before(rl_line_buffer, static_cast<size_t>(start));
@@ -89,51 +94,90 @@ std::string prompt(const Simulator& sim) {
 
 namespace {
 
-// A message box with no queued answer asks the person.
+// What closing a dialog at the prompt did, for the person to read.
+void say(const std::string& text) {
+    std::cerr << text << "\n";
+}
+
+// A dialog's answer typed at the prompt: Read::Cancelled for Ctrl-C, and for quit or
+// exit, which close the dialog as Ctrl-C does and then end the prompt.
+Read read_answer(const std::string& question, const std::vector<std::string>& offered,
+                 std::string* line) {
+    g_answer_words = offered;
+    Read read = read_line(question, g_tty, line);
+    g_answer_words.clear();
+    if (read == Read::Line && (*line == "quit" || *line == "exit")) {
+        g_quit = true;
+        return Read::Cancelled;
+    }
+    return read;
+}
+
+std::string closed_by() {
+    return g_quit ? "quit" : "Ctrl-C";
+}
+
+// A message box with no queued answer asks the person, offering only the answers its
+// style gives, until one of them comes; Ctrl-C closes it as the panel's close does (0).
 std::optional<int> ask_question(const std::string& title, const std::string& text, int style) {
+    std::vector<std::string> offered = host::msgbox_answer_words(style);
+    std::string words;
+    for (const std::string& w : offered) words += (words.empty() ? "" : " or ") + w;
     std::string question = "message box \"" + title + "\": " + text + " (" +
-                           host::msgbox_style_text(style) +
-                           ") - answer yes (6), no (7), ok (1) or a number: ";
+                           host::msgbox_style_text(style) + ") - " + words +
+                           " (Ctrl-C closes it): ";
     for (;;) {
-        std::optional<std::string> line = ask(question);
-        if (!line) return std::nullopt;
-        std::optional<int> n;
-        if (*line == "yes" || *line == "y") n = host::kAnswerYes;
-        if (*line == "ok" || *line == "OK") n = host::kAnswerOk;
-        if (*line == "no" || *line == "n" || line->empty()) n = host::kAnswerNo;
-        int number = 0;
-        auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), number);
-        if (!n && ec == std::errc() && end == line->data() + line->size()) n = number;
-        if (!n) continue;
-        std::vector<int> possible = host::Host::msgbox_answers(style);
-        if (std::find(possible.begin(), possible.end(), *n) == possible.end()) {
-            std::cerr << "this box answers " << host::Host::msgbox_answer_names(style) << "\n";
+        std::string line;
+        switch (read_answer(question, offered, &line)) {
+            case Read::End:
+                return std::nullopt;
+            case Read::Cancelled:
+                say("closed by " + closed_by() + ": the message box answers 0");
+                if (recorder() != nullptr) recorder()->answered_msgbox(host::kAnswerClosed);
+                return host::kAnswerClosed;
+            case Read::Line:
+                break;
+        }
+        std::string error;
+        std::optional<int> answer = host::parse_msgbox_answer(line, &error, style);
+        if (!answer) {
+            if (!line.empty()) say(error);
             continue;
         }
-        if (recorder() != nullptr) recorder()->answered_msgbox(*n);
-        return n;
+        if (recorder() != nullptr) recorder()->answered_msgbox(*answer);
+        return answer;
     }
 }
 
-// An input dialog with no queued answer asks the person.
+// An input dialog with no queued answer asks the person until a value within its limits
+// comes; nothing, cancel or Ctrl-C cancels it, as the panel's cancel does.
 std::optional<double> ask_value(const std::string& tag, const std::string& prompt_text,
                                 double minimum, double maximum) {
-    char range[64];
-    std::snprintf(range, sizeof range, "%g..%g", minimum, maximum);
-    std::string question = "input " + tag + " \"" + prompt_text + "\" " + range +
-                           " - a number, or nothing to cancel: ";
+    std::string question = "input " + tag + " \"" + prompt_text + "\" " +
+                           host::input_value_text(minimum) + ".." +
+                           host::input_value_text(maximum) + " - a number, or nothing to cancel: ";
     for (;;) {
-        std::optional<std::string> line = ask(question);
-        if (!line || line->empty()) {
-            if (line && recorder() != nullptr) recorder()->answered_input(std::nullopt);
-            return std::nullopt;
+        std::string line;
+        switch (read_answer(question, {host::kCancelWord}, &line)) {
+            case Read::End:
+                return std::nullopt;
+            case Read::Cancelled:
+                say("closed by " + closed_by() + ": the input dialog is cancelled");
+                line = host::kCancelWord;
+                break;
+            case Read::Line:
+                if (line.empty()) line = host::kCancelWord;
+                break;
         }
-        double v = 0;
-        auto [end, ec] = std::from_chars(line->data(), line->data() + line->size(), v);
-        if (ec == std::errc() && end == line->data() + line->size()) {
-            if (recorder() != nullptr) recorder()->answered_input(v);
-            return v;
+        std::string error;
+        std::optional<std::optional<double>> answer = host::parse_input_answer(line, &error);
+        if (answer && *answer) error = host::input_refusal(**answer, minimum, maximum);
+        if (!answer || !error.empty()) {
+            say(error + ": give another");
+            continue;
         }
+        if (recorder() != nullptr) recorder()->answered_input(*answer);
+        return *answer;
     }
 }
 
@@ -160,9 +204,11 @@ LineOutcome run_line(Simulator& sim, const std::string& line) {
 int interactive(Simulator& sim, Output& output, const std::string& history_file) {
     g_sim = &sim;
     g_tty = isatty(STDIN_FILENO) != 0;
-    // Ctrl-C cancels a line or stops a run; it never ends the program here.
+    g_quit = false;
+    // Ctrl-C cancels a line or stops a run; it never ends the program here. Quit typed
+    // at a dialog stops the run that asked.
     Interrupts interrupts;
-    sim.interrupt = [] { return Interrupts::take(); };
+    sim.interrupt = [] { return g_quit || Interrupts::take(); };
     if (g_tty) {
         rl_readline_name = "hmisim";
         rl_attempted_completion_function = complete;
@@ -175,9 +221,11 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
         sim.ask_question = ask_question;
         sim.ask_value = ask_value;
     }
-    output.info(
-        "hmisim: the panel runs. Type help for the commands, quit to leave; Tab "
-        "completes commands and names.");
+    if (g_tty) {
+        output.info(
+            "hmisim: the panel runs. Type help for the commands, quit to leave; Tab "
+            "completes commands and names.");
+    }
     // What the exit status reports: lines that were not commands (2), and commands
     // that failed, dialogs left unanswered, saves that failed (1).
     int bad_lines = 0, failures = 0;
@@ -195,6 +243,7 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
         LineOutcome outcome = run_line(sim, *line);
         if (outcome == LineOutcome::BadLine) ++bad_lines;
         if (outcome == LineOutcome::Failed) ++failures;
+        if (g_quit) break;
     }
     if (sim.queued_answers() > 0) {
         ++failures;
@@ -203,7 +252,7 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
                                             " queued answer(s) were never asked for")}});
     }
     if (recorder() != nullptr) {
-        output.info("recording written to " + recorder()->path());
+        output.note("recording written to " + recorder()->path());
         sim.session().recorder.reset();
     }
     if (g_tty && !history_file.empty()) write_history(history_file.c_str());

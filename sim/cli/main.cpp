@@ -110,7 +110,8 @@ void add_options(CLI::App& app, Settings& s) {
     app.add_option("--tour-dir", s.tour_dir, "the tour's folder (its tour.txt or its *.sim files)")
         ->capture_default_str();
     app.add_flag("--check", s.check, "only check the scenarios' lines, run nothing");
-    app.add_flag("-q,--quiet", s.out.quiet, "report only failures, errors and printed tags");
+    app.add_flag("-q,--quiet", s.out.quiet,
+                 "report only failures, errors and what is asked for (print, listings, help)");
     app.add_flag("--json", s.out.json, "one JSON object a line instead of the readable trace");
     app.add_option("--watch", s.watch,
                    "report events and properties of these windows only (comma-separated)");
@@ -167,7 +168,7 @@ struct Around {
         if (prompt && interactive(sim, *output, history) != 0) ++failures;
         std::vector<std::string> errors;
         for (const std::string& line : sim.session().finish_plots(sim.now(), &errors)) {
-            output->info(line);
+            output->note(line);
         }
         for (const std::string& e : errors) output->error(e);
         failures += static_cast<int>(errors.size());
@@ -246,6 +247,7 @@ void warn_about_library(const Panel& panel, const Library& library, Output& outp
 
 struct Tally {
     int passed = 0, bad = 0;
+    uint64_t panel_ms = 0;  // of every scenario run
 };
 
 // Checks one scenario's lines on a fresh panel, running nothing.
@@ -277,16 +279,19 @@ void run_one(const std::string& path, const Panel& panel,
         summary += std::to_string(r.bad_lines) + " bad line(s), not run";
         ++tally.bad;
     } else {
-        summary += std::to_string(r.expectations) + " expectation(s), " +
-                   (r.failures == 0 ? "all met" : std::to_string(r.failures) + " failure(s)") +
-                   ", " + format_time(run.simulated_ms) + " of panel time";
+        summary += outcome_text(r) + ", " + format_time(run.simulated_ms) + " of panel time";
         if (r.failures == 0) ++tally.passed;
     }
-    output.summary(summary, {{"file", Value::text(path)},
-                             {"bad_lines", Value::integer(r.bad_lines)},
-                             {"expectations", Value::integer(r.expectations)},
-                             {"failures", Value::integer(r.failures)},
-                             {"panel_ms", Value::integer(static_cast<int64_t>(run.simulated_ms))}});
+    output.summary(summary,
+                   {{"file", Value::text(path)},
+                    {"bad_lines", Value::integer(r.bad_lines)},
+                    {"expectations", Value::integer(r.expectations)},
+                    {"met", Value::integer(r.met)},
+                    {"failures", Value::integer(r.failures)},
+                    {"other_failures", Value::integer(r.other_failures())},
+                    {"panel_ms", Value::integer(static_cast<int64_t>(run.simulated_ms))}},
+                   run.simulated_ms);
+    tally.panel_ms += run.simulated_ms;
 }
 
 int run_scenarios(const Settings& s, const Panel& panel,
@@ -314,7 +319,8 @@ int run_scenarios(const Settings& s, const Panel& panel,
                            std::to_string(total - tally.passed) + " failed",
                        {{"run", Value::integer(total)},
                         {"passed", Value::integer(tally.passed)},
-                        {"failed", Value::integer(total - tally.passed)}});
+                        {"failed", Value::integer(total - tally.passed)}},
+                       tally.panel_ms);
     }
     if (tally.bad > 0) return 2;
     return tally.passed == total && around.failures == 0 ? 0 : 1;

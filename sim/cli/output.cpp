@@ -16,7 +16,7 @@ bool Output::wanted(const Event& event) const {
 void Output::operator()(const Event& event) {
     filter_.pass(event, [this](const Event& e) {
         if (!wanted(e)) return;
-        std::string line = options_.json ? host::to_json(e) : host::format_line(e);
+        std::string line = options_.json ? sim::json_line(e) : sim::trace_line(e);
         // Failures go to standard error in the readable trace; JSON stays one stream.
         FILE* to = !options_.json && is_failure(e) && out_ == stdout ? stderr : out_;
         std::fflush(out_);
@@ -25,13 +25,19 @@ void Output::operator()(const Event& event) {
     });
 }
 
-void Output::summary(std::string text, std::vector<Field> counts) {
+void Output::summary(std::string text, std::vector<Field> counts, uint64_t panel_ms) {
     counts.insert(counts.begin(), Field{"text", Value::text(std::move(text))});
-    (*this)(Event(EventType::Summary, std::move(counts)));
+    Event e(EventType::Summary, std::move(counts));
+    e.ms = panel_ms;
+    (*this)(e);
 }
 
 void Output::info(std::string text) {
     (*this)(Event(EventType::Info, {{"text", Value::text(std::move(text))}}));
+}
+
+void Output::note(std::string text) {
+    (*this)(Event(EventType::Note, {{"text", Value::text(std::move(text))}}));
 }
 
 void Output::warning(std::string message) {

@@ -12,7 +12,7 @@
 namespace hmi::sim {
 
 struct OutputOptions {
-    bool quiet = false;           // failures, errors and prints only
+    bool quiet = false;           // failures, errors and what was asked for only
     bool json = false;            // one JSON object a line
     std::set<std::string> watch;  // empty: every window; else events and properties of these
 };
@@ -23,9 +23,11 @@ class Output {
     Output(OutputOptions options, FILE* out)
         : options_(std::move(options)), filter_(options_.watch), out_(out) {}
     void operator()(const Event& event);
-    // Events of the front end itself, not of a panel.
-    void summary(std::string text, std::vector<Field> counts);
-    void info(std::string text);
+    // Events of the front end itself, not of a panel. A summary is stamped with the panel
+    // time it reports.
+    void summary(std::string text, std::vector<Field> counts, uint64_t panel_ms = 0);
+    void info(std::string text);  // what was asked for
+    void note(std::string text);  // that something was done: not under quiet
     void warning(std::string message);
     void error(std::string message);
 

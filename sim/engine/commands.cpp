@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "host/answers.hpp"
 #include "host/gbk.hpp"
 #include "host/loader.hpp"
 #include "sim/engine/loads.hpp"
@@ -205,8 +206,17 @@ struct Runner {
         sim.report(EventType::Expect, std::move(fields));
         return met;
     }
-    void info(std::string line) const {
-        sim.report(EventType::Info, {{"text", Value::text(std::move(line))}});
+    void info(std::string text) const {
+        sim.report(EventType::Info, {{"text", Value::text(std::move(text))}});
+    }
+    // That a setting was taken: not an answer, so the quiet output leaves it out.
+    void note(std::string text) const {
+        sim.report(EventType::Note, {{"text", Value::text(std::move(text))}});
+    }
+    void warning(std::string text) const {
+        std::vector<Field> fields = located();
+        fields.push_back({"message", Value::text(std::move(text))});
+        sim.report(EventType::Warning, std::move(fields));
     }
     const Panel& panel() const { return sim.panel(); }
 };
@@ -267,8 +277,8 @@ void complete_click(Simulator& sim, const Words& w, Words* out) {
 }
 void complete_answer(Simulator&, const Words& w, Words* out) {
     if (w.size() == 1) *out = {"msgbox", "input"};
-    if (w.size() >= 2 && w[1] == "msgbox") *out = {"yes", "no"};
-    if (w.size() >= 2 && w[1] == "input") *out = {"cancel"};
+    if (w.size() >= 2 && w[1] == "msgbox") *out = host::msgbox_words();
+    if (w.size() >= 2 && w[1] == "input") *out = {host::kCancelWord};
 }
 void complete_condition(Simulator& sim, const Words& w, size_t first, Words* out);
 void complete_expect(Simulator& sim, const Words& w, Words* out) {
@@ -409,28 +419,17 @@ Made parse_answer(Parser& p) {
     if (p.args[1] == "msgbox") {
         AnswerMsgbox box;
         for (size_t i = 2; i < p.args.size(); ++i) {
-            std::optional<int> n = msgbox_answer(p.args[i]);
-            if (!n) {
-                return p.fail(host::quoted_excerpt(p.args[i]) +
-                              " is not an answer: yes (6), no (7), ok (1) or a number");
-            }
+            std::optional<int> n = host::parse_msgbox_answer(p.args[i], p.error);
+            if (!n) return std::nullopt;
             box.answers.push_back(*n);
         }
         return box;
     }
     AnswerInput input;
     for (size_t i = 2; i < p.args.size(); ++i) {
-        const std::string& a = p.args[i];
-        if (a == "cancel") {
-            input.values.push_back(std::nullopt);
-            continue;
-        }
-        double v = 0;
-        auto [end, ec] = std::from_chars(a.data(), a.data() + a.size(), v);
-        if (ec != std::errc() || end != a.data() + a.size() || !std::isfinite(v)) {
-            return p.fail(host::quoted_excerpt(a) + " is not a number (or cancel)");
-        }
-        input.values.push_back(v);
+        std::optional<std::optional<double>> v = host::parse_input_answer(p.args[i], p.error);
+        if (!v) return std::nullopt;
+        input.values.push_back(*v);
     }
     return input;
 }
@@ -861,7 +860,7 @@ bool run(const Runner& r, const ListTags& a) {
 
 bool run(const Runner& r, const AddBreak& a) {
     r.sim.session().breaks.push_back({a.condition, false});
-    r.info("a run stops when " + a.condition.text + " comes to hold (break clear drops it)");
+    r.note("a run stops when " + a.condition.text + " comes to hold (break clear drops it)");
     return true;
 }
 bool list_breaks(const Runner& r) {
@@ -887,7 +886,7 @@ bool watching(const Runner& r, const std::vector<std::string>& patterns, bool ad
     }
     std::string list;
     for (const std::string& w : watched) list += (list.empty() ? "" : " ") + w;
-    r.info(watched.empty() ? "watching every tag" : "watching only the writes of " + list);
+    r.note(watched.empty() ? "watching every tag" : "watching only the writes of " + list);
     return true;
 }
 bool run(const Runner& r, const Watch& a) {
@@ -899,7 +898,7 @@ bool run(const Runner& r, const Unwatch& a) {
 
 bool run(const Runner& r, const SetTrace& a) {
     r.sim.session().view.level = a.level;
-    r.info(std::string("trace ") + level_name(a.level));
+    r.note(std::string("trace ") + level_name(a.level));
     return true;
 }
 
@@ -913,13 +912,13 @@ bool run(const Runner& r, const Record& a) {
     std::string error;
     recorder = ScenarioRecorder::open(a.path, a.replace, &error);
     if (!recorder) return r.refuse(error);
-    r.info("recording what is typed to " + a.path + " (record stop ends it)");
+    r.note("recording what is typed to " + a.path + " (record stop ends it)");
     return true;
 }
 bool run(const Runner& r, const RecordStop&) {
     std::optional<ScenarioRecorder>& recorder = r.sim.session().recorder;
     if (!recorder) return r.refuse("nothing is being recorded");
-    r.info("recording written to " + recorder->path());
+    r.note("recording written to " + recorder->path());
     recorder.reset();
     return true;
 }
@@ -948,7 +947,7 @@ bool run(const Runner& r, const Plot& a) {
     std::optional<PlotSampler> sampler = PlotSampler::make(r.sim, a.spec.tags, &error);
     if (!sampler) return r.refuse(error);
     r.sim.session().plots.push_back({a.spec, std::move(*sampler), a.path});
-    r.info("plotting to " + a.path + " (plot stop writes it)");
+    r.note("plotting to " + a.path + " (plot stop writes it)");
     return true;
 }
 bool run(const Runner& r, const PlotStop&) {
@@ -958,7 +957,7 @@ bool run(const Runner& r, const PlotStop&) {
         return true;
     }
     std::vector<std::string> errors;
-    for (const std::string& line : session.finish_plots(r.sim.now(), &errors)) r.info(line);
+    for (const std::string& line : session.finish_plots(r.sim.now(), &errors)) r.note(line);
     for (const std::string& e : errors) r.refuse(e);
     return errors.empty();
 }

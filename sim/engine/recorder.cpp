@@ -9,6 +9,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "host/answers.hpp"
+#include "host/event.hpp"
 #include "sim/engine/scenario.hpp"
 #include "sim/engine/session.hpp"
 

@@ -157,8 +157,12 @@ ScenarioResult run_scenario(std::string_view text, const std::string& origin, Si
     size_t unanswered = sim.unanswered();
     size_t failed_saves = sim.failed_saves();
     for (const ScenarioLine& line : lines) {
-        if (row_of(line.action).expectation) ++result.expectations;
-        if (!execute(line.action, sim, Where{origin, line.number, line.text})) ++result.failures;
+        bool done = execute(line.action, sim, Where{origin, line.number, line.text});
+        if (row_of(line.action).expectation) {
+            ++result.expectations;
+            if (done) ++result.met;
+        }
+        if (!done) ++result.failures;
     }
     result.failures += static_cast<int>(sim.unanswered() - unanswered);
     result.failures += static_cast<int>(sim.failed_saves() - failed_saves);
@@ -172,6 +176,23 @@ ScenarioResult run_scenario(std::string_view text, const std::string& origin, Si
         sim.clear_answers();
     }
     return result;
+}
+
+namespace {
+std::string counted(int n, const char* what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+}  // namespace
+
+std::string outcome_text(const ScenarioResult& r) {
+    int failed = r.expectations - r.met;
+    std::string text = r.expectations == 0 ? "no expectations"
+                       : failed == 0
+                           ? counted(r.expectations, "expectation") + ", all met"
+                           : counted(r.expectations, "expectation") + ": " + std::to_string(r.met) +
+                                 " met, " + std::to_string(failed) + " failed";
+    if (r.other_failures() > 0) text += "; " + counted(r.other_failures(), "other failure");
+    return text;
 }
 
 }  // namespace hmi::sim

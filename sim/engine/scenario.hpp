@@ -94,8 +94,15 @@ struct ScenarioResult {
     int failures = 0;      // expectations not met, commands refused, dialogs unanswered,
                            // saves of the parameter file that failed
     int expectations = 0;  // checked
+    int met = 0;           // of those, the ones that held
     bool ok() const { return bad_lines == 0 && failures == 0; }
+    // The failures that are not expectations: refusals, dialogs, saves, the clock's end.
+    int other_failures() const { return failures - (expectations - met); }
 };
+
+// How a run went, for its summary: "5 expectations: 1 met, 4 failed; 1 other failure",
+// "3 expectations, all met", "no expectations".
+std::string outcome_text(const ScenarioResult& result);
 
 // Checks every line, reporting each bad one with origin:line; the good ones with their
 // line numbers.

@@ -15,6 +15,7 @@ bool always_shown(const Event& event) {
         case EventType::Print:
         case EventType::PropValue:
         case EventType::Info:
+        case EventType::Note:
         case EventType::Say:
         case EventType::Summary:
         case EventType::Wait:

@@ -86,12 +86,9 @@ Simulator::Simulator(const Panel& panel, std::shared_ptr<const Library> library,
         note_unanswered("the input of " + tag + " had no value queued; it was cancelled");
         return std::nullopt;
     };
-    host::install(&host_);
 }
 
-Simulator::~Simulator() {
-    if (host::installed() == &host_) host::install(nullptr);
-}
+Simulator::~Simulator() = default;
 
 int Simulator::modal_window() const {
     for (size_t i = 0; i < windows_.size(); ++i) {
@@ -152,7 +149,6 @@ void Simulator::note_unanswered(const std::string& what) {
 // ---- start ----
 
 void Simulator::start() {
-    host::install(&host_);
     std::srand(options_.seed);
     set_clock(0);
     emit(0, EventType::Start,
@@ -161,7 +157,6 @@ void Simulator::start() {
 }
 
 void Simulator::restart() {
-    host::install(&host_);
     emit(0, EventType::Restart, {{"clock", Value::integer(clock())}});
     queue_.clear();
     for (WindowState& w : windows_) {
@@ -194,7 +189,7 @@ void Simulator::restore_saved(const host::Host::Params& saved) {
     }
     emit(0, EventType::Param,
          {{"operation", text("load")},
-          {"outcome", text("loaded")},
+          host::outcome_field(host::ParamOutcome::Loaded),
           {"count", Value::integer(restored)}});
 }
 
@@ -221,20 +216,21 @@ void Simulator::load_params() {
     std::vector<ParamEntry> entries;
     std::string error;
     const std::string& path = options_.params_path;
-    auto loading = [&](const char* outcome) {
+    auto loading = [&](host::ParamOutcome outcome) {
         return std::vector<Field>{
-            {"operation", text("load")}, {"outcome", text(outcome)}, {"file", text(path)}};
+            {"operation", text("load")}, host::outcome_field(outcome), {"file", text(path)}};
     };
     LoadResult result = load_params_file(path, &entries, &error);
     switch (result) {
         case LoadResult::Missing:
-            emit(0, EventType::Param, loading("missing"));
+            emit(0, EventType::Param, loading(host::ParamOutcome::Missing));
             break;
         case LoadResult::Damaged:
         case LoadResult::Unusable: {
             // Not loaded; no save replaces it (each save fails and says why).
             std::vector<Field> fields =
-                loading(result == LoadResult::Damaged ? "damaged" : "unusable");
+                loading(result == LoadResult::Damaged ? host::ParamOutcome::Damaged
+                                                      : host::ParamOutcome::Unusable);
             fields.push_back({"error", text(refusal_message(path, result, error))});
             emit(0, EventType::Param, std::move(fields));
             break;
@@ -283,16 +279,16 @@ void Simulator::apply_saved(const std::string& path, const std::vector<ParamEntr
     }
     emit(0, EventType::Param,
          {{"operation", text("load")},
-          {"outcome", text("loaded")},
+          host::outcome_field(host::ParamOutcome::Loaded),
           {"file", text(path)},
           {"count", Value::integer(applied)}});
     host_.set_saved_params(std::move(saved));
 }
 
 std::vector<Field> Simulator::save_params(const host::Host::Params& params) {
-    if (options_.params_path.empty()) return {{"outcome", text("kept")}};
+    if (options_.params_path.empty()) return {host::outcome_field(host::ParamOutcome::Kept)};
     if (options_.params_read_only) {
-        return {{"outcome", text("kept")}, {"file", text(options_.params_path)}};
+        return {host::outcome_field(host::ParamOutcome::Kept), {"file", text(options_.params_path)}};
     }
     std::vector<ParamEntry> entries = foreign_params_;
     for (const auto& [name, bytes] : params) {
@@ -303,10 +299,13 @@ std::vector<Field> Simulator::save_params(const host::Host::Params& params) {
     std::sort(entries.begin(), entries.end(),
               [](const ParamEntry& a, const ParamEntry& b) { return a.name < b.name; });
     std::string error = save_params_file(options_.params_path, entries);
-    if (error.empty()) return {{"outcome", text("saved")}, {"file", text(options_.params_path)}};
+    if (error.empty())
+        return {host::outcome_field(host::ParamOutcome::Saved),
+                {"file", text(options_.params_path)}};
     ++failed_saves_;
-    return {
-        {"outcome", text("failed")}, {"file", text(options_.params_path)}, {"error", text(error)}};
+    return {host::outcome_field(host::ParamOutcome::Failed),
+            {"file", text(options_.params_path)},
+            {"error", text(error)}};
 }
 
 // ---- the clock ----
@@ -493,7 +492,6 @@ void Simulator::refresh() {
 // ---- acting on the panel ----
 
 void Simulator::set_tag(host::Tag& tag, const unsigned char* value) {
-    host::install(&host_);
     std::memcpy(tag.value, value, host::width(tag.def->kind));
     host_.mark_written(tag);
     emit(0, EventType::Set, tag_fields(tag));
@@ -502,7 +500,6 @@ void Simulator::set_tag(host::Tag& tag, const unsigned char* value) {
 }
 
 void Simulator::show(int window) {
-    host::install(&host_);
     const std::string& name = windows_[window].def->name;
     emit(0, EventType::Show, {{"window", text(name)}});
     host_.window(host::WindowCall::Show, name.c_str());
@@ -512,7 +509,6 @@ void Simulator::show(int window) {
 }
 
 void Simulator::hide(int window) {
-    host::install(&host_);
     const std::string& name = windows_[window].def->name;
     emit(0, EventType::Hide, {{"window", text(name)}});
     host_.window(host::WindowCall::Hide, name.c_str());
@@ -548,7 +544,6 @@ void Simulator::raise_touch(bool by_click) {
 }
 
 void Simulator::touch() {
-    host::install(&host_);
     emit(0, EventType::Touch, {});
     raise_touch(false);
     refresh();
@@ -556,13 +551,11 @@ void Simulator::touch() {
 }
 
 void Simulator::click(int window, const EventRow& row) {
-    host::install(&host_);
     queue_.push_back(Queued{window, &row, EventType::Click});
     drain();
 }
 
 void Simulator::fire(int window, const EventRow& row, unsigned times) {
-    host::install(&host_);
     for (unsigned i = 0; i < times; ++i) {
         queue_.push_back(Queued{window, &row, EventType::Timer});
         drain();
@@ -584,7 +577,6 @@ void Simulator::tick(TimerState& timer) {
 }
 
 void Simulator::set_clock_time(uint32_t seconds) {
-    host::install(&host_);
     start_time_ = seconds - static_cast<uint32_t>(now_ / 1000);
     set_clock(now_);
     emit(0, EventType::Clock, {{"clock", Value::integer(seconds)}});
@@ -633,7 +625,6 @@ bool Simulator::run(uint64_t ms) {
 }
 
 RunEnd Simulator::run_until(uint64_t ms, const std::function<bool()>& met) {
-    host::install(&host_);
     session_->arm_breaks(*this);
     // The last moment the panel's clock holds, in the simulator's milliseconds.
     uint64_t last = now_ + (uint64_t{UINT32_MAX} - clock()) * 1000 + (999 - now_ % 1000);

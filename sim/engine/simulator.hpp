@@ -202,6 +202,7 @@ class Simulator {
     std::unique_ptr<Session> session_;
     EventStream events_;
     host::Host host_;
+    host::HostGuard guard_{host_};  // the library's calls reach host_ while the panel lives
     std::vector<WindowState> windows_;
     std::vector<TimerState> timers_;
     std::deque<Queued> queue_;

@@ -3,25 +3,11 @@
 namespace hmi::sim {
 
 namespace {
-bool is_handler_call(EventType type) {
+bool is_handler_call(host::EventType type) {
     return type == EventType::Click || type == EventType::Timer || type == EventType::Open ||
            type == EventType::Close;
 }
 }  // namespace
-
-bool is_failure(const Event& event) {
-    switch (event.type) {
-        case EventType::Error:
-            return true;
-        case EventType::Expect:
-            return !event.flag("met");
-        case EventType::Param:
-            return event.text("outcome") == "failed" || event.text("outcome") == "damaged" ||
-                   event.text("outcome") == "unusable";
-        default:
-            return false;
-    }
-}
 
 void WindowFilter::pass(const Event& event, const std::function<void(const Event&)>& out) {
     bool kept = keep(event);

@@ -1,5 +1,5 @@
-// What the simulator tells: the events of host/event.hpp, stamped with simulated time
-// and depth, and what the outputs share to choose among them.
+// What the simulator tells: the events of the host and its own (events.hpp), stamped
+// with simulated time and depth, and what the outputs share to choose among them.
 #pragma once
 
 #include <functional>
@@ -8,19 +8,15 @@
 #include <string>
 
 #include "host/event.hpp"
+#include "sim/engine/events.hpp"
 
 namespace hmi::sim {
 
-using host::Event;
 using host::EventStream;
-using host::EventType;
 using host::Field;
 using host::format_time;
 using host::Sink;
 using host::Value;
-
-// An error, a failed expectation or a failed parameter operation.
-bool is_failure(const Event& event);
 
 // Keeps the events and property changes of some windows only: an event of another
 // window is dropped with all it caused, and so are other windows' property changes.

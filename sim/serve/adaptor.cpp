@@ -23,10 +23,11 @@ Adaptor::Adaptor(const Panel& panel, std::shared_ptr<const Library> library, Opt
 }
 
 void Adaptor::event(const Event& e) {
-    bool failure = e.type == EventType::Error || (e.type == EventType::Expect && !e.flag("met"));
-    if (capturing_ && e.depth == 0 && refusal_.empty() && failure) refusal_ = describe(e);
+    if (capturing_ && e.depth == 0 && refusal_.empty() && sim::is_failure(e)) {
+        refusal_ = sim::trace_text(e);
+    }
     Happening h;
-    h.json = host::to_json(e);
+    h.json = sim::json_line(e);
     h.tick = e.type == EventType::Timer && e.depth == 0;
     if (hooks_.happened) hooks_.happened(h);
 }

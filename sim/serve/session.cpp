@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 
+#include "host/answers.hpp"
 #include "host/lines.hpp"
 #include "sim/serve/state.hpp"
 
@@ -39,12 +40,6 @@ bool field_text(const json& body, const char* key, std::string* out) {
 std::string field_name(const json& body, const char* key, std::string* out) {
     if (!field_text(body, key, out)) return std::string("the body needs \"") + key + "\" (a name)";
     return "";
-}
-
-std::string number_text(double v) {
-    char buffer[32];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
-    return std::string(buffer, end);
 }
 
 }  // namespace
@@ -316,10 +311,8 @@ void Session::loop(std::vector<std::string> scenario_files) {
         }
         ScenarioResult r = adaptor_->scenario(text, path);
         if (r.bad_lines == 0) recording_.scenario(path, text);
-        adaptor_->note(
-            "scenario " + path + ": " + std::to_string(r.expectations) + " expectation(s), " +
-                (r.failures == 0 ? "all met" : std::to_string(r.failures) + " failure(s)"),
-            r.failures != 0 || r.bad_lines != 0);
+        adaptor_->note("scenario " + path + ": " + outcome_text(r),
+                       r.failures != 0 || r.bad_lines != 0);
     }
     publish_status();
     for (;;) {
@@ -411,7 +404,7 @@ json Session::dialog_json() const {
     }
     const MsgBoxRequest& box = dialog_->msgbox;
     json answers = json::array();
-    for (int a : host::Host::msgbox_answers(box.style)) {
+    for (int a : host::msgbox_answers(box.style)) {
         answers.push_back({{"answer", a}, {"label", host::msgbox_answer_word(a)}});
     }
     return {{"kind", "msgbox"},
@@ -681,19 +674,15 @@ Reply Session::do_answer(const json& body) {
     if (!dialog_ || dialog_->answer) return refused(409, "no dialog waits for an answer");
     if (!dialog_->input) {
         const json& a = body.contains("answer") ? body["answer"] : json();
-        std::vector<int> offered = host::Host::msgbox_answers(dialog_->msgbox.style);
-        std::string list;
-        for (int o : offered) {
-            list += (list.empty() ? "" : ", ") + std::to_string(o) + " (" +
-                    host::msgbox_answer_word(o) + ")";
-        }
+        int style = dialog_->msgbox.style;
         // 2^32 + 6 is no 6: a number beyond an int is none of the answers.
         bool in_range = a.is_number_unsigned() ? a.get<uint64_t>() <= INT_MAX
                         : a.is_number_integer()
                             ? a.get<int64_t>() >= INT_MIN && a.get<int64_t>() <= INT_MAX
                             : false;
-        if (!in_range || std::find(offered.begin(), offered.end(), a.get<int>()) == offered.end()) {
-            return refused(400, "\"answer\" is one of this message box's answers: " + list);
+        if (!in_range || !host::msgbox_gives(style, a.get<int>())) {
+            return refused(400, "\"answer\" is one of this message box's answers: " +
+                                    host::msgbox_answer_names(style, ", "));
         }
         if (dialog_->msgbox.style != 0) {
             recording_.answer(scenario_line(AnswerMsgbox{{a.get<int>()}}));
@@ -702,7 +691,7 @@ Reply Session::do_answer(const json& body) {
         return Reply{200, {{"ok", true}}};
     }
     const InputRequest& in = *dialog_->input;
-    if (body.contains("answer") && body["answer"] == "cancel") {
+    if (body.contains("answer") && body["answer"] == host::kCancelWord) {
         recording_.answer(scenario_line(AnswerInput{{std::nullopt}}));
         dialog_->answer = json(nullptr);
         return Reply{200, {{"ok", true}}};
@@ -725,10 +714,8 @@ Reply Session::do_answer(const json& body) {
         return refused(400, "the body needs \"value\" (a number) or \"answer\": \"cancel\"");
     }
     if (!std::isfinite(value)) return refused(400, "the value is not a finite number");
-    if (!(value >= in.minimum && value <= in.maximum)) {
-        return refused(400, number_text(value) + " is outside the dialog's limits " +
-                                number_text(in.minimum) + " to " + number_text(in.maximum));
-    }
+    std::string refusal = host::input_refusal(value, in.minimum, in.maximum);
+    if (!refusal.empty()) return refused(400, refusal);
     recording_.answer(scenario_line(AnswerInput{{value}}));
     dialog_->answer = json(value);
     return Reply{200, {{"ok", true}}};

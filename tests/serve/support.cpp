@@ -21,7 +21,7 @@ const std::shared_ptr<const Library>& real_library() {
 Sink TraceText::sink() {
     return [this](const Event& e) {
         std::lock_guard<std::mutex> lock(mutex_);
-        text_ += host::format_line(e) + "\n";
+        text_ += sim::trace_line(e) + "\n";
     };
 }
 

@@ -310,7 +310,7 @@ TEST_F(Engine, TimersOfSeveralWindowsInterleaveInTimeOrder) {
     run_scenario("run 500ms", "test", sim);
     std::string events;
     for (const Event& e : out.events) {
-        if (e.type == EventType::Timer) events += host::format_line(e) + "\n";
+        if (e.type == EventType::Timer) events += sim::trace_line(e) + "\n";
     }
     out.take();
     EXPECT_EQ(events,

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 #include "host/host.hpp"
 #include "sim/engine/tour.hpp"
@@ -44,12 +45,13 @@ TEST(EventModel, ValuesKeepTheirTypeInJsonAndInTheReadableTrace) {
 
 TEST(EventModel, TheHostRecordsAWriteWithTheTagItMeant) {
     host::Host h(host::Catalogue::parse("dtmain.HV201 u8 0\ndish.put7 text \"\"\n", "tags"));
-    host::install(&h);
-    unsigned char one = 1;
-    h.set_value("HV201", &one);
-    h.set_value("dish.put7", "\xC4\xE3");  // GBK
-    h.set_value("HV78", &one);
-    host::install(nullptr);
+    {
+        host::HostGuard use(h);
+        unsigned char one = 1;
+        h.set_value("HV201", &one);
+        h.set_value("dish.put7", "\xC4\xE3");  // GBK
+        h.set_value("HV78", &one);
+    }
     ASSERT_EQ(h.events().size(), 3u);
     const host::Event& bare = h.events()[0];
     EXPECT_EQ(bare.text("name"), "HV201");
@@ -68,11 +70,12 @@ TEST(EventModel, TheHostRecordsAWriteWithTheTagItMeant) {
 TEST(EventModel, UnknownNamesAreCountedNotListedAgain) {
     host::Host h(host::Catalogue::parse("a.b u8 0\n", "tags"));
     h.set_recorded_topics(0);
-    host::install(&h);
-    unsigned char one = 1;
-    for (int i = 0; i < 10000; ++i) h.set_value("HV78", &one);
-    h.get_value("nothing.here");
-    host::install(nullptr);
+    {
+        host::HostGuard use(h);
+        unsigned char one = 1;
+        for (int i = 0; i < 10000; ++i) h.set_value("HV78", &one);
+        h.get_value("nothing.here");
+    }
     EXPECT_EQ(h.unknown_uses(), 10001u);
     ASSERT_EQ(h.unknown_names().size(), 2u);
     EXPECT_EQ(h.unknown_names().at("set HV78"), 10000u);
@@ -102,7 +105,7 @@ TEST(EventModel, JsonLinesOfATourScenarioCarryTypedValues) {
     ASSERT_TRUE(run.result.ok());
     int numbers = 0;
     for (const Event& e : out.events) {
-        std::string json = host::to_json(e);
+        std::string json = sim::json_line(e);
         EXPECT_EQ(json.find("\"time_ms\":" + std::to_string(e.ms) + ","), 1u) << json;
         if (e.find("line") != nullptr) {
             EXPECT_EQ(e.find("line")->type(), Value::Type::Integer);
@@ -117,6 +120,70 @@ TEST(EventModel, JsonLinesOfATourScenarioCarryTypedValues) {
         numbers += !text;
     }
     EXPECT_GT(numbers, 100);
+}
+
+// One predicate says what failed; the readable line, the JSON line and the quiet output
+// all follow it.
+TEST(EventModel, EveryRendererAsksTheOnePredicateWhetherAnEventFailed) {
+    struct Case {
+        Event event;
+        bool failed;
+        const char* line;  // the readable line
+    };
+    auto param = [](host::ParamOutcome outcome, const char* op) {
+        return Event(EventType::Param, {{"operation", Value::text(op)},
+                                        host::outcome_field(outcome),
+                                        {"file", Value::text("p.txt")},
+                                        {"error", Value::text("the disk is full")}});
+    };
+    const Case kCases[] = {
+        {Event(EventType::Error, {{"message", Value::text("no")}}), true, "00:00:00.000 ERROR no"},
+        {Event(EventType::Expect, {{"met", Value::boolean(false)},
+                                   {"command", Value::text("expect shown main")},
+                                   {"expected", Value::text("shown")},
+                                   {"actual", Value::text("hidden")}}),
+         true, "00:00:00.000 FAIL expect shown main: expected shown, is hidden"},
+        {Event(EventType::Expect,
+               {{"met", Value::boolean(true)}, {"command", Value::text("expect shown main")}}),
+         false, "00:00:00.000 ok expect shown main"},
+        {param(host::ParamOutcome::Failed, "save"), true,
+         "00:00:00.000 ERROR param save FAILED: the disk is full"},
+        {param(host::ParamOutcome::Damaged, "load"), true, "00:00:00.000 ERROR the disk is full"},
+        {param(host::ParamOutcome::Saved, "save"), false, "00:00:00.000 param save -> p.txt"},
+        {Event(EventType::Warning, {{"message", Value::text("odd")}}), false,
+         "00:00:00.000 warning: odd"},
+        {Event(EventType::Note, {{"text", Value::text("watching every tag")}}), false,
+         "watching every tag"},
+    };
+    for (const Case& c : kCases) {
+        EXPECT_EQ(is_failure(c.event), c.failed) << c.line;
+        EXPECT_EQ(trace_line(c.event), c.line);
+        std::string json = json_line(c.event);
+        std::string member = std::string("\"failed\":") + (c.failed ? "true" : "false") + ",";
+        EXPECT_NE(json.find(member), std::string::npos) << json;
+    }
+    EXPECT_STREQ(event_name(EventType::Write), "write");
+    EXPECT_STREQ(event_name(EventType::Note), "note");
+    EXPECT_STREQ(event_name(EventType::Summary), "summary");
+}
+
+// The library's calls reach the host of the innermost guard of their own thread.
+TEST(HostGuard, GuardsNestAndEachThreadReachesOnlyItsOwnHost) {
+    const host::Catalogue catalogue = host::Catalogue::parse("a.b u8 0\n", "tags");
+    host::Host outer(catalogue), inner(catalogue);
+    ASSERT_EQ(host::installed(), nullptr);
+    {
+        host::HostGuard use_outer(outer);
+        {
+            host::HostGuard use_inner(inner);
+            EXPECT_EQ(host::installed(), &inner);
+            host::Host* seen = &inner;
+            std::thread([&] { seen = host::installed(); }).join();
+            EXPECT_EQ(seen, nullptr) << "another thread reached this thread's host";
+        }
+        EXPECT_EQ(host::installed(), &outer) << "the inner guard did not give the outer back";
+    }
+    EXPECT_EQ(host::installed(), nullptr);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "tests/sim/support.hpp"
+#include "tests/support/golden.hpp"
 
 namespace hmi::sim::test {
 namespace {
@@ -113,6 +114,62 @@ INSTANTIATE_TEST_SUITE_P(Hmisim, ExitStatus, ::testing::ValuesIn(kRuns),
                                  name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
                              }
                              return name;
+                         });
+
+// What standard output shows: -q only failures, errors and what was asked for; no
+// banner for piped input; summaries that count expectations apart and carry the time.
+struct Shown {
+    const char* name;
+    const char* scenario;  // written as s.sim when not empty
+    const char* args;
+    const char* input;
+    const char* has;    // a piece of standard output
+    const char* lacks;  // what it must not show ("" for nothing)
+};
+
+const Shown kShown[] = {
+    {"quiet leaves out what a setting says", "watch main.*\nprint main.count", "-q s.sim", "",
+     "main.count = 0", "watching"},
+    {"piped prompt without a banner", "", "--params none", "print main.count\n", "main.count = 0",
+     "the panel runs"},
+    {"summary counts expectations apart",
+     "expect shown main\nrun until tag main.count = 200 max 1s\nexpect hidden main\n"
+     "expect hidden main\nexpect hidden main\nexpect hidden main",
+     "s.sim", "", "s.sim: 5 expectations: 1 met, 4 failed; 1 other failure, 00:00:01.000", ""},
+    {"json summary at the panel time", "run 2s", "--json s.sim", "",
+     "{\"time_ms\":2000,\"time\":\"00:00:02.000\",\"depth\":0,\"type\":\"summary\"", ""},
+    {"json marks a failure", "expect hidden main", "--json s.sim", "",
+     "\"type\":\"expect\",\"failed\":true,", ""},
+};
+
+void PrintTo(const Shown& s, std::ostream* out) {
+    *out << s.name;
+}
+
+class StandardOutput : public ::testing::TestWithParam<Shown> {};
+
+TEST_P(StandardOutput, ShowsWhatItShould) {
+#ifndef HMISIM_PATH
+    GTEST_SKIP() << "no hmisim in this build";
+#else
+    const Shown& run = GetParam();
+    TempDir dir;
+    if (*run.scenario) std::ofstream(dir.path + "/s.sim") << lines(run.scenario) << "\n";
+    std::ofstream(dir.path + "/in.txt") << lines(run.input);
+    std::string command = "cd '" + dir.path + "' && '" HMISIM_PATH "' " + run.args +
+                          " < in.txt > out.txt 2> /dev/null";
+    ASSERT_NE(std::system(command.c_str()), -1) << command;
+    std::string out = read(dir.path + "/out.txt");
+    EXPECT_NE(out.find(run.has), std::string::npos) << run.name << "\n" << out;
+    if (*run.lacks) {
+        EXPECT_EQ(out.find(run.lacks), std::string::npos) << run.name << "\n" << out;
+    }
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(Hmisim, StandardOutput, ::testing::ValuesIn(kShown),
+                         [](const ::testing::TestParamInfo<Shown>& info) {
+                             return hmi::test::test_name(info.param.name);
                          });
 
 }  // namespace

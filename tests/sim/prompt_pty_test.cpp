@@ -116,5 +116,64 @@ TEST(PromptAtATerminal, CtrlCCancelsTheLineAndStopsARunButNeverEndsTheProgram) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << t.seen();
 }
 
+// A dialog at the terminal offers only what its box gives, asks again after a refused
+// or unknown answer (never running it as a command), and Ctrl-C closes it as the panel's
+// close does, saying so.
+TEST(PromptAtATerminal, AQuestionAsksAgainUntilItsBoxCanGiveTheAnswer) {
+    TempDir state;
+    Terminal t(state.path);
+    ASSERT_TRUE(t.started());
+    ASSERT_TRUE(t.wait_for("> ")) << t.seen();
+    // Window 12 in automatic mode asks before it goes to manual mode (text5).
+    t.type("trace quiet\rclick main bmptext20\rclick 12 text2\rrun 1s\rtrace normal\r");
+    t.type("click 12 text5\r");
+    ASSERT_TRUE(t.wait_for("yes or no (Ctrl-C closes it): ")) << t.seen();
+    t.type("ok\r");
+    ASSERT_TRUE(t.wait_for("'ok' is not an answer of this box: yes (6) or no (7)")) << t.seen();
+    ASSERT_TRUE(t.wait_for("(Ctrl-C closes it): ")) << t.seen();
+    t.type("no\r");
+    ASSERT_TRUE(t.wait_for("-> no (7)")) << t.seen();
+    ASSERT_TRUE(t.wait_for("> ")) << t.seen();
+
+    t.type("click 12 text5\r");
+    ASSERT_TRUE(t.wait_for("(Ctrl-C closes it): ")) << t.seen();
+    t.type("\x03");
+    ASSERT_TRUE(t.wait_for("closed by Ctrl-C: the message box answers 0")) << t.seen();
+    ASSERT_TRUE(t.wait_for("-> 0")) << t.seen();
+    ASSERT_TRUE(t.wait_for("> ")) << t.seen();
+    t.type("quit\r");
+    int status = t.status();
+    EXPECT_TRUE(WIFEXITED(status)) << t.seen();
+    EXPECT_EQ(WEXITSTATUS(status), 0) << t.seen();
+}
+
+TEST(PromptAtATerminal, AnInputAsksAgainAfterARefusedValueAndQuitCancelsItAndEnds) {
+    TempDir state;
+    Terminal t(state.path);
+    ASSERT_TRUE(t.started());
+    ASSERT_TRUE(t.wait_for("> ")) << t.seen();
+    // A valve's duration dialog: hours 0..100, minutes 0..59.
+    t.type("click main bmptext20\rclick 12 rectangle135\rclick timeinput text2\r");
+    ASSERT_TRUE(t.wait_for("a number, or nothing to cancel: ")) << t.seen();
+    t.type("150\r");
+    ASSERT_TRUE(t.wait_for("150 is outside the dialog's limits 0 to 100: give another"))
+        << t.seen();
+    t.type("two\r");
+    ASSERT_TRUE(t.wait_for("'two' is not a number (or cancel): give another")) << t.seen();
+    t.type("7\r");
+    ASSERT_TRUE(t.wait_for("-> 7 stored")) << t.seen();
+    ASSERT_TRUE(t.wait_for("> ")) << t.seen();
+
+    t.type("click timeinput text4\r");
+    ASSERT_TRUE(t.wait_for("a number, or nothing to cancel: ")) << t.seen();
+    t.type("quit\r");
+    ASSERT_TRUE(t.wait_for("closed by quit: the input dialog is cancelled")) << t.seen();
+    int status = t.status();
+    EXPECT_TRUE(WIFEXITED(status)) << t.seen();
+    EXPECT_EQ(WEXITSTATUS(status), 0) << t.seen();
+    EXPECT_EQ(t.seen().find("unknown command"), std::string::npos) << t.seen();
+    EXPECT_NE(t.seen().find("-> cancelled"), std::string::npos) << t.seen();
+}
+
 }  // namespace
 }  // namespace hmi::sim::test

@@ -36,7 +36,7 @@ TEST(ScenarioRecorder, AnswersComeBeforeTheCommandThatAskedThem) {
               "click 12 \"HV218 duration\"\n"
               "answer input 2.5\n"
               "click timeinput hours\n"
-              "answer msgbox yes no 1\n"
+              "answer msgbox yes no ok\n"
               "answer input cancel\n"
               "click timeinput confirm\n");
 }

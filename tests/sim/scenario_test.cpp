@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "tests/sim/support.hpp"
+#include "tests/support/golden.hpp"
 
 namespace hmi::sim::test {
 namespace {
@@ -117,7 +118,38 @@ TEST_P(EveryBadLine, IsNamedWithItsLineAndChangesNothing) {
         << out.text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenario, EveryBadLine, ::testing::ValuesIn(kBadLines));
+// gtest would otherwise name each case by its raw bytes.
+void PrintTo(const BadLine& bad, std::ostream* out) {
+    *out << bad.line;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenario, EveryBadLine, ::testing::ValuesIn(kBadLines),
+                         [](const ::testing::TestParamInfo<BadLine>& info) {
+                             return hmi::test::test_name(std::to_string(info.index) + "_" +
+                                                         info.param.line);
+                         });
+
+TEST_F(Scenario, TheSummaryCountsExpectationsApartFromOtherFailures) {
+    struct Case {
+        const char* lines;
+        const char* summary;
+    };
+    const Case kCases[] = {
+        {"run 1s", "no expectations"},
+        {"expect shown main", "1 expectation, all met"},
+        {"expect shown main\nrun until tag main.count = 200 max 1s\nexpect hidden main\n"
+         "expect hidden main\nexpect hidden main\nexpect hidden main",
+         "5 expectations: 1 met, 4 failed; 1 other failure"},
+        {"expect shown main\nexpect shown main\nanswer msgbox yes",  // never asked for
+         "2 expectations, all met; 1 other failure"},
+    };
+    for (const Case& c : kCases) {
+        Simulator fresh(real_panel(), real_library(), Options{}, out.sink());
+        fresh.start();
+        ScenarioResult result = run_scenario(c.lines, "s.sim", fresh);
+        EXPECT_EQ(outcome_text(result), c.summary) << c.lines << "\n" << out.take();
+    }
+}
 
 TEST_F(Scenario, ACommandThatThePanelsStateDoesNotAllowChangesNothing) {
     Snapshot before(sim);

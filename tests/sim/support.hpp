@@ -22,7 +22,7 @@ struct Recorder {
         return [this](const Event& event) {
             filter.pass(event, [this](const Event& e) {
                 events.push_back(e);
-                text += host::format_line(e) + "\n";
+                text += sim::trace_line(e) + "\n";
             });
         };
     }

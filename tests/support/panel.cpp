@@ -10,12 +10,8 @@ const host::Catalogue& panel_catalogue() {
     return catalogue;
 }
 
-PanelTest::PanelTest() {
-    host::install(&host);
-}
-PanelTest::~PanelTest() {
-    host::install(nullptr);
-}
+PanelTest::PanelTest() = default;
+PanelTest::~PanelTest() = default;
 
 unsigned char* PanelTest::cell(const char* name, size_t size) {
     host::Tag* tag = host.tags().find(name);

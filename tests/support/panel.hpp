@@ -22,6 +22,7 @@ class PanelTest : public ::testing::Test {
 
     const Library& lib = Library::get();
     host::Host host{panel_catalogue()};
+    host::HostGuard guard{host};  // the library's calls reach this host
 
     // ---- tags ----
     template <class T>

@@ -792,7 +792,7 @@ function drawLog() {
     const e = page.log[i];
     if (e.gap) { frag.prepend(el('div', { class: 'gap' }, e.gap)); continue; }
     if (!wanted(e)) continue;
-    const failed = e.type === 'error' || (e.type === 'expect' && !e.met);
+    const failed = e.failed;
     frag.prepend(el('div', { class: 'e-' + (failed ? 'error' : e.type), 'data-event': e.type }, eventLine(e)));
     ++shown;
   }
