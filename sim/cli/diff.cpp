@@ -110,8 +110,10 @@ DiffCommand::DiffCommand(CLI::App& app) {
                     "scenario files, or folders of *.sim files (default: the tour)");
     cmd->add_option("--library", libraries,
                     "a library to compare (give two, or one more than "
-                    "before diff)");
-    cmd->add_option("--panel", panels, "a panel project to compare (give two)");
+                    "before diff)")
+        ->allow_extra_args(false);
+    cmd->add_option("--panel", panels, "a panel project to compare (give two)")
+        ->allow_extra_args(false);
     cmd->add_option("--against", against,
                     "a folder of stored traces, NAME.trace for each scenario NAME.sim");
     cmd->add_flag("--json", json, "one JSON object a scenario, then a summary");

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 namespace hmi::sim {
@@ -119,9 +118,17 @@ void write_junit(std::ostream& out, const std::string& suite,
     out << "  </testsuite>\n</testsuites>\n";
 }
 
+namespace {
+
+// The value of an attribute in an opening tag, as a number; 0 when it has none.
+double attribute(const std::string& tag, const std::string& name) {
+    size_t at = tag.find(" " + name + "=\"");
+    return at == std::string::npos ? 0.0 : std::strtod(tag.c_str() + at + name.size() + 3, nullptr);
+}
+
+}  // namespace
+
 std::string merge_junit(const std::vector<std::string>& files, std::ostream& out) {
-    static const std::regex kSuite("<testsuite[\\s>][\\s\\S]*?(</testsuite>|/>)");
-    static const std::regex kHead("^<testsuite[^>]*>");
     std::string suites;
     long tests = 0, failures = 0, errors = 0;
     double time = 0;
@@ -132,24 +139,28 @@ std::string merge_junit(const std::vector<std::string>& files, std::ostream& out
         text << in.rdbuf();
         std::string xml = text.str();
         int found = 0;
-        for (std::sregex_iterator it(xml.begin(), xml.end(), kSuite), end; it != end; ++it) {
-            std::string element = it->str();
-            std::smatch head;
-            std::regex_search(element, head, kHead);
-            auto attribute = [&](const char* name) {
-                std::smatch m;
-                std::string h = head.str();
-                return std::regex_search(h, m,
-                                         std::regex(std::string(" ") + name + "=\"([^\"]*)\""))
-                           ? std::strtod(m[1].str().c_str(), nullptr)
-                           : 0.0;
-            };
-            tests += static_cast<long>(attribute("tests"));
-            failures += static_cast<long>(attribute("failures"));
-            errors += static_cast<long>(attribute("errors"));
-            time += attribute("time");
-            suites += "  " + element + "\n";
+        // Every testsuite element, whole: from its opening tag to its end tag, or the
+        // opening tag alone when it closes itself.
+        for (size_t at = xml.find("<testsuite"); at != std::string::npos;
+             at = xml.find("<testsuite", at + 1)) {
+            char after = at + 10 < xml.size() ? xml[at + 10] : '\0';
+            if (after != ' ' && after != '>' && after != '/' && after != '\n') continue;
+            size_t head_end = xml.find('>', at);
+            if (head_end == std::string::npos) return file + ": a testsuite element is cut off";
+            std::string head = xml.substr(at, head_end + 1 - at);
+            size_t end = head_end + 1;
+            if (xml[head_end - 1] != '/') {
+                size_t close = xml.find("</testsuite>", head_end);
+                if (close == std::string::npos) return file + ": a testsuite element is not closed";
+                end = close + 12;
+            }
+            tests += static_cast<long>(attribute(head, "tests"));
+            failures += static_cast<long>(attribute(head, "failures"));
+            errors += static_cast<long>(attribute(head, "errors"));
+            time += attribute(head, "time");
+            suites += "  " + xml.substr(at, end - at) + "\n";
             ++found;
+            at = end - 1;
         }
         if (found == 0) return file + ": no testsuite element: not a JUnit file";
     }

@@ -293,12 +293,13 @@ int TestCommand::child(size_t index, int results_fd) {
         sim.session().view.level = TraceLevel::Normal;
         sim.events().subscribe([results_fd](const Event& e) {
             if (!is_failure(e)) return;
-            std::string where =
-                e.text("file").empty()
-                    ? std::string()
-                    : e.text("file") + ":" + std::to_string(e.integer("line")) + ": ";
-            write_result(results_fd, {{"failure", where + host::describe(e)},
-                                      {"expectation", e.type == EventType::Expect}});
+            // Each failure with the file and line it was written at, once.
+            std::string text = host::describe(e);
+            std::string where = e.text("file") + ":" + std::to_string(e.integer("line"));
+            if (!e.text("file").empty() && text.find(where) == std::string::npos)
+                text = where + ": " + text;
+            write_result(results_fd,
+                         {{"failure", text}, {"expectation", e.type == EventType::Expect}});
         });
         if (!coverage_file.empty()) coverage.attach(sim);
     };
@@ -316,8 +317,9 @@ int TestCommand::child(size_t index, int results_fd) {
 void TestCommand::take(size_t index, ChildOutcome outcome) {
     ScenarioOutcome& o = outcomes_[index];
     o.wall_seconds = outcome.wall_seconds;
-    char line[8192];
-    while (std::fgets(line, sizeof line, outcome.results.get()) != nullptr) {
+    char* line = nullptr;
+    size_t capacity = 0;
+    while (getline(&line, &capacity, outcome.results.get()) > 0) {
         json record = json::parse(line, nullptr, false);
         if (record.is_discarded() || !record.is_object()) continue;  // cut off by a crash
         if (record.contains("failure")) {
@@ -333,6 +335,7 @@ void TestCommand::take(size_t index, ChildOutcome outcome) {
             coverage_.add(record["coverage"]);
         }
     }
+    std::free(line);
     if (outcome.signal != 0) {
         o.crash = signal_name(outcome.signal);
     } else if (!o.ran) {
@@ -479,25 +482,30 @@ int TestCommand::run(const SetupOptions& so) {
 // ---- the subcommands ----
 
 LoopCommands::LoopCommands(CLI::App& app)
-    : app_(app),
-      test_(std::make_unique<TestCommand>(app)),
-      diff_(std::make_unique<DiffCommand>(app)) {}
+    : test_(std::make_unique<TestCommand>(app)), diff_(std::make_unique<DiffCommand>(app)) {
+    for (CLI::App* cmd : {test_->cmd, diff_->cmd}) {
+        cmd->callback([this, cmd, &app] {
+            chosen_ = cmd->get_name();
+            library_before_ = app.get_option("--library")->count() > 0;
+            panel_before_ = app.get_option("--panel")->count() > 0;
+        });
+    }
+}
 
 LoopCommands::~LoopCommands() = default;
 
 bool LoopCommands::chosen() const {
-    return test_->cmd->parsed() || diff_->cmd->parsed();
+    return !chosen_.empty();
 }
 
 int LoopCommands::run(const SetupOptions& setup, const std::string& conflict) {
-    const char* name = test_->cmd->parsed() ? "test" : "diff";
     if (!conflict.empty()) {
-        std::cerr << "hmisim " << name << ": " << conflict << " does not go with " << name << "\n";
+        std::cerr << "hmisim " << chosen_ << ": " << conflict << " does not go with " << chosen_
+                  << "\n";
         return 2;
     }
-    if (test_->cmd->parsed()) return test_->run(setup);
-    return diff_->run(setup, app_.get_option("--library")->count() > 0,
-                      app_.get_option("--panel")->count() > 0);
+    if (chosen_ == "test") return test_->run(setup);
+    return diff_->run(setup, library_before_, panel_before_);
 }
 
 }  // namespace hmi::sim

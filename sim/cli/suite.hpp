@@ -72,7 +72,9 @@ class LoopCommands {
     int run(const SetupOptions& setup, const std::string& conflict);
 
   private:
-    CLI::App& app_;
+    // Taken while the command line is parsed: the parser does not outlive it.
+    std::string chosen_;
+    bool library_before_ = false, panel_before_ = false;
     std::unique_ptr<TestCommand> test_;
     std::unique_ptr<DiffCommand> diff_;
 };
