@@ -11,6 +11,9 @@
 #include <stdexcept>
 #include <vector>
 
+// Defined only in a build with coverage counts (gcc's --coverage).
+extern "C" void __gcov_dump(void) __attribute__((weak));
+
 namespace hmi::sim {
 
 std::string signal_name(int signal) {
@@ -59,9 +62,11 @@ TempFile temp_file() {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "hmisim: %s\n", e.what());
     }
-    // exit, not _exit: a build with coverage counts writes them at exit. The parent's
-    // buffers were flushed before the fork, so nothing of its is written twice.
-    std::exit(status);
+    // _exit: the parent's state that the child holds a copy of is not the child's to
+    // tear down. A build with coverage counts writes the child's counts first.
+    std::fflush(nullptr);
+    if (__gcov_dump != nullptr) __gcov_dump();
+    _exit(status);
 }
 
 }  // namespace
