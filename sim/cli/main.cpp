@@ -17,6 +17,7 @@
 #include "host/loader.hpp"
 #include "sim/cli/interactive.hpp"
 #include "sim/cli/output.hpp"
+#include "sim/cli/suite.hpp"
 #include "sim/engine/plot.hpp"
 #include "sim/engine/probe.hpp"
 #include "sim/engine/session.hpp"
@@ -97,7 +98,8 @@ struct Settings {
     unsigned seed = 1;
     std::string plot, plot_svg, plot_csv;  // --plot, -o, --csv
     bool move_damaged = false, params_read_only = false;
-    std::string serve;  // [ADDR:]PORT of the inspector
+    std::string serve;                   // [ADDR:]PORT of the inspector
+    std::shared_ptr<LoopCommands> loop;  // hmisim test, hmisim diff
 };
 
 void add_options(CLI::App& app, Settings& s) {
@@ -435,6 +437,7 @@ std::optional<int> parse_command_line(int argc, char** argv, Settings& s) {
         "Scenario commands: type help at the prompt.");
     app.set_version_flag("--version", "hmisim " HMI_VERSION);
     add_options(app, s);
+    s.loop = std::make_shared<LoopCommands>(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -487,6 +490,18 @@ int main(int argc, char** argv) {
     tzset();
     Settings s;
     if (std::optional<int> status = parse_command_line(argc, argv, s)) return *status;
+    if (s.loop->chosen()) {
+        std::string conflict = s.tour                 ? "--tour"
+                               : s.check              ? "--check"
+                               : s.interactive        ? "-i"
+                               : !s.serve.empty()     ? "--serve"
+                               : !s.plot.empty()      ? "--plot"
+                               : !s.watch.empty()     ? "--watch"
+                               : !s.scenarios.empty() ? "a scenario before the subcommand"
+                                                      : "";
+        return s.loop->run({s.library_path, s.panel_dir, s.params, s.start, s.tour_dir, s.seed},
+                           conflict);
+    }
 
     bool interactive_mode = s.serve.empty() && (s.interactive || (!s.tour && s.scenarios.empty()));
     // A person at a terminal keeps parameters and history in the state folder; a

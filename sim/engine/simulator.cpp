@@ -387,6 +387,7 @@ void Simulator::call(const Queued& event) {
     emit(0, event.type, std::move(fields));
     if (event.type == EventType::Click) raise_touch(true);
     size_t unanswered_before = unanswered_notes_.size();
+    if (on_handler) on_handler(event.window, row);
     row.func();
     host_.release_texts();
     report_calls();
@@ -452,6 +453,7 @@ bool Simulator::poll(int window, size_t index, bool report_change) {
     cell.polled_at = host_.writes();
     cell.again = changed != 0 || cell.reads.empty() || g_random_draws != draws;
     if (host_.held_texts() != 0) host_.release_texts();
+    if (on_poll) on_poll(window, row, value);
     for (size_t i = width; i < sizeof w.cells[index].bytes; ++i) {
         if (value[i] != kGuard) {
             emit(1, EventType::Error,

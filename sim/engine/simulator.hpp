@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -140,6 +141,10 @@ class Simulator {
     EventStream& events() { return events_; }
     // Reports an event of the caller's (narration, prints, failures) at the current time.
     void report(EventType type, std::vector<Field> fields);
+    // Told of each handler that runs and each property function polled, with the value
+    // it left (coverage); either may be empty.
+    std::function<void(int window, const EventRow& row)> on_handler;
+    std::function<void(int window, const PropRow& row, const unsigned char* value)> on_poll;
 
   private:
     struct WindowState {
