@@ -12,6 +12,7 @@
 
 #include "host/lines.hpp"
 #include "sim/cli/children.hpp"
+#include "sim/engine/events.hpp"
 #include "sim/engine/tour.hpp"
 
 namespace hmi::sim {
@@ -179,7 +180,7 @@ int DiffCommand::run(const SetupOptions& so, bool library_before, bool panel_bef
         std::string prefix = folder.empty() ? "" : folder + "/";
         Sink sink = [&](const Event& e) {
             if (e.type == EventType::Scenario) return;
-            std::string line = host::format_line(e);
+            std::string line = trace_line(e);
             for (size_t at; !prefix.empty() && (at = line.find(prefix)) != std::string::npos;)
                 line.erase(at, prefix.size());
             std::printf("%s\n", line.c_str());

@@ -135,6 +135,9 @@ std::optional<int> ask_question(const std::string& title, const std::string& tex
                 say("closed by " + closed_by() + ": the message box answers 0");
                 if (recorder() != nullptr) recorder()->answered_msgbox(host::kAnswerClosed);
                 return host::kAnswerClosed;
+            case Read::TooLong:
+                say(line);  // what was wrong with it; the box asks again
+                continue;
             case Read::Line:
                 break;
         }
@@ -165,6 +168,9 @@ std::optional<double> ask_value(const std::string& tag, const std::string& promp
                 say("closed by " + closed_by() + ": the input dialog is cancelled");
                 line = host::kCancelWord;
                 break;
+            case Read::TooLong:
+                say(line);  // what was wrong with it; the dialog asks again
+                continue;
             case Read::Line:
                 if (line.empty()) line = host::kCancelWord;
                 break;

@@ -19,6 +19,7 @@
 #include "sim/cli/junit.hpp"
 #include "sim/cli/output.hpp"
 #include "sim/engine/session.hpp"
+#include "sim/engine/events.hpp"
 #include "sim/engine/tour.hpp"
 
 namespace hmi::sim {
@@ -294,7 +295,7 @@ int TestCommand::child(size_t index, int results_fd) {
         sim.events().subscribe([results_fd](const Event& e) {
             if (!is_failure(e)) return;
             // Each failure with the file and line it was written at, once.
-            std::string text = host::describe(e);
+            std::string text = trace_text(e);
             std::string where = e.text("file") + ":" + std::to_string(e.integer("line"));
             if (!e.text("file").empty() && text.find(where) == std::string::npos)
                 text = where + ": " + text;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "host/answers.hpp"
 #include "host/gbk.hpp"
 #include "host/lines.hpp"
 #include "sim/engine/probe.hpp"
@@ -194,22 +195,6 @@ std::optional<Action> make_clock(const std::string& text, std::string* error) {
     return SetClock{seconds};
 }
 
-std::optional<int> msgbox_answer(const std::string& word) {
-    if (word == "yes") return host::kAnswerYes;
-    if (word == "no") return host::kAnswerNo;
-    if (word == "ok" || word == "OK") return host::kAnswerOk;
-    int n = 0;
-    auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), n);
-    if (ec != std::errc() || end != word.data() + word.size()) return std::nullopt;
-    return n;
-}
-
-std::string msgbox_answer_written(int answer) {
-    if (answer == host::kAnswerYes) return "yes";
-    if (answer == host::kAnswerNo) return "no";
-    return std::to_string(answer);
-}
-
 std::string scenario_word(const std::string& text) {
     bool plain =
         !text.empty() && text.front() != '"' && text.find_first_of(" \t#") == std::string::npos;
@@ -251,12 +236,12 @@ struct Writer {
     }
     std::string operator()(const AnswerMsgbox& a) const {
         std::string out = "answer msgbox";
-        for (int n : a.answers) out += " " + msgbox_answer_written(n);
+        for (int n : a.answers) out += " " + host::msgbox_answer_line_word(n);
         return out;
     }
     std::string operator()(const AnswerInput& a) const {
         std::string out = "answer input";
-        for (const auto& v : a.values) out += " " + (v ? host::real_text(*v) : "cancel");
+        for (const auto& v : a.values) out += " " + (v ? host::input_value_text(*v) : host::kCancelWord);
         return out;
     }
     std::string operator()(const Expect& a) const { return "expect " + a.condition.text; }

@@ -197,10 +197,6 @@ std::optional<Action> make_click(Simulator& sim, const std::string& window,
                                  const std::string& widget, std::string* error);
 std::optional<Action> make_clock(const std::string& text, std::string* error);
 
-// The words and numbers of a message box's answers as scenario lines write them.
-std::optional<int> msgbox_answer(const std::string& word);
-std::string msgbox_answer_written(int answer);
-
 // The action as one scenario line that does it again.
 std::string scenario_line(const Action& action);
 

@@ -44,7 +44,7 @@ TEST_F(Actions, AreWrittenAsTheLineThatDoesThemAgain) {
         {"run until chief.KA19 = 1 max 2m", "run until chief.KA19 = 1 max 2m"},
         {"run until shown main", "run until shown main"},
         {"clock 2026-01-01 08:00:00", "clock 2026-01-01 08:00:00"},
-        {"answer msgbox 6 7 ok", "answer msgbox yes no 1"},
+        {"answer msgbox 6 7 ok", "answer msgbox yes no ok"},
         {"answer input 2.5 cancel", "answer input 2.5 cancel"},
         {"expect shown main", "expect shown main"},
         {"expect tag main.count >= 0", "expect tag main.count >= 0"},
@@ -118,7 +118,7 @@ TEST_P(RecordedTour, ReplaysToTheSameTags) {
     Simulator typed(real_panel(), real_library(), Options{}, nullptr);
     typed.start();
     std::string error;
-    typed.session().recorder = ScenarioRecorder::open(recording, &error);
+    typed.session().recorder = ScenarioRecorder::open(recording, false, &error);
     ASSERT_TRUE(typed.session().recorder) << error;
     host::LineErrors errors(GetParam());
     host::for_each_line(read_file(GetParam()), errors, [&](int, std::string_view line) {
