@@ -199,7 +199,8 @@ std::string check_around(const Settings& s, const Panel& panel,
     if (s.plot_svg.empty() && s.plot_csv.empty())
         return "--plot needs -o FILE.svg or --csv FILE.csv";
     if (!s.plot_svg.empty() && !s.plot_svg.ends_with(".svg")) {
-        return "-o '" + s.plot_svg + "': the picture is written as FILE.svg";
+        return "-o " + hmi::host::quoted_excerpt(s.plot_svg) +
+               ": the picture is written as FILE.svg";
     }
     if (several) return "--plot samples one scenario or the prompt, not several";
     std::string error;

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "host/event.hpp"
+#include "host/lines.hpp"
 
 namespace hmi::sim {
 namespace {
@@ -309,7 +310,7 @@ std::optional<PlotSpec> PlotSpec::parse(std::string_view text, std::string* erro
     if (any_axis) {
         if (parts.size() != 2 || !parts[0].starts_with("x=") || !parts[1].starts_with("y=") ||
             parts[0].size() == 2 || parts[1].size() == 2) {
-            *error = "'" + std::string(text) + "': expected x=TAG,y=TAG";
+            *error = host::quoted_excerpt(text) + ": expected x=TAG,y=TAG";
             return std::nullopt;
         }
         spec.xy = true;
@@ -318,7 +319,7 @@ std::optional<PlotSpec> PlotSpec::parse(std::string_view text, std::string* erro
     }
     for (const std::string& p : parts) {
         if (p.empty()) {
-            *error = "'" + std::string(text) + "': expected TAG,TAG... or x=TAG,y=TAG";
+            *error = host::quoted_excerpt(text) + ": expected TAG,TAG... or x=TAG,y=TAG";
             return std::nullopt;
         }
     }
