@@ -66,9 +66,10 @@ class Terminal {
 
     // The exit status, once the program has ended by itself.
     int status() {
-        std::string rest;
+        // What came after the last wait is kept: the lines written just before the end.
         char buffer[4096];
-        while (read(master_, buffer, sizeof buffer) > 0) {
+        for (ssize_t n; (n = read(master_, buffer, sizeof buffer)) > 0;) {
+            seen_.append(buffer, static_cast<size_t>(n));
         }
         int status = 0;
         waitpid(pid_, &status, 0);
