@@ -78,7 +78,7 @@ std::string plot_csv(const PlotTable& table);
 std::string plot_svg_time(const PlotTable& table, const std::string& title);
 // The first column against the second.
 std::string plot_svg_xy(const PlotTable& table, const std::string& title);
-// The file's text for the spec in the format asked for.
+// The file's text for the plot in the format asked for.
 std::string plot_text(const PlotTable& table, const PlotSpec& spec, PlotFormat format,
                       const std::string& path);
 
