@@ -886,7 +886,8 @@ bool watching(const Runner& r, const std::vector<std::string>& patterns, bool ad
     }
     std::string list;
     for (const std::string& w : watched) list += (list.empty() ? "" : " ") + w;
-    r.note(watched.empty() ? "watching every tag" : "watching only the writes of " + list);
+    r.note(watched.empty() ? "watching every tag"
+                           : "watching only the events that read or write " + list);
     return true;
 }
 bool run(const Runner& r, const Watch& a) {
