@@ -38,5 +38,9 @@ _hmisim()
         return
     fi
     _filedir sim
+    # The subcommands come first on the line.
+    if ((cword == 1)); then
+        COMPREPLY+=($(compgen -W 'test diff' -- "$cur"))
+    fi
 } &&
     complete -F _hmisim hmisim

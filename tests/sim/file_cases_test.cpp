@@ -231,13 +231,13 @@ std::string bytes(std::string text) {
     return text;
 }
 
-std::string with_pid(std::string text) {
+[[maybe_unused]] std::string with_pid(std::string text) {
     size_t at = text.find("{pid}");
     if (at != std::string::npos) text.replace(at, 5, std::to_string(getpid()));
     return text;
 }
 
-void lay_out(const std::string& dir, const Entry& e) {
+[[maybe_unused]] void lay_out(const std::string& dir, const Entry& e) {
     std::string path = dir + "/" + e.name, content = e.content;
     if (content == "@fifo") {
         ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
@@ -260,7 +260,7 @@ void lay_out(const std::string& dir, const Entry& e) {
     }
 }
 
-void check_after(const std::string& dir, const After& a) {
+[[maybe_unused]] void check_after(const std::string& dir, const After& a) {
     std::string path = dir + "/" + a.name, holds = a.holds;
     struct stat st {};
     bool exists = lstat(path.c_str(), &st) == 0;
