@@ -21,7 +21,7 @@ Simulator* g_sim = nullptr;  // readline's completion hook has no context of its
 std::vector<std::string> g_candidates;
 
 bool g_tty = false;
-int g_long_lines = 0;  // lines from a pipe refused for their length: bad lines
+int g_long_lines = 0;                     // lines from a pipe refused for their length: bad lines
 bool g_quit = false;                      // quit typed at a dialog: the prompt ends after it
 std::vector<std::string> g_answer_words;  // while a dialog asks: what Tab completes
 

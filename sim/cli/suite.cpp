@@ -18,8 +18,8 @@
 #include "sim/cli/diff.hpp"
 #include "sim/cli/junit.hpp"
 #include "sim/cli/output.hpp"
-#include "sim/engine/session.hpp"
 #include "sim/engine/events.hpp"
+#include "sim/engine/session.hpp"
 #include "sim/engine/tour.hpp"
 
 namespace hmi::sim {

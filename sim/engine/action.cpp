@@ -241,7 +241,8 @@ struct Writer {
     }
     std::string operator()(const AnswerInput& a) const {
         std::string out = "answer input";
-        for (const auto& v : a.values) out += " " + (v ? host::input_value_text(*v) : host::kCancelWord);
+        for (const auto& v : a.values)
+            out += " " + (v ? host::input_value_text(*v) : host::kCancelWord);
         return out;
     }
     std::string operator()(const Expect& a) const { return "expect " + a.condition.text; }

@@ -114,8 +114,7 @@ struct ScenarioLine {
 // The files that load lines name are checked too (loads.hpp); *lines, when given, is how
 // many lines the scenario runs, those of its loads included.
 std::vector<ScenarioLine> check_scenario(std::string_view text, const std::string& origin,
-                                         Simulator& sim, int* bad_lines,
-                                         size_t* lines = nullptr);
+                                         Simulator& sim, int* bad_lines, size_t* lines = nullptr);
 
 // Checks every line, and runs the scenario only if all are good.
 ScenarioResult run_scenario(std::string_view text, const std::string& origin, Simulator& sim);

@@ -288,7 +288,8 @@ void Simulator::apply_saved(const std::string& path, const std::vector<ParamEntr
 std::vector<Field> Simulator::save_params(const host::Host::Params& params) {
     if (options_.params_path.empty()) return {host::outcome_field(host::ParamOutcome::Kept)};
     if (options_.params_read_only) {
-        return {host::outcome_field(host::ParamOutcome::Kept), {"file", text(options_.params_path)}};
+        return {host::outcome_field(host::ParamOutcome::Kept),
+                {"file", text(options_.params_path)}};
     }
     std::vector<ParamEntry> entries = foreign_params_;
     for (const auto& [name, bytes] : params) {

@@ -526,7 +526,8 @@ std::shared_ptr<Session::Call> Session::scenario_text(const std::vector<std::str
             std::vector<std::string> lines;
             for (const std::string& name : expect_tags) {
                 const host::Tag* tag = adaptor_->sim().host().tags().find(name);
-                if (tag == nullptr) return refused(400, "unknown tag " + host::quoted_excerpt(name));
+                if (tag == nullptr)
+                    return refused(400, "unknown tag " + host::quoted_excerpt(name));
                 std::string value = tag_value_text(*tag);
                 if (tag->def->kind == host::Kind::Text && value.find('"', 1) != value.size() - 1) {
                     lines.push_back("# " + name +
