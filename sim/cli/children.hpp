@@ -14,11 +14,25 @@ struct FileCloser {
 };
 using TempFile = std::unique_ptr<FILE, FileCloser>;
 
-// How a child ended and what it left: its output (standard output and error together)
-// and its results, each an unnamed temporary file rewound to its start.
+// A temporary folder of this process, removed with all it holds when this ends.
+class TempDir {
+  public:
+    TempDir() = default;
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir();
+    const std::string& make();  // throws std::runtime_error
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+// How a job ended and what it left: its output (standard output and error together)
+// and its results, each a file rewound to its start.
 struct ChildOutcome {
-    int status = 0;  // the exit status, when no signal ended it
-    int signal = 0;  // the signal that ended it, or 0
+    int status = 0;  // the job's value, or the exit status of a process that ended in it
+    int signal = 0;  // the signal that ended the process during the job, or 0
     double wall_seconds = 0;
     TempFile output;
     TempFile results;
@@ -31,11 +45,18 @@ std::string signal_name(int signal);
 // last `limit` bytes, after a line that says how much was left out.
 std::string read_tail(FILE* file, size_t limit);
 
-// Runs job(i, results_fd) for i in 0..count-1, each in a process of its own with its
-// standard output and error going to a file, at most `parallel` at a time. done(i,
-// outcome) is called as each ends (not in order); progress(finished, running) after
-// each start and end. The job's return value is the child's exit status.
-void run_in_children(size_t count, unsigned parallel,
+struct ChildRun {
+    unsigned parallel = 1;         // processes at a time
+    bool one_per_process = false;  // a fresh process for every job, not one per worker
+};
+
+// Runs job(i, results_fd) for i in 0..count-1 in worker processes forked from this one,
+// `parallel` at a time, each running jobs one after another. A job's standard output
+// (fully buffered, and flushed if the process crashes) and error go to a file of its own.
+// A worker that dies ends only the job it was running, which is reported with the
+// signal, and a new worker takes the jobs left. done(i, outcome) is called as each job
+// ends (not in order); progress(finished, running) after each start and end.
+void run_in_children(size_t count, ChildRun how,
                      const std::function<int(size_t index, int results_fd)>& job,
                      const std::function<void(size_t index, ChildOutcome outcome)>& done,
                      const std::function<void(size_t finished, size_t running)>& progress = {});

@@ -248,7 +248,7 @@ int DiffCommand::run(const SetupOptions& so, bool library_before, bool panel_bef
     };
     unsigned parallel = jobs > 0 ? jobs : std::max(1u, std::thread::hardware_concurrency());
     run_in_children(
-        scenarios.size() * sides, parallel, job, [&](size_t index, ChildOutcome outcome) {
+        scenarios.size() * sides, {parallel}, job, [&](size_t index, ChildOutcome outcome) {
             size_t scenario = index / sides;
             bool cut = false;
             std::vector<std::string> lines = lines_of(outcome, &cut);

@@ -17,6 +17,10 @@ void Output::operator()(const Event& event) {
     filter_.pass(event, [this](const Event& e) {
         if (!wanted(e)) return;
         std::string line = options_.json ? sim::json_line(e) : sim::trace_line(e);
+        if (options_.buffered) {
+            std::fprintf(out_, "%s\n", line.c_str());
+            return;
+        }
         // Failures go to standard error in the readable trace; JSON stays one stream.
         FILE* to = !options_.json && is_failure(e) && out_ == stdout ? stderr : out_;
         std::fflush(out_);

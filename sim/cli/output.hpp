@@ -15,6 +15,8 @@ struct OutputOptions {
     bool quiet = false;           // failures, errors and what was asked for only
     bool json = false;            // one JSON object a line
     std::set<std::string> watch;  // empty: every window; else events and properties of these
+    // One stream, written as its buffer fills: for a trace read only after the run.
+    bool buffered = false;
 };
 
 // A subscriber of the simulator's stream that writes each event it keeps.

@@ -54,19 +54,6 @@ std::optional<Setup> load_setup(const std::string& library, const std::string& p
     return setup;
 }
 
-TempDir::~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) fs::remove_all(path_, ec);
-}
-
-const std::string& TempDir::make() {
-    std::string pattern = (fs::temp_directory_path() / "hmisim-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot make a temporary folder: " + std::string(strerror(errno)));
-    path_ = pattern;
-    return path_;
-}
-
 std::vector<std::string> collect_scenarios(const std::vector<std::string>& args,
                                            const std::string& tour_dir,
                                            std::vector<std::string>* errors) {
@@ -230,13 +217,17 @@ class TestCommand {
     explicit TestCommand(CLI::App& app) {
         cmd = app.add_subcommand(
             "test",
-            "run many scenarios, each on a fresh panel in a process of its own, and "
-            "report each and the whole (JUnit, TAP, coverage)");
+            "run many scenarios, each on a fresh panel, in worker processes that a crash "
+            "of the library ends alone, and report each and the whole (JUnit, TAP, "
+            "coverage)");
         cmd->fallthrough();
         cmd->add_option("scenario", args,
                         "scenario files, or folders of *.sim files (default: the tour)");
         cmd->add_option("-j,--jobs", jobs, "scenarios run at a time (default: the cores)")
             ->check(CLI::Range(1, 1024));
+        cmd->add_flag("--isolate", isolate,
+                      "run each scenario in a process of its own, not one after another in "
+                      "a worker (for a library that keeps state between scenarios)");
         cmd->add_option("--junit", junit, "write JUnit XML for CI systems to FILE");
         cmd->add_flag("--tap", tap, "write TAP on standard output instead of the lines");
         cmd->add_option("--coverage", coverage_file,
@@ -257,7 +248,7 @@ class TestCommand {
     std::vector<std::string> args, merge;
     unsigned jobs = 0;
     std::string junit, coverage_file, shard;
-    bool tap = false;
+    bool tap = false, isolate = false;
 
   private:
     int child(size_t index, int results_fd);
@@ -287,7 +278,9 @@ int TestCommand::child(size_t index, int results_fd) {
         if (ec) throw std::runtime_error("cannot copy " + params_source_ + ": " + ec.message());
         options.params_path = copy;
     }
-    Output output(OutputOptions{}, stdout);
+    OutputOptions trace;
+    trace.buffered = true;
+    Output output(trace, stdout);
     Coverage coverage;
     ScenarioHooks hooks;
     hooks.before = [&](Simulator& sim) {
@@ -425,7 +418,7 @@ int TestCommand::run(const SetupOptions& so) {
     unsigned parallel = jobs > 0 ? jobs : std::max(1u, std::thread::hardware_concurrency());
     auto started = std::chrono::steady_clock::now();
     run_in_children(
-        scenarios_.size(), parallel, [this](size_t i, int fd) { return child(i, fd); },
+        scenarios_.size(), {parallel, isolate}, [this](size_t i, int fd) { return child(i, fd); },
         [this](size_t i, ChildOutcome outcome) {
             take(i, std::move(outcome));
             print_ready();

@@ -1,7 +1,7 @@
-// The maintainer's loop: `hmisim test` runs many scenarios, each in a process of its own,
-// and reports them as CI systems read them, with the coverage of the library if asked;
-// `hmisim diff` runs the same scenarios on two setups (or one against stored traces) and
-// shows where they differ.
+// The maintainer's loop: `hmisim test` runs many scenarios, each on a fresh panel in
+// worker processes that a crash of the library ends alone, and reports them as CI systems read
+// them, with the coverage of the library if asked; `hmisim diff` runs the same scenarios on two
+// setups (or one against stored traces) and shows where they differ.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/cli/children.hpp"
 #include "sim/engine/simulator.hpp"
 
 namespace hmi::sim {
@@ -34,19 +35,6 @@ bool parse_options(const SetupOptions& setup, Options* options, std::string* err
 // The library and the panel project, loaded; none with a message when either cannot be.
 std::optional<Setup> load_setup(const std::string& library, const std::string& panel,
                                 std::string* error);
-
-// A temporary folder of this process, removed with all it holds when this ends.
-class TempDir {
-  public:
-    TempDir() = default;
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    ~TempDir();
-    const std::string& make();  // throws std::runtime_error
-
-  private:
-    std::string path_;
-};
 
 // The scenarios that arguments name: a file as it is, a folder's *.sim in name order,
 // none the tour's. Each that cannot be is a message in *errors.

@@ -1,5 +1,5 @@
-// hmisim test and hmisim diff as a maintainer runs them: many scenarios each in a process
-// of its own (a crashing handler is one failed scenario), JUnit and TAP for CI, shards,
+// hmisim test and hmisim diff as a maintainer runs them: many scenarios in worker
+// processes (a crashing handler is one failed scenario), JUnit and TAP for CI, shards,
 // coverage, and the differences between two setups. Each case runs the built program in
 // a temporary folder of its own, with scenarios written for it.
 #include <gtest/gtest.h>
@@ -93,6 +93,13 @@ const Case kCases[] = {
      1,
      {"CRASHED crash.sim: 0 expectations: 0 met, 0 failed; crashed: SIGABRT", "passed  pass.sim",
       "2 scenario(s): 1 passed, 1 failed (1 crashed)"},
+     "",
+     ""},
+    {"one process per scenario on request",
+     "test -j 1 --isolate " + kAborting + " crash.sim pass.sim crash.sim",
+     1,
+     {"CRASHED crash.sim", "passed  pass.sim", "CRASHED crash.sim",
+      "3 scenario(s): 1 passed, 2 failed (2 crashed)"},
      "",
      ""},
     {"setup options before the subcommand",
@@ -242,6 +249,10 @@ TEST(HmisimTestJunit, HasATestcasePerScenarioWithFailuresAndTraces) {
     EXPECT_NE(cases[1]->all("system-out")[0]->text.find("timer main timer1"), std::string::npos);
     ASSERT_EQ(cases[2]->all("error").size(), 1u);
     EXPECT_EQ(cases[2]->all("error")[0]->attributes.at("message"), "crashed: SIGABRT");
+    // What the crashed worker had buffered of its trace is kept.
+    ASSERT_EQ(cases[2]->all("system-out").size(), 1u);
+    EXPECT_NE(cases[2]->all("system-out")[0]->text.find("click main button1"), std::string::npos)
+        << cases[2]->all("system-out")[0]->text;
 }
 
 TEST(HmisimTestJunit, ShardsTakeEveryScenarioOnceAndTheirFilesMerge) {
