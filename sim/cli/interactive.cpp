@@ -22,7 +22,6 @@ std::vector<std::string> g_candidates;
 
 bool g_tty = false;
 int g_long_lines = 0;                     // lines from a pipe refused for their length: bad lines
-bool g_quit = false;                      // quit typed at a dialog: the prompt ends after it
 std::vector<std::string> g_answer_words;  // while a dialog asks: what Tab completes
 
 // One line from the person; nullopt at the end of input. Ctrl-C while a line is typed
@@ -107,14 +106,14 @@ Read read_answer(const std::string& question, const std::vector<std::string>& of
     Read read = read_line(question, g_tty, line);
     g_answer_words.clear();
     if (read == Read::Line && (*line == "quit" || *line == "exit")) {
-        g_quit = true;
+        g_sim->session().quitting = true;
         return Read::Cancelled;
     }
     return read;
 }
 
 std::string closed_by() {
-    return g_quit ? "quit" : "Ctrl-C";
+    return g_sim->session().quitting ? "quit" : "Ctrl-C";
 }
 
 // A message box with no queued answer asks the person, offering only the answers its
@@ -210,11 +209,11 @@ LineOutcome run_line(Simulator& sim, const std::string& line) {
 int interactive(Simulator& sim, Output& output, const std::string& history_file) {
     g_sim = &sim;
     g_tty = isatty(STDIN_FILENO) != 0;
-    g_quit = false;
+    sim.session().quitting = false;
     // Ctrl-C cancels a line or stops a run; it never ends the program here. Quit typed
     // at a dialog stops the run that asked.
     Interrupts interrupts;
-    sim.interrupt = [] { return g_quit || Interrupts::take(); };
+    sim.interrupt = [] { return Interrupts::take(); };
     if (g_tty) {
         rl_readline_name = "hmisim";
         rl_attempted_completion_function = complete;
@@ -249,7 +248,7 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
         LineOutcome outcome = run_line(sim, *line);
         if (outcome == LineOutcome::BadLine) ++bad_lines;
         if (outcome == LineOutcome::Failed) ++failures;
-        if (g_quit) break;
+        if (sim.session().quitting) break;
     }
     if (sim.queued_answers() > 0) {
         ++failures;

@@ -5,6 +5,7 @@
 
 #include "host/lines.hpp"
 #include "sim/engine/loads.hpp"
+#include "sim/engine/session.hpp"
 
 namespace hmi::sim {
 
@@ -157,6 +158,7 @@ ScenarioResult run_scenario(std::string_view text, const std::string& origin, Si
     size_t unanswered = sim.unanswered();
     size_t failed_saves = sim.failed_saves();
     for (const ScenarioLine& line : lines) {
+        if (sim.session().quitting) break;  // the person quit at a dialog of a line before
         bool done = execute(line.action, sim, Where{origin, line.number, line.text});
         if (row_of(line.action).expectation) {
             ++result.expectations;

@@ -55,6 +55,9 @@ class Session {
     std::vector<ActivePlot> plots;
     int load_depth = 0;        // scenarios loaded from scenarios, against loops
     int bad_loaded_lines = 0;  // of files that load ran: bad input, whoever typed the load
+    // The person quit inside a dialog: the run that asked stops, and so do the lines of
+    // a loaded scenario around it.
+    bool quitting = false;
 
     // A break condition, with whether it held when last looked at: a run stops when it
     // comes to hold.

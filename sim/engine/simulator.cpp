@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <iterator>
 #include <utility>
 
 #include "host/gbk.hpp"
@@ -587,40 +588,30 @@ void Simulator::set_clock_time(uint32_t seconds) {
     drain();
 }
 
+namespace {
+struct StopWords {
+    const char* name;  // the warning's "stopped"
+    const char* text;  // after "run stopped at T"; a break's own condition instead
+};
+// In the order of Stop.
+constexpr StopWords kStopWords[] = {
+    {"max", "at its end"},
+    {"met", "as its condition held"},
+    {"break", ""},
+    {"interrupt", "by Ctrl-C"},
+    {"quit", "as the person quit at a dialog"},
+    {"clock end", "at the end of the panel's clock"},
+    {"unanswered", "as a dialog had no answer"},
+};
+static_assert(std::size(kStopWords) == static_cast<size_t>(Stop::Unanswered) + 1);
+}  // namespace
+
 const char* stop_name(Stop why) {
-    switch (why) {
-        case Stop::MaxReached:
-            return "max";
-        case Stop::Met:
-            return "met";
-        case Stop::Break:
-            return "break";
-        case Stop::Interrupted:
-            return "interrupt";
-        case Stop::ClockEnd:
-            return "clock end";
-        case Stop::Unanswered:
-            return "unanswered";
-    }
-    return "?";
+    return kStopWords[static_cast<size_t>(why)].name;
 }
 
 std::string stop_text(const RunEnd& end) {
-    switch (end.why) {
-        case Stop::MaxReached:
-            return "at its end";
-        case Stop::Met:
-            return "as its condition held";
-        case Stop::Break:
-            return end.detail;
-        case Stop::Interrupted:
-            return "by Ctrl-C";
-        case Stop::ClockEnd:
-            return "at the end of the panel's clock";
-        case Stop::Unanswered:
-            return "as a dialog had no answer";
-    }
-    return {};
+    return end.why == Stop::Break ? end.detail : kStopWords[static_cast<size_t>(end.why)].text;
 }
 
 bool Simulator::run(uint64_t ms) {
@@ -648,6 +639,7 @@ RunEnd Simulator::run_until(uint64_t ms, const std::function<bool()>& met) {
         if (!at_break.empty()) return {Stop::Break, at_break};
         if (met && met()) return {Stop::Met, {}};
         if (unanswered_ != unanswered) return {Stop::Unanswered, {}};
+        if (session_->quitting) return {Stop::Quit, {}};
         if (interrupt && interrupt()) return {Stop::Interrupted, {}};
     }
     set_clock(end);

@@ -32,6 +32,7 @@ enum class Stop : uint8_t {
     Met,          // the condition the run waited for came to hold
     Break,        // a break's condition came to hold
     Interrupted,  // Ctrl-C at the prompt
+    Quit,         // quit typed at a dialog the run asked
     ClockEnd,     // the panel's clock is at its end
     Unanswered,   // a dialog had no answer
 };
@@ -39,7 +40,8 @@ struct RunEnd {
     Stop why = Stop::MaxReached;
     std::string detail;  // of a break: its condition and what was found
 };
-// "met", "max", "break", "interrupt", "clock end", "unanswered": a warning's "stopped".
+// "met", "max", "break", "interrupt", "quit", "clock end", "unanswered": a warning's
+// "stopped".
 const char* stop_name(Stop why);
 // "at break chief.KA19 = 1 (chief.KA19 = 1)", "by Ctrl-C", ...: after "run stopped at T".
 std::string stop_text(const RunEnd& end);
@@ -112,7 +114,8 @@ class Simulator {
     // u32 holds): a run that would pass it stops there with an error.
     bool run(uint64_t ms);
     // The same, asking after every event whether a break came to hold, whether `met`
-    // holds, whether a dialog went unanswered and whether `interrupt` holds: at the first
+    // holds, whether a dialog went unanswered, whether `interrupt` holds and whether the
+    // person quit at a dialog: at the first
     // that does, time stops at that event's moment, and the run says why.
     RunEnd run_until(uint64_t ms, const std::function<bool()>& met);
     // Asked after every event of any run: a Ctrl-C at the prompt.

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "tests/sim/support.hpp"
@@ -165,7 +166,9 @@ TEST(PromptAtATerminal, AnInputAsksAgainAfterARefusedValueAndQuitCancelsItAndEnd
     ASSERT_TRUE(t.wait_for("-> 7 stored")) << t.seen();
     ASSERT_TRUE(t.wait_for("> ")) << t.seen();
 
-    t.type("click timeinput text4\r");
+    // Asked from a loaded scenario: quit ends the scenario's lines too.
+    std::ofstream(state.path + "/asks.sim") << "click timeinput text4\nsay after the dialog\n";
+    t.type("load " + state.path + "/asks.sim\r");
     ASSERT_TRUE(t.wait_for("a number, or nothing to cancel: ")) << t.seen();
     t.type("quit\r");
     ASSERT_TRUE(t.wait_for("closed by quit: the input dialog is cancelled")) << t.seen();
@@ -174,6 +177,7 @@ TEST(PromptAtATerminal, AnInputAsksAgainAfterARefusedValueAndQuitCancelsItAndEnd
     EXPECT_EQ(WEXITSTATUS(status), 0) << t.seen();
     EXPECT_EQ(t.seen().find("unknown command"), std::string::npos) << t.seen();
     EXPECT_NE(t.seen().find("-> cancelled"), std::string::npos) << t.seen();
+    EXPECT_EQ(t.seen().find("after the dialog"), std::string::npos) << t.seen();
 }
 
 }  // namespace
