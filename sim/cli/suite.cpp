@@ -223,7 +223,8 @@ class TestCommand {
         cmd->fallthrough();
         cmd->add_option("scenario", args,
                         "scenario files, or folders of *.sim files (default: the tour)");
-        cmd->add_option("-j,--jobs", jobs, "scenarios run at a time (default: the cores)")
+        cmd->add_option("-j,--jobs", jobs,
+                        "worker processes: scenarios at a time (default: the cores)")
             ->check(CLI::Range(1, 1024));
         cmd->add_flag("--isolate", isolate,
                       "run each scenario in a process of its own, not one after another in "
