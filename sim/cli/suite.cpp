@@ -93,27 +93,29 @@ std::vector<std::string> collect_scenarios(const std::vector<std::string>& args,
 int check_all(const std::vector<std::string>& scenarios, const std::vector<Setup>& setups,
               const Options& options) {
     Output output(OutputOptions{}, stdout);
-    int bad = 0;
+    std::vector<std::optional<std::string>> texts;  // none: unreadable, or bad on a setup
     for (const std::string& path : scenarios) {
-        std::string text;
         try {
-            text = read_file(path);
+            texts.emplace_back(read_file(path));
         } catch (const std::exception& e) {
             output.error(e.what());
-            ++bad;
-            continue;
+            texts.emplace_back();
         }
-        int errors = 0;
-        for (const Setup& setup : setups) {
-            Options checking = options;
-            checking.params_path.clear();  // a check reads no parameter file
-            Simulator sim(*setup.panel, setup.library, checking, std::ref(output));
-            check_scenario(text, path, sim, &errors);
-            if (errors > 0) break;  // the same line is bad on the next setup as a rule
-        }
-        bad += errors > 0;
     }
-    return bad;
+    // One panel per setup checks every scenario: a check reads the panel and the
+    // library, and runs nothing.
+    Options checking = options;
+    checking.params_path.clear();  // a check reads no parameter file
+    for (const Setup& setup : setups) {
+        Simulator sim(*setup.panel, setup.library, checking, std::ref(output));
+        for (size_t i = 0; i < scenarios.size(); ++i) {
+            if (!texts[i]) continue;  // a line bad on one setup is bad on the next as a rule
+            int errors = 0;
+            check_scenario(*texts[i], scenarios[i], sim, &errors);
+            if (errors > 0) texts[i].reset();
+        }
+    }
+    return static_cast<int>(std::count(texts.begin(), texts.end(), std::nullopt));
 }
 
 // ---- hmisim test ----
