@@ -54,10 +54,10 @@ TEST(EventModel, TheHostRecordsAWriteWithTheTagItMeant) {
     }
     ASSERT_EQ(h.events().size(), 3u);
     const host::Event& bare = h.events()[0];
-    EXPECT_EQ(bare.text("name"), "HV201");
-    EXPECT_EQ(bare.text("tag"), "dtmain.HV201");
-    EXPECT_EQ(bare.text("kind"), "u8");
-    EXPECT_EQ(bare.find("value")->type(), Value::Type::Integer);
+    EXPECT_EQ(bare.text(key::name), "HV201");
+    EXPECT_EQ(bare.text(key::tag), "dtmain.HV201");
+    EXPECT_EQ(bare.text(key::kind), "u8");
+    EXPECT_EQ(bare.find(key::value)->type(), Value::Type::Integer);
     EXPECT_EQ(host::describe(bare, host::Naming::WithTag), "set HV201 (dtmain.HV201) = 1");
     EXPECT_EQ(host::to_json(h.events()[1]).find("\"value\":\"\xE4\xBD\xA0\"") != std::string::npos,
               true)
@@ -107,12 +107,12 @@ TEST(EventModel, JsonLinesOfATourScenarioCarryTypedValues) {
     for (const Event& e : out.events) {
         std::string json = sim::json_line(e);
         EXPECT_EQ(json.find("\"time_ms\":" + std::to_string(e.ms) + ","), 1u) << json;
-        if (e.find("line") != nullptr) {
-            EXPECT_EQ(e.find("line")->type(), Value::Type::Integer);
+        if (e.find(key::line) != nullptr) {
+            EXPECT_EQ(e.find(key::line)->type(), Value::Type::Integer);
         }
-        const Value* value = e.find("value");
-        if (value == nullptr || e.find("kind") == nullptr) continue;
-        bool text = e.text("kind") == "text";
+        const Value* value = e.find(key::value);
+        if (value == nullptr || e.find(key::kind) == nullptr) continue;
+        bool text = e.text(key::kind) == "text";
         EXPECT_EQ(value->type() == Value::Type::Text, text) << json;
         size_t at = json.find("\"value\":");
         ASSERT_NE(at, std::string::npos) << json;
@@ -131,28 +131,29 @@ TEST(EventModel, EveryRendererAsksTheOnePredicateWhetherAnEventFailed) {
         const char* line;  // the readable line
     };
     auto param = [](host::ParamOutcome outcome, const char* op) {
-        return Event(EventType::Param, {{"operation", Value::text(op)},
+        return Event(EventType::Param, {{key::operation, Value::text(op)},
                                         host::outcome_field(outcome),
-                                        {"file", Value::text("p.txt")},
-                                        {"error", Value::text("the disk is full")}});
+                                        {key::file, Value::text("p.txt")},
+                                        {key::error, Value::text("the disk is full")}});
     };
     const Case kCases[] = {
-        {Event(EventType::Error, {{"message", Value::text("no")}}), true, "00:00:00.000 ERROR no"},
-        {Event(EventType::Expect, {{"met", Value::boolean(false)},
-                                   {"command", Value::text("expect shown main")},
-                                   {"expected", Value::text("shown")},
-                                   {"actual", Value::text("hidden")}}),
+        {Event(EventType::Error, {{key::message, Value::text("no")}}), true,
+         "00:00:00.000 ERROR no"},
+        {Event(EventType::Expect, {{key::met, Value::boolean(false)},
+                                   {key::command, Value::text("expect shown main")},
+                                   {key::expected, Value::text("shown")},
+                                   {key::actual, Value::text("hidden")}}),
          true, "00:00:00.000 FAIL expect shown main: expected shown, is hidden"},
-        {Event(EventType::Expect,
-               {{"met", Value::boolean(true)}, {"command", Value::text("expect shown main")}}),
+        {Event(EventType::Expect, {{key::met, Value::boolean(true)},
+                                   {key::command, Value::text("expect shown main")}}),
          false, "00:00:00.000 ok expect shown main"},
         {param(host::ParamOutcome::Failed, "save"), true,
          "00:00:00.000 ERROR param save FAILED: the disk is full"},
         {param(host::ParamOutcome::Damaged, "load"), true, "00:00:00.000 ERROR the disk is full"},
         {param(host::ParamOutcome::Saved, "save"), false, "00:00:00.000 param save -> p.txt"},
-        {Event(EventType::Warning, {{"message", Value::text("odd")}}), false,
+        {Event(EventType::Warning, {{key::message, Value::text("odd")}}), false,
          "00:00:00.000 warning: odd"},
-        {Event(EventType::Note, {{"text", Value::text("watching every tag")}}), false,
+        {Event(EventType::Note, {{key::text, Value::text("watching every tag")}}), false,
          "watching every tag"},
     };
     for (const Case& c : kCases) {
