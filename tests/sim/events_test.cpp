@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <thread>
+#include <type_traits>
 
 #include "host/host.hpp"
 #include "sim/engine/tour.hpp"
@@ -166,6 +167,26 @@ TEST(EventModel, EveryRendererAsksTheOnePredicateWhetherAnEventFailed) {
     EXPECT_STREQ(event_name(EventType::Write), "write");
     EXPECT_STREQ(event_name(EventType::Note), "note");
     EXPECT_STREQ(event_name(EventType::Summary), "summary");
+}
+
+// A field is named by a constant, never by a bare literal.
+static_assert(!std::is_convertible_v<const char*, FieldKey>);
+
+// A name finds its field by its text, also where it is another constant of the same
+// text (another layer's, another file's copy), and finds nothing by a name it begins.
+TEST(EventModel, AFieldIsFoundByItsWholeName) {
+    static const char kLine[] = "line";  // the same text at another address
+    const Event e(EventType::Error,
+                  {{key::line, Value::integer(3)}, {key::message, Value::text("no")}});
+    const struct {
+        FieldKey name;
+        const Value* found;
+    } kCases[] = {
+        {key::line, &e.fields[0].value},    {FieldKey{kLine}, &e.fields[0].value},
+        {key::message, &e.fields[1].value}, {FieldKey{"lin"}, nullptr},
+        {FieldKey{"lines"}, nullptr},       {key::file, nullptr},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(e.find(c.name), c.found) << c.name.name();
 }
 
 // The library's calls reach the host of the innermost guard of their own thread.
