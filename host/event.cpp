@@ -239,14 +239,14 @@ Topic topic_of(EventType type) {
 }
 
 Field outcome_field(InputOutcome outcome) {
-    return {"outcome", Value::text(kInputOutcomes[static_cast<size_t>(outcome)])};
+    return {key::outcome, Value::text(kInputOutcomes[static_cast<size_t>(outcome)])};
 }
 Field outcome_field(ParamOutcome outcome) {
-    return {"outcome", Value::text(kParamOutcomes[static_cast<size_t>(outcome)])};
+    return {key::outcome, Value::text(kParamOutcomes[static_cast<size_t>(outcome)])};
 }
 
 InputOutcome Event::input_outcome() const {
-    const std::string& name = text("outcome");
+    const std::string& name = text(key::outcome);
     for (size_t i = 0; i < std::size(kInputOutcomes); ++i) {
         if (name == kInputOutcomes[i]) return static_cast<InputOutcome>(i);
     }
@@ -254,85 +254,85 @@ InputOutcome Event::input_outcome() const {
 }
 
 ParamOutcome Event::param_outcome() const {
-    const std::string& name = text("outcome");
+    const std::string& name = text(key::outcome);
     for (size_t i = 1; i < std::size(kParamOutcomes); ++i) {
         if (name == kParamOutcomes[i]) return static_cast<ParamOutcome>(i);
     }
     return ParamOutcome::None;
 }
 
-const Value* Event::find(std::string_view key) const {
+const Value* Event::find(FieldKey key) const {
     for (const Field& f : fields) {
         if (key == f.key) return &f.value;
     }
     return nullptr;
 }
 
-const std::string& Event::text(std::string_view key) const {
+const std::string& Event::text(FieldKey key) const {
     static const std::string kNone;
     const Value* v = find(key);
     return v != nullptr && v->type() == Value::Type::Text ? v->as_text() : kNone;
 }
 
-int64_t Event::integer(std::string_view key) const {
+int64_t Event::integer(FieldKey key) const {
     const Value* v = find(key);
     return v == nullptr ? 0 : v->as_integer();
 }
 
-bool Event::flag(std::string_view key) const {
+bool Event::flag(FieldKey key) const {
     const Value* v = find(key);
     return v != nullptr && v->as_integer() != 0;
 }
 
 namespace {
 std::string value_of(const Event& e) {
-    const Value* v = e.find("value");
+    const Value* v = e.find(key::value);
     return v == nullptr ? "" : v->readable(true);
 }
 
-std::string quoted(const Event& e, const char* key) {
+std::string quoted(const Event& e, FieldKey key) {
     return "\"" + e.text(key) + "\"";
 }
 
 std::string write_line(const Event& e, Naming naming) {
-    std::string line = "set " + e.text("name");
-    if (!e.flag("known")) return line + " = " + value_of(e) + " (no such tag)";
-    if (naming == Naming::WithTag && e.text("tag") != e.text("name")) {
-        line += " (" + e.text("tag") + ")";
+    std::string line = "set " + e.text(key::name);
+    if (!e.flag(key::known)) return line + " = " + value_of(e) + " (no such tag)";
+    if (naming == Naming::WithTag && e.text(key::tag) != e.text(key::name)) {
+        line += " (" + e.text(key::tag) + ")";
     }
     return line + " = " + value_of(e);
 }
 
 std::string input_line(const Event& e) {
-    std::string line = "input " + e.text("tag") + " " + quoted(e, "prompt") + " " +
-                       e.find("minimum")->readable() + ".." + e.find("maximum")->readable() +
-                       " option " + std::to_string(e.integer("option")) + " -> ";
+    std::string line = "input " + e.text(key::tag) + " " + quoted(e, key::prompt) + " " +
+                       e.find(key::minimum)->readable() + ".." + e.find(key::maximum)->readable() +
+                       " option " + std::to_string(e.integer(key::option)) + " -> ";
     InputOutcome outcome = e.input_outcome();
     if (outcome == InputOutcome::Cancelled) return line + "cancelled";
-    line += e.find("answer")->readable();
+    line += e.find(key::answer)->readable();
     if (outcome == InputOutcome::Stored) return line + " stored";
     if (outcome == InputOutcome::Refused) return line + " refused";
-    return line + " (" + e.text("error") + ")";
+    return line + " (" + e.text(key::error) + ")";
 }
 
 std::string param_line(const Event& e) {
-    const std::string& op = e.text("operation");
+    const std::string& op = e.text(key::operation);
     ParamOutcome outcome = e.param_outcome();
-    const std::string& file = e.text("file");
+    const std::string& file = e.text(key::file);
     if (op == "load") {
         if (outcome == ParamOutcome::Missing) return "no saved parameters yet in " + file;
         if (outcome == ParamOutcome::Damaged || outcome == ParamOutcome::Unusable)
-            return e.text("error");
+            return e.text(key::error);
         if (file.empty()) {
-            return "loaded " + std::to_string(e.integer("count")) +
+            return "loaded " + std::to_string(e.integer(key::count)) +
                    " saved parameters from the panel's memory";
         }
-        return "loaded " + std::to_string(e.integer("count")) + " saved parameters from " + file;
+        return "loaded " + std::to_string(e.integer(key::count)) + " saved parameters from " + file;
     }
     std::string line = "param " + op;
     if (outcome == ParamOutcome::Kept) return line + " (kept in memory)";
     if (outcome == ParamOutcome::Saved) return line + " -> " + file;
-    if (outcome == ParamOutcome::Failed) return line + " FAILED: " + e.text("error");
+    if (outcome == ParamOutcome::Failed) return line + " FAILED: " + e.text(key::error);
     return line;
 }
 
@@ -344,37 +344,37 @@ std::string describe(const Event& e, Naming naming) {
             return write_line(e, naming);
         case EventType::Read:
         case EventType::Poll:
-            return std::string(e.type == EventType::Read ? "get " : "poll ") + e.text("name") +
-                   (e.flag("known") ? "" : " (no such tag)");
+            return std::string(e.type == EventType::Read ? "get " : "poll ") + e.text(key::name) +
+                   (e.flag(key::known) ? "" : " (no such tag)");
         case EventType::Window:
-            return e.text("call") + " " + e.text("window") +
-                   (e.find("in_panel") != nullptr && !e.flag("in_panel")
+            return e.text(key::call) + " " + e.text(key::window) +
+                   (e.find(key::in_panel) != nullptr && !e.flag(key::in_panel)
                         ? " (no such window in the panel)"
                         : "") +
-                   (e.text("already").empty() ? "" : " (already " + e.text("already") + ")");
+                   (e.text(key::already).empty() ? "" : " (already " + e.text(key::already) + ")");
         case EventType::MsgBox:
             // The host's record of calls keeps the numbers alone; the trace names them.
             if (naming == Naming::AsWritten) {
-                return "msgbox " + quoted(e, "title") + " " + quoted(e, "text") + " style " +
-                       std::to_string(e.integer("style")) + " -> " +
-                       std::to_string(e.integer("answer"));
+                return "msgbox " + quoted(e, key::title) + " " + quoted(e, key::text) + " style " +
+                       std::to_string(e.integer(key::style)) + " -> " +
+                       std::to_string(e.integer(key::answer));
             }
-            return "msgbox " + quoted(e, "title") + " " + quoted(e, "text") + " " +
-                   msgbox_style_text(e.integer("style")) + " -> " +
-                   msgbox_answer_text(e.integer("answer"));
+            return "msgbox " + quoted(e, key::title) + " " + quoted(e, key::text) + " " +
+                   msgbox_style_text(e.integer(key::style)) + " -> " +
+                   msgbox_answer_text(e.integer(key::answer));
         case EventType::Input:
             return input_line(e);
         case EventType::Param:
             return param_line(e);
         case EventType::Lookup:
-            return "lookup " + e.text("name") +
-                   (e.flag("known") ? " -> " + value_of(e) : " (no such tag)");
+            return "lookup " + e.text(key::name) +
+                   (e.flag(key::known) ? " -> " + value_of(e) : " (no such tag)");
         case EventType::Format:
-            if (e.find("datetime") != nullptr) {
-                return "gettimeinfo " + std::to_string(e.integer("datetime")) + " -> " +
-                       e.text("result");
+            if (e.find(key::datetime) != nullptr) {
+                return "gettimeinfo " + std::to_string(e.integer(key::datetime)) + " -> " +
+                       e.text(key::result);
             }
-            return e.text("call") + " -> " + quoted(e, "result");
+            return e.text(key::call) + " -> " + quoted(e, key::result);
         default:
             return "";
     }
@@ -409,7 +409,7 @@ std::string json_object(const Event& e, const char* type, bool failed, const std
     append_json_string(out, trace);
     for (const Field& f : e.fields) {
         out += ',';
-        append_json_string(out, f.key);
+        append_json_string(out, f.key.name());
         out += ':';
         f.value.append_json(out);
     }

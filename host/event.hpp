@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -122,8 +123,53 @@ enum class InputOutcome : uint8_t { Stored, Refused, Cancelled, Failed };
 // damaged, unusable), a save (saved, kept in memory, failed); None when it has none.
 enum class ParamOutcome : uint8_t { None, Loaded, Missing, Damaged, Unusable, Saved, Kept, Failed };
 
+// The name of an event's field, its member name in the JSON lines. Fields are named by
+// the constants of `key` (and of a layer's own, beside them), never by a bare literal,
+// so that a misspelt name does not compile.
+class FieldKey {
+  public:
+    constexpr explicit FieldKey(const char* name) : name_(name) {}
+    constexpr const char* name() const { return name_; }
+    // A constant is mostly one pointer in every file that names it; the text decides
+    // where it is not.
+    friend bool operator==(FieldKey a, FieldKey b) {
+        return a.name_ == b.name_ || std::strcmp(a.name_, b.name_) == 0;
+    }
+
+  private:
+    const char* name_;
+};
+
+// The fields of the host's calls (README.md, "Events").
+namespace key {
+inline constexpr FieldKey already{"already"};
+inline constexpr FieldKey answer{"answer"};
+inline constexpr FieldKey call{"call"};
+inline constexpr FieldKey count{"count"};
+inline constexpr FieldKey datetime{"datetime"};
+inline constexpr FieldKey error{"error"};
+inline constexpr FieldKey file{"file"};
+inline constexpr FieldKey in_panel{"in_panel"};
+inline constexpr FieldKey kind{"kind"};
+inline constexpr FieldKey known{"known"};
+inline constexpr FieldKey maximum{"maximum"};
+inline constexpr FieldKey minimum{"minimum"};
+inline constexpr FieldKey name{"name"};
+inline constexpr FieldKey operation{"operation"};
+inline constexpr FieldKey option{"option"};
+inline constexpr FieldKey outcome{"outcome"};
+inline constexpr FieldKey prompt{"prompt"};
+inline constexpr FieldKey result{"result"};
+inline constexpr FieldKey style{"style"};
+inline constexpr FieldKey tag{"tag"};
+inline constexpr FieldKey text{"text"};
+inline constexpr FieldKey title{"title"};
+inline constexpr FieldKey value{"value"};
+inline constexpr FieldKey window{"window"};
+}  // namespace key
+
 struct Field {
-    const char* key;  // a literal: the JSON member name
+    FieldKey key;
     Value value;
 };
 
@@ -136,11 +182,11 @@ struct Event {
     Event() = default;
     Event(EventType t, std::vector<Field> f) : type(t), fields(std::move(f)) {}
 
-    const Value* find(std::string_view key) const;
+    const Value* find(FieldKey key) const;
     // The field's text, or "" when it has none.
-    const std::string& text(std::string_view key) const;
-    int64_t integer(std::string_view key) const;
-    bool flag(std::string_view key) const;
+    const std::string& text(FieldKey key) const;
+    int64_t integer(FieldKey key) const;
+    bool flag(FieldKey key) const;
 
     InputOutcome input_outcome() const;
     ParamOutcome param_outcome() const;

@@ -101,7 +101,7 @@ void* Host::get_value(const char* name) {
     }
     if (records(Topic::Read)) {
         record(EventType::Read,
-               {{"name", name_of(name)}, {"known", Value::boolean(tag != nullptr)}});
+               {{key::name, name_of(name)}, {key::known, Value::boolean(tag != nullptr)}});
     }
     if (tag == nullptr) {
         std::memset(unknown_value_, 0, sizeof unknown_value_);  // never null, as a panel does
@@ -116,9 +116,9 @@ int Host::set_value(const char* name, const void* value) {
         // Ignored, as a panel ignores it; the first byte shows what the library meant.
         unsigned char first = value ? *static_cast<const unsigned char*>(value) : 0;
         if (records(Topic::Write)) {
-            record(EventType::Write, {{"name", name_of(name)},
-                                      {"known", Value::boolean(false)},
-                                      {"value", Value::integer(first)}});
+            record(EventType::Write, {{key::name, name_of(name)},
+                                      {key::known, Value::boolean(false)},
+                                      {key::value, Value::integer(first)}});
         }
         return -1;
     }
@@ -137,11 +137,11 @@ int Host::set_value(const char* name, const void* value) {
     }
     mark_written(*tag);
     if (records(Topic::Write)) {
-        record(EventType::Write, {{"name", name_of(name)},
-                                  {"known", Value::boolean(true)},
-                                  {"tag", Value::text(tag->def->name)},
-                                  {"kind", Value::text(std::string(kind_name(tag->def->kind)))},
-                                  {"value", typed_value(tag->def->kind, tag->value)}});
+        record(EventType::Write, {{key::name, name_of(name)},
+                                  {key::known, Value::boolean(true)},
+                                  {key::tag, Value::text(tag->def->name)},
+                                  {key::kind, Value::text(std::string(kind_name(tag->def->kind)))},
+                                  {key::value, typed_value(tag->def->kind, tag->value)}});
     }
     return 0;
 }
@@ -160,7 +160,8 @@ void* Host::get_value_by_slot(const char* name, void** slot) {
         index = tag ? static_cast<int32_t>(tag - tags_.all().data()) : -1;
     }
     if (records(Topic::Poll)) {
-        record(EventType::Poll, {{"name", name_of(name)}, {"known", Value::boolean(index >= 0)}});
+        record(EventType::Poll,
+               {{key::name, name_of(name)}, {key::known, Value::boolean(index >= 0)}});
     }
     if (index < 0) {
         note_unknown("poll", name);
@@ -175,9 +176,9 @@ int Host::window(WindowCall call, const char* name) {
     static const char* const kVerbs[] = {"show", "hide", "center", "show_modal", "exit_modal"};
     std::string window = name ? name : "(null)";
     std::string already = on_window ? on_window(call, window) : std::string();
-    std::vector<Field> fields{{"call", Value::text(kVerbs[static_cast<int>(call)])},
-                              {"window", Value::text(window)}};
-    if (!already.empty()) fields.push_back({"already", Value::text(already)});
+    std::vector<Field> fields{{key::call, Value::text(kVerbs[static_cast<int>(call)])},
+                              {key::window, Value::text(window)}};
+    if (!already.empty()) fields.push_back({key::already, Value::text(already)});
     record(EventType::Window, std::move(fields));
     return 0;
 }
@@ -200,10 +201,10 @@ int Host::message_box(const char* title, const char* text, int style) {
     } else if (ask_msgbox) {
         answer = ask_msgbox(t, m, style);
     }
-    record(EventType::MsgBox, {{"title", text_of(title)},
-                               {"text", text_of(text)},
-                               {"style", Value::integer(style)},
-                               {"answer", Value::integer(answer)}});
+    record(EventType::MsgBox, {{key::title, text_of(title)},
+                               {key::text, text_of(text)},
+                               {key::style, Value::integer(style)},
+                               {key::answer, Value::integer(answer)}});
     return answer;
 }
 
@@ -215,15 +216,15 @@ int Host::input(const char* name, const char* prompt, double minimum, double max
     } else if (ask_input) {
         answer = ask_input(name ? name : "", gbk_to_utf8(prompt ? prompt : ""), minimum, maximum);
     }
-    std::vector<Field> fields{{"tag", name_of(name)},
-                              {"prompt", text_of(prompt)},
-                              {"minimum", Value::real(minimum)},
-                              {"maximum", Value::real(maximum)},
-                              {"option", Value::integer(option)}};
+    std::vector<Field> fields{{key::tag, name_of(name)},
+                              {key::prompt, text_of(prompt)},
+                              {key::minimum, Value::real(minimum)},
+                              {key::maximum, Value::real(maximum)},
+                              {key::option, Value::integer(option)}};
     auto done = [&](InputOutcome outcome, std::string error = {}) {
         fields.push_back(outcome_field(outcome));
-        if (answer) fields.push_back({"answer", Value::real(*answer)});
-        if (!error.empty()) fields.push_back({"error", Value::text(std::move(error))});
+        if (answer) fields.push_back({key::answer, Value::real(*answer)});
+        if (!error.empty()) fields.push_back({key::error, Value::text(std::move(error))});
         record(EventType::Input, std::move(fields));
         return outcome == InputOutcome::Stored ? 1 : 0;
     };
@@ -241,7 +242,7 @@ int Host::input(const char* name, const char* prompt, double minimum, double max
 }
 
 int Host::params_to_memory() {
-    record(EventType::Param, {{"operation", Value::text("rtdb_to_mem")}});
+    record(EventType::Param, {{key::operation, Value::text("rtdb_to_mem")}});
     param_memory_.clear();
     for (const Tag& tag : tags_.all()) {
         if (!tag.def->param) continue;
@@ -252,7 +253,7 @@ int Host::params_to_memory() {
 
 int Host::save_params() {
     saved_params_ = param_memory_;
-    std::vector<Field> fields{{"operation", Value::text("save")}};
+    std::vector<Field> fields{{key::operation, Value::text("save")}};
     if (on_save_params) {
         for (Field& f : on_save_params(saved_params_)) fields.push_back(std::move(f));
     }
@@ -261,7 +262,7 @@ int Host::save_params() {
 }
 
 int Host::params_from_memory() {
-    record(EventType::Param, {{"operation", Value::text("mem_to_rtdb")}});
+    record(EventType::Param, {{key::operation, Value::text("mem_to_rtdb")}});
     for (const auto& [name, bytes] : param_memory_) {
         Tag* tag = tags_.find(name);
         if (tag != nullptr && bytes.size() == width(tag->def->kind)) {
@@ -276,20 +277,22 @@ int Host::lookup_by_group(const char* group, const char* name, void* value) {
     std::string full = std::string(group ? group : "(null)") + "." + (name ? name : "(null)");
     Tag* tag = tags_.find(full);
     if (tag == nullptr) {
-        record(EventType::Lookup, {{"name", Value::text(full)}, {"known", Value::boolean(false)}});
+        record(EventType::Lookup,
+               {{key::name, Value::text(full)}, {key::known, Value::boolean(false)}});
         return -1;
     }
     std::memcpy(value, tag->value, 1);  // the caller's buffer is one byte
     if (read_log != nullptr) read_log->push_back(static_cast<int32_t>(index_of(*tag)));
-    record(EventType::Lookup, {{"name", Value::text(full)},
-                               {"known", Value::boolean(true)},
-                               {"value", Value::integer(*tag->value)}});
+    record(EventType::Lookup, {{key::name, Value::text(full)},
+                               {key::known, Value::boolean(true)},
+                               {key::value, Value::integer(*tag->value)}});
     return 0;
 }
 
 char* Host::hold(std::string text, const std::string& call) {
     if (records(Topic::Format)) {
-        record(EventType::Format, {{"call", Value::text(call)}, {"result", text_of(text.c_str())}});
+        record(EventType::Format,
+               {{key::call, Value::text(call)}, {key::result, text_of(text.c_str())}});
     }
     texts_.push_back(std::move(text));
     return texts_.back().data();
@@ -308,9 +311,9 @@ int Host::time_info(unsigned datetime, int* fields[6]) {
         char buffer[64];
         std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", values[0], values[1],
                       values[2], values[3], values[4], values[5]);
-        record(EventType::Format, {{"call", Value::text("gettimeinfo")},
-                                   {"datetime", Value::integer(datetime)},
-                                   {"result", Value::text(buffer)}});
+        record(EventType::Format, {{key::call, Value::text("gettimeinfo")},
+                                   {key::datetime, Value::integer(datetime)},
+                                   {key::result, Value::text(buffer)}});
     }
     return 0;
 }

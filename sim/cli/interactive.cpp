@@ -38,7 +38,7 @@ std::optional<std::string> ask(const std::string& prompt) {
                 break;
             case Read::TooLong:
                 ++g_long_lines;
-                g_sim->report(EventType::Error, {{"message", Value::text(line)}});
+                g_sim->report(EventType::Error, {{key::message, Value::text(line)}});
                 break;
         }
     }
@@ -195,7 +195,7 @@ LineOutcome run_line(Simulator& sim, const std::string& line) {
     std::optional<Action> action = parse_command(line, sim, &error);
     if (!action) {
         if (error.empty()) return LineOutcome::Done;
-        sim.report(EventType::Error, {{"message", Value::text(error)}});
+        sim.report(EventType::Error, {{key::message, Value::text(error)}});
         return LineOutcome::BadLine;
     }
     int bad_loaded = sim.session().bad_loaded_lines;
@@ -253,8 +253,8 @@ int interactive(Simulator& sim, Output& output, const std::string& history_file)
     if (sim.queued_answers() > 0) {
         ++failures;
         sim.report(EventType::Error,
-                   {{"message", Value::text(std::to_string(sim.queued_answers()) +
-                                            " queued answer(s) were never asked for")}});
+                   {{key::message, Value::text(std::to_string(sim.queued_answers()) +
+                                               " queued answer(s) were never asked for")}});
     }
     if (recorder() != nullptr) {
         output.note("recording written to " + recorder()->path());

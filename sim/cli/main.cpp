@@ -286,13 +286,13 @@ void run_one(const std::string& path, const Panel& panel,
         if (r.failures == 0) ++tally.passed;
     }
     output.summary(summary,
-                   {{"file", Value::text(path)},
-                    {"bad_lines", Value::integer(r.bad_lines)},
-                    {"expectations", Value::integer(r.expectations)},
-                    {"met", Value::integer(r.met)},
-                    {"failures", Value::integer(r.failures)},
-                    {"other_failures", Value::integer(r.other_failures())},
-                    {"panel_ms", Value::integer(static_cast<int64_t>(run.simulated_ms))}},
+                   {{key::file, Value::text(path)},
+                    {key::bad_lines, Value::integer(r.bad_lines)},
+                    {key::expectations, Value::integer(r.expectations)},
+                    {key::met, Value::integer(r.met)},
+                    {key::failures, Value::integer(r.failures)},
+                    {key::other_failures, Value::integer(r.other_failures())},
+                    {key::panel_ms, Value::integer(static_cast<int64_t>(run.simulated_ms))}},
                    run.simulated_ms);
     tally.panel_ms += run.simulated_ms;
 }
@@ -313,16 +313,16 @@ int run_scenarios(const Settings& s, const Panel& panel,
         output.summary("checked " + std::to_string(total) +
                            " scenario(s): " + std::to_string(tally.passed) + " good, " +
                            std::to_string(tally.bad) + " with bad lines",
-                       {{"checked", Value::integer(total)},
-                        {"good", Value::integer(tally.passed)},
-                        {"bad", Value::integer(tally.bad)}});
+                       {{key::checked, Value::integer(total)},
+                        {key::good, Value::integer(tally.passed)},
+                        {key::bad, Value::integer(tally.bad)}});
     } else if (total > 1 || s.tour) {
         output.summary(std::string(s.tour ? "tour" : "scenarios") + ": " + std::to_string(total) +
                            " run, " + std::to_string(tally.passed) + " passed, " +
                            std::to_string(total - tally.passed) + " failed",
-                       {{"run", Value::integer(total)},
-                        {"passed", Value::integer(tally.passed)},
-                        {"failed", Value::integer(total - tally.passed)}},
+                       {{key::run, Value::integer(total)},
+                        {key::passed, Value::integer(tally.passed)},
+                        {key::failed, Value::integer(total - tally.passed)}},
                        tally.panel_ms);
     }
     if (tally.bad > 0) return 2;

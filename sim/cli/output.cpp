@@ -5,7 +5,7 @@ namespace hmi::sim {
 bool Output::wanted(const Event& event) const {
     if (options_.quiet) {
         // A run that a break stopped did something else than it says: that shows too.
-        bool at_break = event.type == EventType::Warning && event.text("stopped") == "break";
+        bool at_break = event.type == EventType::Warning && event.text(key::stopped) == "break";
         return is_failure(event) || at_break || event.type == EventType::Print ||
                event.type == EventType::PropValue || event.type == EventType::Info ||
                event.type == EventType::Summary;
@@ -30,26 +30,26 @@ void Output::operator()(const Event& event) {
 }
 
 void Output::summary(std::string text, std::vector<Field> counts, uint64_t panel_ms) {
-    counts.insert(counts.begin(), Field{"text", Value::text(std::move(text))});
+    counts.insert(counts.begin(), Field{key::text, Value::text(std::move(text))});
     Event e(EventType::Summary, std::move(counts));
     e.ms = panel_ms;
     (*this)(e);
 }
 
 void Output::info(std::string text) {
-    (*this)(Event(EventType::Info, {{"text", Value::text(std::move(text))}}));
+    (*this)(Event(EventType::Info, {{key::text, Value::text(std::move(text))}}));
 }
 
 void Output::note(std::string text) {
-    (*this)(Event(EventType::Note, {{"text", Value::text(std::move(text))}}));
+    (*this)(Event(EventType::Note, {{key::text, Value::text(std::move(text))}}));
 }
 
 void Output::warning(std::string message) {
-    (*this)(Event(EventType::Warning, {{"message", Value::text(std::move(message))}}));
+    (*this)(Event(EventType::Warning, {{key::message, Value::text(std::move(message))}}));
 }
 
 void Output::error(std::string message) {
-    (*this)(Event(EventType::Error, {{"message", Value::text(std::move(message))}}));
+    (*this)(Event(EventType::Error, {{key::message, Value::text(std::move(message))}}));
 }
 
 }  // namespace hmi::sim

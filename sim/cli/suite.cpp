@@ -292,8 +292,8 @@ int TestCommand::child(size_t index, int results_fd) {
             if (!is_failure(e)) return;
             // Each failure with the file and line it was written at, once.
             std::string text = trace_text(e);
-            std::string where = e.text("file") + ":" + std::to_string(e.integer("line"));
-            if (!e.text("file").empty() && text.find(where) == std::string::npos)
+            std::string where = e.text(key::file) + ":" + std::to_string(e.integer(key::line));
+            if (!e.text(key::file).empty() && text.find(where) == std::string::npos)
                 text = where + ": " + text;
             write_result(results_fd,
                          {{"failure", text}, {"expectation", e.type == EventType::Expect}});

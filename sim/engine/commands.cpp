@@ -185,37 +185,37 @@ struct Runner {
 
     std::vector<Field> located() const {
         std::vector<Field> fields;
-        if (!where.file.empty()) fields.push_back({"file", Value::text(where.file)});
-        if (where.line > 0) fields.push_back({"line", Value::integer(where.line)});
+        if (!where.file.empty()) fields.push_back({key::file, Value::text(where.file)});
+        if (where.line > 0) fields.push_back({key::line, Value::integer(where.line)});
         return fields;
     }
     bool refuse(const std::string& why) const {
         std::vector<Field> fields = located();
-        fields.push_back({"command", Value::text(text)});
-        fields.push_back({"message", Value::text(why)});
+        fields.push_back({key::command, Value::text(text)});
+        fields.push_back({key::message, Value::text(why)});
         sim.report(EventType::Error, std::move(fields));
         return false;
     }
     bool expectation(bool met, const std::string& expected = {},
                      const std::string& actual = {}) const {
         std::vector<Field> fields = located();
-        fields.push_back({"met", Value::boolean(met)});
-        fields.push_back({"command", Value::text(text)});
-        if (!met) fields.push_back({"expected", Value::text(expected)});
-        if (!met || !actual.empty()) fields.push_back({"actual", Value::text(actual)});
+        fields.push_back({key::met, Value::boolean(met)});
+        fields.push_back({key::command, Value::text(text)});
+        if (!met) fields.push_back({key::expected, Value::text(expected)});
+        if (!met || !actual.empty()) fields.push_back({key::actual, Value::text(actual)});
         sim.report(EventType::Expect, std::move(fields));
         return met;
     }
     void info(std::string text) const {
-        sim.report(EventType::Info, {{"text", Value::text(std::move(text))}});
+        sim.report(EventType::Info, {{key::text, Value::text(std::move(text))}});
     }
     // That a setting was taken: not an answer, so the quiet output leaves it out.
     void note(std::string text) const {
-        sim.report(EventType::Note, {{"text", Value::text(std::move(text))}});
+        sim.report(EventType::Note, {{key::text, Value::text(std::move(text))}});
     }
     void warning(std::string text) const {
         std::vector<Field> fields = located();
-        fields.push_back({"message", Value::text(std::move(text))});
+        fields.push_back({key::message, Value::text(std::move(text))});
         sim.report(EventType::Warning, std::move(fields));
     }
     const Panel& panel() const { return sim.panel(); }
@@ -633,9 +633,9 @@ std::string hidden_note(Simulator& sim, SimulatorProbe& probe, const Condition& 
 bool stopped_early(const Runner& r, const RunEnd& end) {
     if (end.why == Stop::ClockEnd) return false;
     std::vector<Field> fields = r.located();
-    fields.push_back({"message", Value::text("run stopped at " + format_time(r.sim.now()) + " " +
-                                             stop_text(end))});
-    fields.push_back({"stopped", Value::text(stop_name(end.why))});
+    fields.push_back({key::message, Value::text("run stopped at " + format_time(r.sim.now()) + " " +
+                                                stop_text(end))});
+    fields.push_back({key::stopped, Value::text(stop_name(end.why))});
     r.sim.report(EventType::Warning, std::move(fields));
     return true;
 }
@@ -651,11 +651,11 @@ bool run(const Runner& r, const RunUntil& a) {
     switch (end.why) {
         case Stop::Met: {
             std::vector<Field> fields = r.located();
-            fields.push_back({"condition", Value::text(cond.text)});
-            fields.push_back({"after", Value::text(duration_text(r.sim.now() - start))});
+            fields.push_back({key::condition, Value::text(cond.text)});
+            fields.push_back({key::after, Value::text(duration_text(r.sim.now() - start))});
             fields.push_back(
-                {"after_ms", Value::integer(static_cast<int64_t>(r.sim.now() - start))});
-            fields.push_back({"actual", Value::text(outcome.actual)});
+                {key::after_ms, Value::integer(static_cast<int64_t>(r.sim.now() - start))});
+            fields.push_back({key::actual, Value::text(outcome.actual)});
             r.sim.report(EventType::Wait, std::move(fields));
             return true;
         }
@@ -683,8 +683,8 @@ bool run(const Runner& r, const AnswerMsgbox& a) {
         r.sim.queue_msgbox(n);
         answers.push_back(Value::integer(n));
     }
-    r.sim.report(EventType::Answer,
-                 {{"dialog", Value::text("msgbox")}, {"answers", Value::list(std::move(answers))}});
+    r.sim.report(EventType::Answer, {{key::dialog, Value::text("msgbox")},
+                                     {key::answers, Value::list(std::move(answers))}});
     return true;
 }
 bool run(const Runner& r, const AnswerInput& a) {
@@ -693,8 +693,8 @@ bool run(const Runner& r, const AnswerInput& a) {
         r.sim.queue_input(v);
         answers.push_back(v ? Value::real(*v) : Value::text("cancel"));
     }
-    r.sim.report(EventType::Answer,
-                 {{"dialog", Value::text("input")}, {"answers", Value::list(std::move(answers))}});
+    r.sim.report(EventType::Answer, {{key::dialog, Value::text("input")},
+                                     {key::answers, Value::list(std::move(answers))}});
     return true;
 }
 
@@ -734,7 +734,7 @@ bool run(const Runner& r, const Print& a) {
 }
 
 bool run(const Runner& r, const Say& a) {
-    r.sim.report(EventType::Say, {{"text", Value::text(a.text)}});
+    r.sim.report(EventType::Say, {{key::text, Value::text(a.text)}});
     return true;
 }
 

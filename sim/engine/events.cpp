@@ -16,41 +16,41 @@ constexpr const char* kNames[] = {
 static_assert(std::size(kNames) == EventType::Summary - EventType::kFirstOwnKind + 1u);
 
 std::string value_of(const Event& e) {
-    const host::Value* v = e.find("value");
+    const host::Value* v = e.find(key::value);
     return v == nullptr ? "" : v->readable(true);
 }
 
 std::string located(const Event& e, const std::string& message) {
-    std::string where = e.text("file");
-    if (e.integer("line") > 0) where += ":" + std::to_string(e.integer("line"));
+    std::string where = e.text(key::file);
+    if (e.integer(key::line) > 0) where += ":" + std::to_string(e.integer(key::line));
     return where.empty() ? message : where + ": " + message;
 }
 
 std::string handler_line(const Event& e) {
-    std::string line = std::string(event_name(e.type)) + " " + e.text("window");
-    if (e.text("widget") != "window") line += " " + e.text("widget");
-    if (!e.text("label").empty()) line += " (" + e.text("label") + ")";
+    std::string line = std::string(event_name(e.type)) + " " + e.text(key::window);
+    if (e.text(key::widget) != "window") line += " " + e.text(key::widget);
+    if (!e.text(key::label).empty()) line += " (" + e.text(key::label) + ")";
     return line;
 }
 
 std::string answer_line(const Event& e) {
-    if (e.text("dialog") != "msgbox") {
-        return "answer " + e.text("dialog") + " " + e.find("answers")->readable();
+    if (e.text(key::dialog) != "msgbox") {
+        return "answer " + e.text(key::dialog) + " " + e.find(key::answers)->readable();
     }
     std::string line = "answer msgbox";
-    for (const host::Value& a : e.find("answers")->items())
+    for (const host::Value& a : e.find(key::answers)->items())
         line += " " + host::msgbox_answer_text(a.as_integer());
     return line;
 }
 
 std::string expect_line(const Event& e) {
-    if (!e.text("message").empty()) return located(e, e.text("message"));
-    if (e.flag("met")) {
-        const std::string& actual = e.text("actual");
-        return located(e, e.text("command") + (actual.empty() ? "" : " (" + actual + ")"));
+    if (!e.text(key::message).empty()) return located(e, e.text(key::message));
+    if (e.flag(key::met)) {
+        const std::string& actual = e.text(key::actual);
+        return located(e, e.text(key::command) + (actual.empty() ? "" : " (" + actual + ")"));
     }
-    return located(
-        e, e.text("command") + ": expected " + e.text("expected") + ", is " + e.text("actual"));
+    return located(e, e.text(key::command) + ": expected " + e.text(key::expected) + ", is " +
+                          e.text(key::actual));
 }
 }  // namespace
 
@@ -65,7 +65,7 @@ bool is_failure(const Event& event) {
         case EventType::Error:
             return true;
         case EventType::Expect:
-            return !event.flag("met");
+            return !event.flag(key::met);
         default:
             return event.type.is_host_call() && host::failed(event);
     }
@@ -74,49 +74,49 @@ bool is_failure(const Event& event) {
 std::string trace_text(const Event& e) {
     switch (e.type) {
         case EventType::Start:
-            return "panel starts, clock " + host::clock_text(e.integer("clock"));
+            return "panel starts, clock " + host::clock_text(e.integer(key::clock));
         case EventType::Scenario:
-            return "scenario " + e.text("file");
+            return "scenario " + e.text(key::file);
         case EventType::Click:
         case EventType::Timer:
         case EventType::Open:
         case EventType::Close:
             return handler_line(e);
         case EventType::Set:
-            return "set " + e.text("tag") + " = " + value_of(e) +
-                   (e.flag("touch") ? " (touch)" : "");
+            return "set " + e.text(key::tag) + " = " + value_of(e) +
+                   (e.flag(key::touch) ? " (touch)" : "");
         case EventType::Show:
         case EventType::Hide:
-            return std::string(event_name(e.type)) + " " + e.text("window");
+            return std::string(event_name(e.type)) + " " + e.text(key::window);
         case EventType::Touch:
             return "touch";
         case EventType::Clock:
-            return "clock " + host::clock_text(e.integer("clock"));
+            return "clock " + host::clock_text(e.integer(key::clock));
         case EventType::Answer:
             return answer_line(e);
         case EventType::Restart:
             return "restart: the panel is switched off and on, clock " +
-                   host::clock_text(e.integer("clock"));
+                   host::clock_text(e.integer(key::clock));
         case EventType::Wait:
-            return located(e, "run until " + e.text("condition") + ": holds after " +
-                                  e.text("after") + " (" + e.text("actual") + ")");
+            return located(e, "run until " + e.text(key::condition) + ": holds after " +
+                                  e.text(key::after) + " (" + e.text(key::actual) + ")");
         case EventType::Prop:
-            return "prop " + e.text("window") + " " + e.text("widget") + " " + e.text("property") +
-                   " = " + value_of(e);
+            return "prop " + e.text(key::window) + " " + e.text(key::widget) + " " +
+                   e.text(key::property) + " = " + value_of(e);
         case EventType::Print:
-            return e.text("tag") + " = " + value_of(e);
+            return e.text(key::tag) + " = " + value_of(e);
         case EventType::PropValue:
-            return e.text("widget") + " " + e.text("property") + " = " + value_of(e);
+            return e.text(key::widget) + " " + e.text(key::property) + " = " + value_of(e);
         case EventType::Expect:
             return expect_line(e);
         case EventType::Error:
         case EventType::Warning:
-            return located(e, e.text("message"));
+            return located(e, e.text(key::message));
         case EventType::Say:
         case EventType::Info:
         case EventType::Note:
         case EventType::Summary:
-            return e.text("text");
+            return e.text(key::text);
         default:
             return host::describe(e);
     }
@@ -132,7 +132,7 @@ std::string trace_line(const Event& e) {
         case EventType::Say:
             return line + "-- " + trace_text(e);
         case EventType::Expect:
-            return line + (e.flag("met") ? "ok " : "FAIL ") + trace_text(e);
+            return line + (e.flag(key::met) ? "ok " : "FAIL ") + trace_text(e);
         case EventType::Error:
             return line + "ERROR " + trace_text(e);
         case EventType::Warning:

@@ -12,6 +12,47 @@
 namespace hmi::sim {
 
 using host::Event;
+using host::FieldKey;
+
+// The fields of the simulator's events, beside the host's (README.md, "Events"): here
+// `key::file` names either.
+namespace key {
+using namespace host::key;
+// ---- the panel and what is done to it ----
+inline constexpr FieldKey answers{"answers"};
+inline constexpr FieldKey clock{"clock"};
+inline constexpr FieldKey dialog{"dialog"};
+inline constexpr FieldKey key{"key"};
+inline constexpr FieldKey label{"label"};
+inline constexpr FieldKey library{"library"};
+inline constexpr FieldKey property{"property"};
+inline constexpr FieldKey touch{"touch"};
+inline constexpr FieldKey widget{"widget"};
+inline constexpr FieldKey width{"width"};
+// ---- what is told: runs, expectations, errors ----
+inline constexpr FieldKey actual{"actual"};
+inline constexpr FieldKey after{"after"};
+inline constexpr FieldKey after_ms{"after_ms"};
+inline constexpr FieldKey command{"command"};
+inline constexpr FieldKey condition{"condition"};
+inline constexpr FieldKey expected{"expected"};
+inline constexpr FieldKey line{"line"};
+inline constexpr FieldKey message{"message"};
+inline constexpr FieldKey met{"met"};
+inline constexpr FieldKey stopped{"stopped"};
+// ---- summaries' counts ----
+inline constexpr FieldKey bad{"bad"};
+inline constexpr FieldKey bad_lines{"bad_lines"};
+inline constexpr FieldKey checked{"checked"};
+inline constexpr FieldKey expectations{"expectations"};
+inline constexpr FieldKey failed{"failed"};
+inline constexpr FieldKey failures{"failures"};
+inline constexpr FieldKey good{"good"};
+inline constexpr FieldKey other_failures{"other_failures"};
+inline constexpr FieldKey panel_ms{"panel_ms"};
+inline constexpr FieldKey passed{"passed"};
+inline constexpr FieldKey run{"run"};
+}  // namespace key
 
 // Every kind of the simulator's stream: the host's calls (EventType::Write...) and these.
 struct EventType : host::EventType {

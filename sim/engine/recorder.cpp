@@ -118,8 +118,9 @@ bool execute_typed(Simulator& sim, const Action& action, const std::string& text
     bool done = execute(action, sim, Where{{}, 0, text});
     // The action may have ended the recording (or begun another).
     if (recorded && recorder && !recorder->end_command()) {
-        sim.report(EventType::Error, {{"message", Value::text("cannot write " + recorder->path() +
-                                                              ": the recording ends")}});
+        sim.report(EventType::Error,
+                   {{key::message,
+                     Value::text("cannot write " + recorder->path() + ": the recording ends")}});
         recorder.reset();
         return false;
     }

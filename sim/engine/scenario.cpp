@@ -132,15 +132,15 @@ std::vector<ScenarioLine> check_scenario(std::string_view text, const std::strin
     *bad_lines = errors.count();
     if (lines_run != nullptr) *lines_run = lines.size() + through_loads;
     for (const host::LineErrors::Entry& e : errors.listed()) {
-        sim.report(EventType::Error, {{"file", Value::text(origin)},
-                                      {"line", Value::integer(e.line)},
-                                      {"message", Value::text(e.message)}});
+        sim.report(EventType::Error, {{key::file, Value::text(origin)},
+                                      {key::line, Value::integer(e.line)},
+                                      {key::message, Value::text(e.message)}});
     }
     if (errors.unlisted() > 0) {
-        sim.report(
-            EventType::Error,
-            {{"file", Value::text(origin)},
-             {"message", Value::text("... and " + std::to_string(errors.unlisted()) + " more")}});
+        sim.report(EventType::Error,
+                   {{key::file, Value::text(origin)},
+                    {key::message,
+                     Value::text("... and " + std::to_string(errors.unlisted()) + " more")}});
     }
     return lines;
 }
@@ -150,9 +150,9 @@ ScenarioResult run_scenario(std::string_view text, const std::string& origin, Si
     std::vector<ScenarioLine> lines = check_scenario(text, origin, sim, &result.bad_lines);
     if (result.bad_lines > 0) {
         sim.report(EventType::Error,
-                   {{"file", Value::text(origin)},
-                    {"message", Value::text(std::to_string(result.bad_lines) +
-                                            " bad line(s): nothing of the scenario was run")}});
+                   {{key::file, Value::text(origin)},
+                    {key::message, Value::text(std::to_string(result.bad_lines) +
+                                               " bad line(s): nothing of the scenario was run")}});
         return result;
     }
     size_t unanswered = sim.unanswered();
@@ -171,10 +171,10 @@ ScenarioResult run_scenario(std::string_view text, const std::string& origin, Si
     if (sim.queued_answers() > 0) {
         ++result.failures;
         sim.report(EventType::Expect,
-                   {{"met", Value::boolean(false)},
-                    {"file", Value::text(origin)},
-                    {"message", Value::text(std::to_string(sim.queued_answers()) +
-                                            " queued answer(s) were never asked for")}});
+                   {{key::met, Value::boolean(false)},
+                    {key::file, Value::text(origin)},
+                    {key::message, Value::text(std::to_string(sim.queued_answers()) +
+                                               " queued answer(s) were never asked for")}});
         sim.clear_answers();
     }
     return result;

@@ -84,7 +84,7 @@ bool is_anchor(const Event& event) {
         case EventType::Restart:
             return true;
         case EventType::Param:
-            return event.text("operation") == "load";
+            return event.text(key::operation) == "load";
         default:
             return false;
     }
@@ -116,7 +116,7 @@ bool TraceView::keep(const Event& event) const {
     if (level == TraceLevel::Quiet) return false;
     if (!watched.empty()) {
         if (is_anchor(event)) return true;
-        return about_a_tag(event.type) && matches(watched, event.text("tag"));
+        return about_a_tag(event.type) && matches(watched, event.text(key::tag));
     }
     return level == TraceLevel::Full || event.type != EventType::Prop;
 }

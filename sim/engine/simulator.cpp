@@ -153,12 +153,12 @@ void Simulator::start() {
     std::srand(options_.seed);
     set_clock(0);
     emit(0, EventType::Start,
-         {{"clock", Value::integer(start_time_)}, {"library", text(library_->path())}});
+         {{key::clock, Value::integer(start_time_)}, {key::library, text(library_->path())}});
     power_on();
 }
 
 void Simulator::restart() {
-    emit(0, EventType::Restart, {{"clock", Value::integer(clock())}});
+    emit(0, EventType::Restart, {{key::clock, Value::integer(clock())}});
     queue_.clear();
     for (WindowState& w : windows_) {
         w.shown = w.modal = false;
@@ -189,16 +189,16 @@ void Simulator::restore_saved(const host::Host::Params& saved) {
         ++restored;
     }
     emit(0, EventType::Param,
-         {{"operation", text("load")},
+         {{key::operation, text("load")},
           host::outcome_field(host::ParamOutcome::Loaded),
-          {"count", Value::integer(restored)}});
+          {key::count, Value::integer(restored)}});
 }
 
 void Simulator::power_on() {
     load_params();
     for (size_t i = 0; i < windows_.size(); ++i) {
         if (windows_[i].def->start) {
-            emit(0, EventType::Show, {{"window", text(windows_[i].def->name)}});
+            emit(0, EventType::Show, {{key::window, text(windows_[i].def->name)}});
             host_.window(host::WindowCall::Show, windows_[i].def->name.c_str());
         }
     }
@@ -219,7 +219,7 @@ void Simulator::load_params() {
     const std::string& path = options_.params_path;
     auto loading = [&](host::ParamOutcome outcome) {
         return std::vector<Field>{
-            {"operation", text("load")}, host::outcome_field(outcome), {"file", text(path)}};
+            {key::operation, text("load")}, host::outcome_field(outcome), {key::file, text(path)}};
     };
     LoadResult result = load_params_file(path, &entries, &error);
     switch (result) {
@@ -232,7 +232,7 @@ void Simulator::load_params() {
             std::vector<Field> fields =
                 loading(result == LoadResult::Damaged ? host::ParamOutcome::Damaged
                                                       : host::ParamOutcome::Unusable);
-            fields.push_back({"error", text(refusal_message(path, result, error))});
+            fields.push_back({key::error, text(refusal_message(path, result, error))});
             emit(0, EventType::Param, std::move(fields));
             break;
         }
@@ -261,10 +261,10 @@ void Simulator::apply_saved(const std::string& path, const std::vector<ParamEntr
             std::string kind(kind_name(e.kind));
             std::string now(kind_name(tag->def->kind));
             emit(0, EventType::Warning,
-                 {{"message", text("saved parameter " + e.name + " (" + kind + ") is a " + now +
-                                   " in this panel: not loaded; a save writes it as a " + now)},
-                  {"name", text(e.name)},
-                  {"kind", text(kind)}});
+                 {{key::message, text("saved parameter " + e.name + " (" + kind + ") is a " + now +
+                                      " in this panel: not loaded; a save writes it as a " + now)},
+                  {key::name, text(e.name)},
+                  {key::kind, text(kind)}});
             continue;
         }
         std::memcpy(tag->value, e.value.data(), e.value.size());
@@ -273,16 +273,17 @@ void Simulator::apply_saved(const std::string& path, const std::vector<ParamEntr
         ++applied;
     }
     if (!foreign.empty()) {
-        emit(0, EventType::Warning,
-             {{"message", text(std::to_string(foreign.size()) + " saved parameter(s) in " + path +
-                               " that this panel does not have, kept in the file as they are: " +
-                               joined(foreign))}});
+        emit(
+            0, EventType::Warning,
+            {{key::message, text(std::to_string(foreign.size()) + " saved parameter(s) in " + path +
+                                 " that this panel does not have, kept in the file as they are: " +
+                                 joined(foreign))}});
     }
     emit(0, EventType::Param,
-         {{"operation", text("load")},
+         {{key::operation, text("load")},
           host::outcome_field(host::ParamOutcome::Loaded),
-          {"file", text(path)},
-          {"count", Value::integer(applied)}});
+          {key::file, text(path)},
+          {key::count, Value::integer(applied)}});
     host_.set_saved_params(std::move(saved));
 }
 
@@ -290,7 +291,7 @@ std::vector<Field> Simulator::save_params(const host::Host::Params& params) {
     if (options_.params_path.empty()) return {host::outcome_field(host::ParamOutcome::Kept)};
     if (options_.params_read_only) {
         return {host::outcome_field(host::ParamOutcome::Kept),
-                {"file", text(options_.params_path)}};
+                {key::file, text(options_.params_path)}};
     }
     std::vector<ParamEntry> entries = foreign_params_;
     for (const auto& [name, bytes] : params) {
@@ -303,11 +304,11 @@ std::vector<Field> Simulator::save_params(const host::Host::Params& params) {
     std::string error = save_params_file(options_.params_path, entries);
     if (error.empty())
         return {host::outcome_field(host::ParamOutcome::Saved),
-                {"file", text(options_.params_path)}};
+                {key::file, text(options_.params_path)}};
     ++failed_saves_;
     return {host::outcome_field(host::ParamOutcome::Failed),
-            {"file", text(options_.params_path)},
-            {"error", text(error)}};
+            {key::file, text(options_.params_path)},
+            {key::error, text(error)}};
 }
 
 // ---- the clock ----
@@ -381,11 +382,12 @@ void Simulator::set_shown(WindowState& w, int index, bool shown) {
 void Simulator::call(const Queued& event) {
     const WindowState& w = windows_[event.window];
     const EventRow& row = *event.row;
-    std::vector<Field> fields{
-        {"window", text(w.def->name)}, {"widget", text(row.widget)}, {"key", text(row.key)}};
+    std::vector<Field> fields{{key::window, text(w.def->name)},
+                              {key::widget, text(row.widget)},
+                              {key::key, text(row.key)}};
     const std::string* label = panel_.labels.label(w.handlers->name, row.widget);
     if (label != nullptr && event.type == EventType::Click)
-        fields.push_back({"label", text(*label)});
+        fields.push_back({key::label, text(*label)});
     emit(0, event.type, std::move(fields));
     if (event.type == EventType::Click) raise_touch(true);
     size_t unanswered_before = unanswered_notes_.size();
@@ -394,7 +396,7 @@ void Simulator::call(const Queued& event) {
     host_.release_texts();
     report_calls();
     for (size_t i = unanswered_before; i < unanswered_notes_.size(); ++i) {
-        emit(1, EventType::Error, {{"message", text(unanswered_notes_[i])}});
+        emit(1, EventType::Error, {{key::message, text(unanswered_notes_[i])}});
     }
     refresh();
 }
@@ -406,9 +408,10 @@ void Simulator::drain() {
     for (int n = 0; !queue_.empty(); ++n) {
         if (n == kMostInAChain) {
             emit(0, EventType::Error,
-                 {{"message", text(std::to_string(kMostInAChain) +
-                                   " events caused one another without end: the " +
-                                   std::to_string(queue_.size()) + " still queued are dropped")}});
+                 {{key::message,
+                   text(std::to_string(kMostInAChain) +
+                        " events caused one another without end: the " +
+                        std::to_string(queue_.size()) + " still queued are dropped")}});
             queue_.clear();
             return;
         }
@@ -423,8 +426,8 @@ void Simulator::forward(const Event& call) {
     event.ms = now_;
     event.depth = 1;
     if (event.type == EventType::Window) {
-        bool in_panel = panel_.window_index(event.text("window")) >= 0;
-        if (!in_panel) event.fields.push_back({"in_panel", Value::boolean(false)});
+        bool in_panel = panel_.window_index(event.text(key::window)) >= 0;
+        if (!in_panel) event.fields.push_back({key::in_panel, Value::boolean(false)});
     }
     publish(event);
 }
@@ -458,13 +461,14 @@ bool Simulator::poll(int window, size_t index, bool report_change) {
     if (on_poll) on_poll(window, row, value);
     for (size_t i = width; i < sizeof w.cells[index].bytes; ++i) {
         if (value[i] != kGuard) {
-            emit(1, EventType::Error,
-                 {{"message", text("prop " + w.def->name + " " + row.widget + " " + row.property +
-                                   " wrote past its " + std::to_string(width) + "-byte value")},
-                  {"window", text(w.def->name)},
-                  {"widget", text(row.widget)},
-                  {"property", text(row.property)},
-                  {"width", Value::integer(static_cast<int64_t>(width))}});
+            emit(
+                1, EventType::Error,
+                {{key::message, text("prop " + w.def->name + " " + row.widget + " " + row.property +
+                                     " wrote past its " + std::to_string(width) + "-byte value")},
+                 {key::window, text(w.def->name)},
+                 {key::widget, text(row.widget)},
+                 {key::property, text(row.property)},
+                 {key::width, Value::integer(static_cast<int64_t>(width))}});
             break;
         }
     }
@@ -505,7 +509,7 @@ void Simulator::set_tag(host::Tag& tag, const unsigned char* value) {
 
 void Simulator::show(int window) {
     const std::string& name = windows_[window].def->name;
-    emit(0, EventType::Show, {{"window", text(name)}});
+    emit(0, EventType::Show, {{key::window, text(name)}});
     host_.window(host::WindowCall::Show, name.c_str());
     host_.clear_trace();
     refresh();
@@ -514,7 +518,7 @@ void Simulator::show(int window) {
 
 void Simulator::hide(int window) {
     const std::string& name = windows_[window].def->name;
-    emit(0, EventType::Hide, {{"window", text(name)}});
+    emit(0, EventType::Hide, {{key::window, text(name)}});
     host_.window(host::WindowCall::Hide, name.c_str());
     host_.clear_trace();
     refresh();
@@ -523,17 +527,17 @@ void Simulator::hide(int window) {
 
 std::vector<Field> prop_fields(const std::string& window, const PropRow& row,
                                const unsigned char* value) {
-    return {{"window", text(window)},
-            {"widget", text(row.widget)},
-            {"property", text(row.property)},
-            {"kind", text(prop_kind_name(row.kind))},
-            {"value", typed_prop(row.kind, value)}};
+    return {{key::window, text(window)},
+            {key::widget, text(row.widget)},
+            {key::property, text(row.property)},
+            {key::kind, text(prop_kind_name(row.kind))},
+            {key::value, typed_prop(row.kind, value)}};
 }
 
 std::vector<Field> tag_fields(const host::Tag& tag) {
-    return {{"tag", text(tag.def->name)},
-            {"kind", text(std::string(kind_name(tag.def->kind)))},
-            {"value", host::typed_value(tag.def->kind, tag.value)}};
+    return {{key::tag, text(tag.def->name)},
+            {key::kind, text(std::string(kind_name(tag.def->kind)))},
+            {key::value, host::typed_value(tag.def->kind, tag.value)}};
 }
 
 void Simulator::raise_touch(bool by_click) {
@@ -543,7 +547,7 @@ void Simulator::raise_touch(bool by_click) {
     *touched->value = 1;
     host_.mark_written(*touched);
     std::vector<Field> fields = tag_fields(*touched);
-    if (by_click) fields.push_back({"touch", Value::boolean(true)});
+    if (by_click) fields.push_back({key::touch, Value::boolean(true)});
     emit(1, EventType::Set, std::move(fields));
 }
 
@@ -583,7 +587,7 @@ void Simulator::tick(TimerState& timer) {
 void Simulator::set_clock_time(uint32_t seconds) {
     start_time_ = seconds - static_cast<uint32_t>(now_ / 1000);
     set_clock(now_);
-    emit(0, EventType::Clock, {{"clock", Value::integer(seconds)}});
+    emit(0, EventType::Clock, {{key::clock, Value::integer(seconds)}});
     refresh();
     drain();
 }
@@ -645,8 +649,8 @@ RunEnd Simulator::run_until(uint64_t ms, const std::function<bool()>& met) {
     set_clock(end);
     if (!within) {
         emit(0, EventType::Error,
-             {{"message", text("the panel's clock ends at 2106-02-07 06:28:15: the run stopped "
-                               "there")}});
+             {{key::message, text("the panel's clock ends at 2106-02-07 06:28:15: the run stopped "
+                                  "there")}});
         return {Stop::ClockEnd, {}};
     }
     return {};

@@ -51,11 +51,11 @@ ScenarioRun run_scenario_file(const std::string& path, const Panel& panel,
     try {
         text = read_file(path);
     } catch (const std::exception& e) {
-        sim.report(EventType::Error, {{"message", Value::text(e.what())}});
+        sim.report(EventType::Error, {{key::message, Value::text(e.what())}});
         run.result.bad_lines = 1;
         return run;
     }
-    sim.report(EventType::Scenario, {{"file", Value::text(path)}});
+    sim.report(EventType::Scenario, {{key::file, Value::text(path)}});
     sim.start();
     run.result = run_scenario(text, path, sim);
     run.simulated_ms = sim.now();

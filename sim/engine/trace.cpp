@@ -24,7 +24,7 @@ void WindowFilter::pass(const Event& event, const std::function<void(const Event
 
 bool WindowFilter::keep(const Event& event) {
     if (windows_.empty()) return true;
-    const Value* window = event.find("window");
+    const Value* window = event.find(key::window);
     bool kept = window == nullptr || windows_.count(window->as_text()) != 0;
     if (event.depth == 0) skipping_ = is_handler_call(event.type) && !kept;
     if (is_failure(event)) return true;

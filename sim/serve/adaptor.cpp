@@ -47,9 +47,9 @@ ScenarioResult Adaptor::scenario(const std::string& text, const std::string& ori
 
 void Adaptor::note(const std::string& text, bool error) {
     if (error) {
-        sim_->report(EventType::Error, {{"message", Value::text(text)}});
+        sim_->report(EventType::Error, {{key::message, Value::text(text)}});
     } else {
-        sim_->report(EventType::Say, {{"text", Value::text(text)}});
+        sim_->report(EventType::Say, {{key::text, Value::text(text)}});
     }
 }
 

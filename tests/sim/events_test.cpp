@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <thread>
+#include <type_traits>
 
 #include "host/host.hpp"
 #include "sim/engine/tour.hpp"
@@ -54,10 +55,10 @@ TEST(EventModel, TheHostRecordsAWriteWithTheTagItMeant) {
     }
     ASSERT_EQ(h.events().size(), 3u);
     const host::Event& bare = h.events()[0];
-    EXPECT_EQ(bare.text("name"), "HV201");
-    EXPECT_EQ(bare.text("tag"), "dtmain.HV201");
-    EXPECT_EQ(bare.text("kind"), "u8");
-    EXPECT_EQ(bare.find("value")->type(), Value::Type::Integer);
+    EXPECT_EQ(bare.text(key::name), "HV201");
+    EXPECT_EQ(bare.text(key::tag), "dtmain.HV201");
+    EXPECT_EQ(bare.text(key::kind), "u8");
+    EXPECT_EQ(bare.find(key::value)->type(), Value::Type::Integer);
     EXPECT_EQ(host::describe(bare, host::Naming::WithTag), "set HV201 (dtmain.HV201) = 1");
     EXPECT_EQ(host::to_json(h.events()[1]).find("\"value\":\"\xE4\xBD\xA0\"") != std::string::npos,
               true)
@@ -107,12 +108,12 @@ TEST(EventModel, JsonLinesOfATourScenarioCarryTypedValues) {
     for (const Event& e : out.events) {
         std::string json = sim::json_line(e);
         EXPECT_EQ(json.find("\"time_ms\":" + std::to_string(e.ms) + ","), 1u) << json;
-        if (e.find("line") != nullptr) {
-            EXPECT_EQ(e.find("line")->type(), Value::Type::Integer);
+        if (e.find(key::line) != nullptr) {
+            EXPECT_EQ(e.find(key::line)->type(), Value::Type::Integer);
         }
-        const Value* value = e.find("value");
-        if (value == nullptr || e.find("kind") == nullptr) continue;
-        bool text = e.text("kind") == "text";
+        const Value* value = e.find(key::value);
+        if (value == nullptr || e.find(key::kind) == nullptr) continue;
+        bool text = e.text(key::kind) == "text";
         EXPECT_EQ(value->type() == Value::Type::Text, text) << json;
         size_t at = json.find("\"value\":");
         ASSERT_NE(at, std::string::npos) << json;
@@ -131,28 +132,29 @@ TEST(EventModel, EveryRendererAsksTheOnePredicateWhetherAnEventFailed) {
         const char* line;  // the readable line
     };
     auto param = [](host::ParamOutcome outcome, const char* op) {
-        return Event(EventType::Param, {{"operation", Value::text(op)},
+        return Event(EventType::Param, {{key::operation, Value::text(op)},
                                         host::outcome_field(outcome),
-                                        {"file", Value::text("p.txt")},
-                                        {"error", Value::text("the disk is full")}});
+                                        {key::file, Value::text("p.txt")},
+                                        {key::error, Value::text("the disk is full")}});
     };
     const Case kCases[] = {
-        {Event(EventType::Error, {{"message", Value::text("no")}}), true, "00:00:00.000 ERROR no"},
-        {Event(EventType::Expect, {{"met", Value::boolean(false)},
-                                   {"command", Value::text("expect shown main")},
-                                   {"expected", Value::text("shown")},
-                                   {"actual", Value::text("hidden")}}),
+        {Event(EventType::Error, {{key::message, Value::text("no")}}), true,
+         "00:00:00.000 ERROR no"},
+        {Event(EventType::Expect, {{key::met, Value::boolean(false)},
+                                   {key::command, Value::text("expect shown main")},
+                                   {key::expected, Value::text("shown")},
+                                   {key::actual, Value::text("hidden")}}),
          true, "00:00:00.000 FAIL expect shown main: expected shown, is hidden"},
-        {Event(EventType::Expect,
-               {{"met", Value::boolean(true)}, {"command", Value::text("expect shown main")}}),
+        {Event(EventType::Expect, {{key::met, Value::boolean(true)},
+                                   {key::command, Value::text("expect shown main")}}),
          false, "00:00:00.000 ok expect shown main"},
         {param(host::ParamOutcome::Failed, "save"), true,
          "00:00:00.000 ERROR param save FAILED: the disk is full"},
         {param(host::ParamOutcome::Damaged, "load"), true, "00:00:00.000 ERROR the disk is full"},
         {param(host::ParamOutcome::Saved, "save"), false, "00:00:00.000 param save -> p.txt"},
-        {Event(EventType::Warning, {{"message", Value::text("odd")}}), false,
+        {Event(EventType::Warning, {{key::message, Value::text("odd")}}), false,
          "00:00:00.000 warning: odd"},
-        {Event(EventType::Note, {{"text", Value::text("watching every tag")}}), false,
+        {Event(EventType::Note, {{key::text, Value::text("watching every tag")}}), false,
          "watching every tag"},
     };
     for (const Case& c : kCases) {
@@ -165,6 +167,26 @@ TEST(EventModel, EveryRendererAsksTheOnePredicateWhetherAnEventFailed) {
     EXPECT_STREQ(event_name(EventType::Write), "write");
     EXPECT_STREQ(event_name(EventType::Note), "note");
     EXPECT_STREQ(event_name(EventType::Summary), "summary");
+}
+
+// A field is named by a constant, never by a bare literal.
+static_assert(!std::is_convertible_v<const char*, FieldKey>);
+
+// A name finds its field by its text, also where it is another constant of the same
+// text (another layer's, another file's copy), and finds nothing by a name it begins.
+TEST(EventModel, AFieldIsFoundByItsWholeName) {
+    static const char kLine[] = "line";  // the same text at another address
+    const Event e(EventType::Error,
+                  {{key::line, Value::integer(3)}, {key::message, Value::text("no")}});
+    const struct {
+        FieldKey name;
+        const Value* found;
+    } kCases[] = {
+        {key::line, &e.fields[0].value},    {FieldKey{kLine}, &e.fields[0].value},
+        {key::message, &e.fields[1].value}, {FieldKey{"lin"}, nullptr},
+        {FieldKey{"lines"}, nullptr},       {key::file, nullptr},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(e.find(c.name), c.found) << c.name.name();
 }
 
 // The library's calls reach the host of the innermost guard of their own thread.
