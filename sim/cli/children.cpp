@@ -140,9 +140,10 @@ struct Worker {
         if (!write_whole(reply, &r, sizeof r)) break;
     }
     // _exit: the parent's state that the worker holds a copy of is not the worker's to
-    // tear down. A build with coverage counts writes the worker's counts first.
+    // tear down. A build with coverage counts ends as a program does instead: each shared
+    // object (the library among them) writes its own counts as it is torn down.
     std::fflush(nullptr);
-    if (__gcov_dump != nullptr) __gcov_dump();
+    if (__gcov_dump != nullptr) std::exit(0);
     _exit(0);
 }
 
