@@ -15,9 +15,6 @@
 #include <stdexcept>
 #include <vector>
 
-// Defined only in a build with coverage counts (gcc's --coverage).
-extern "C" void __gcov_dump(void) __attribute__((weak));
-
 namespace hmi::sim {
 
 std::string signal_name(int signal) {
@@ -140,11 +137,15 @@ struct Worker {
         if (!write_whole(reply, &r, sizeof r)) break;
     }
     // _exit: the parent's state that the worker holds a copy of is not the worker's to
-    // tear down. A build with coverage counts ends as a program does instead: each shared
-    // object (the library among them) writes its own counts as it is torn down.
+    // tear down. A build with coverage counts (the coverage preset) ends as a program
+    // does instead: each shared object (the library among them) writes its own counts as
+    // it is torn down.
     std::fflush(nullptr);
-    if (__gcov_dump != nullptr) std::exit(0);
+#ifdef HMI_COVERAGE_BUILD
+    std::exit(0);
+#else
     _exit(0);
+#endif
 }
 
 // A job's file, opened and unlinked; an empty temporary file if the job left none.
