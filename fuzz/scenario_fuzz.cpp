@@ -124,7 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // The trace as a person reads it; a property function that writes past the
         // value the widget gives it is a fault of the library.
         std::string shown = hmi::sim::trace_line(e);
-        if (e.type == hmi::sim::EventType::Error && e.find("width") != nullptr) __builtin_trap();
+        if (e.type == hmi::sim::EventType::Error && e.find(hmi::sim::key::width) != nullptr)
+            __builtin_trap();
     });
     sim.start();
 
