@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace hmi::host {
@@ -33,9 +34,16 @@ struct Converter {
     bool ok() const { return cd != reinterpret_cast<iconv_t>(-1); }
 };
 
+// Both encodings write the ASCII characters as ASCII does: such a text needs no converter.
+bool ascii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 }  // namespace
 
 std::string gbk_to_utf8(std::string_view gbk) {
+    if (ascii(gbk)) return std::string(gbk);
     Converter c("UTF-8", "GBK");
     std::string out;
     while (!gbk.empty()) {
@@ -51,6 +59,7 @@ std::string gbk_to_utf8(std::string_view gbk) {
 }
 
 std::string utf8_to_gbk(std::string_view utf8) {
+    if (ascii(utf8)) return std::string(utf8);
     Converter c("GBK", "UTF-8");
     std::string out;
     if (!c.ok() || !convert(c.cd, utf8, out)) return {};

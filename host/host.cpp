@@ -61,6 +61,8 @@ Host* installed() {
 
 Host::Host(const Catalogue& catalogue) : tags_(catalogue) {}
 
+Host::Host(std::shared_ptr<const TagTable> tags) : tags_(std::move(tags)) {}
+
 Host::~Host() = default;
 
 void Host::record(EventType type, std::vector<Field> fields) {

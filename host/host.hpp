@@ -25,6 +25,7 @@ enum class WindowCall : uint8_t { Show, Hide, Center, ShowModal, ExitModal };
 class Host {
   public:
     explicit Host(const Catalogue& catalogue);
+    explicit Host(std::shared_ptr<const TagTable> tags);
     ~Host();
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;

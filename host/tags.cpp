@@ -229,20 +229,40 @@ Catalogue Catalogue::load(const std::string& path) {
     return parse(read_text_file(path), path);
 }
 
-TagStore::TagStore(const Catalogue& catalogue) : defs_(catalogue.tags) {
+TagTable::TagTable(std::vector<TagDef> defs) : defs_(std::move(defs)) {
     size_t total = 0;
-    for (const TagDef& def : defs_) total += (width(def.kind) + 7) / 8 * 8;
-    storage_ = std::make_unique<unsigned char[]>(total);
-    unsigned char* next = storage_.get();
+    for (const TagDef& def : defs_) {
+        offsets_.push_back(total);
+        total += (width(def.kind) + 7) / 8 * 8;
+    }
+    initial_.assign(total, 0);
     for (size_t i = 0; i < defs_.size(); ++i) {
-        tags_.push_back(Tag{&defs_[i], next});
-        next += (width(defs_[i].kind) + 7) / 8 * 8;
-        by_name_.emplace(defs_[i].name, i);
-        std::string bare = defs_[i].name.substr(defs_[i].name.find('.') + 1);
+        parse_value(defs_[i].kind, defs_[i].initial, initial_.data() + offsets_[i]);
+        std::string_view name = defs_[i].name;
+        by_name_.emplace(name, i);
+        std::string_view bare = name.substr(name.find('.') + 1);
         if (auto [it, fresh] = by_bare_name_.emplace(bare, i); !fresh) {
             it->second = static_cast<size_t>(-1);  // two groups have it: no bare name
         }
     }
+}
+
+std::optional<size_t> TagTable::find(std::string_view name) const {
+    const auto& index = name.find('.') == std::string_view::npos ? by_bare_name_ : by_name_;
+    auto it = index.find(name);
+    if (it == index.end() || it->second == static_cast<size_t>(-1)) return std::nullopt;
+    return it->second;
+}
+
+TagStore::TagStore(const Catalogue& catalogue)
+    : TagStore(std::make_shared<const TagTable>(catalogue.tags)) {}
+
+TagStore::TagStore(std::shared_ptr<const TagTable> table)
+    : table_(std::move(table)),
+      storage_(std::make_unique_for_overwrite<unsigned char[]>(table_->initial_.size())) {
+    tags_.reserve(table_->defs_.size());
+    for (size_t i = 0; i < table_->defs_.size(); ++i)
+        tags_.push_back(Tag{&table_->defs_[i], storage_.get() + table_->offsets_[i]});
     reset();
 }
 
@@ -251,14 +271,12 @@ Tag* TagStore::find(std::string_view name) {
 }
 
 const Tag* TagStore::find(std::string_view name) const {
-    const auto& index = name.find('.') == std::string_view::npos ? by_bare_name_ : by_name_;
-    auto it = index.find(std::string(name));
-    if (it == index.end() || it->second == static_cast<size_t>(-1)) return nullptr;
-    return &tags_[it->second];
+    std::optional<size_t> at = table_->find(name);
+    return at ? &tags_[*at] : nullptr;
 }
 
 void TagStore::reset() {
-    for (Tag& tag : tags_) parse_value(tag.def->kind, tag.def->initial, tag.value);
+    std::copy(table_->initial_.begin(), table_->initial_.end(), storage_.get());
 }
 
 }  // namespace hmi::host

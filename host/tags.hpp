@@ -58,9 +58,29 @@ struct Tag {
     unsigned char* value;  // width(def->kind) bytes, stable for the store's lifetime
 };
 
+// What every store of one catalogue shares, built once: the tags' definitions, where
+// each one's value lies, the initial values, and the names to find a tag by.
+class TagTable {
+  public:
+    explicit TagTable(std::vector<TagDef> defs);
+
+    const std::vector<TagDef>& defs() const { return defs_; }
+    // The tag's place, by a full name or a name without its group that only one tag has.
+    std::optional<size_t> find(std::string_view name) const;
+
+  private:
+    friend class TagStore;
+    std::vector<TagDef> defs_;
+    std::vector<size_t> offsets_;         // of each value in a store's storage
+    std::vector<unsigned char> initial_;  // the whole storage, every tag at its initial value
+    std::unordered_map<std::string_view, size_t> by_name_;       // names in defs_
+    std::unordered_map<std::string_view, size_t> by_bare_name_;  // ambiguous ones left out
+};
+
 class TagStore {
   public:
     explicit TagStore(const Catalogue& catalogue);
+    explicit TagStore(std::shared_ptr<const TagTable> table);
     TagStore(const TagStore&) = delete;
     TagStore& operator=(const TagStore&) = delete;
 
@@ -72,11 +92,9 @@ class TagStore {
     void reset();  // every tag back to its initial value
 
   private:
-    std::vector<TagDef> defs_;
+    std::shared_ptr<const TagTable> table_;
     std::vector<Tag> tags_;
     std::unique_ptr<unsigned char[]> storage_;
-    std::unordered_map<std::string, size_t> by_name_;
-    std::unordered_map<std::string, size_t> by_bare_name_;  // ambiguous names left out
 };
 
 }  // namespace hmi::host

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <string.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,11 +68,12 @@ void keep_output_through_crashes() {
         sigaction(signal, &action, nullptr);
 }
 
-// What a worker says when a job has ended.
+// What a worker says as it takes a job, and again when the job has ended.
 struct Reply {
     uint64_t index;
-    int64_t status;
+    int64_t status;  // the job's value, or kTaken
 };
+constexpr int64_t kTaken = INT64_MIN;
 
 bool read_whole(int fd, void* data, size_t size) {
     auto* at = static_cast<char*>(data);
@@ -101,21 +103,17 @@ std::string job_file(const std::string& dir, uint64_t index, const char* what) {
     return dir + "/" + std::to_string(index) + "." + what;
 }
 
-struct Worker {
-    pid_t pid = -1;
-    int command = -1;  // this end writes the index of each job to run
-    int reply = -1;    // this end reads a Reply as each ends
-    std::optional<size_t> job;
-    Clock::time_point started;
-};
-
-// Runs the jobs it is sent, one after another, until the parent sends no more.
+// Takes jobs from the queue that all workers share and runs them one after another (or
+// only one), until the queue is empty and closed. A worker never waits for the parent
+// between two jobs.
 [[noreturn]] void be_worker(const std::function<int(size_t, int)>& job, const std::string& dir,
-                            int command, int reply) {
+                            int queue, int reply, bool only_one) {
     std::setvbuf(stdout, nullptr, _IOFBF, 64 * 1024);
     keep_output_through_crashes();
     uint64_t index = 0;
-    while (read_whole(command, &index, sizeof index)) {
+    while (read_whole(queue, &index, sizeof index)) {
+        Reply taken{index, kTaken};
+        if (!write_whole(reply, &taken, sizeof taken)) break;
         int output = ::open(job_file(dir, index, "out").c_str(),
                             O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         int results = ::open(job_file(dir, index, "results").c_str(),
@@ -134,7 +132,7 @@ struct Worker {
         if (output >= 0) ::close(output);
         if (results >= 0) ::close(results);
         Reply r{index, status};
-        if (!write_whole(reply, &r, sizeof r)) break;
+        if (!write_whole(reply, &r, sizeof r) || only_one) break;
     }
     // _exit: the parent's state that the worker holds a copy of is not the worker's to
     // tear down. A build with coverage counts (the coverage preset) ends as a program
@@ -163,15 +161,108 @@ TempFile take_file(const std::string& path) {
 
 }  // namespace
 
-void run_in_children(size_t count, ChildRun how, const std::function<int(size_t, int)>& job,
-                     const std::function<void(size_t, ChildOutcome)>& done,
-                     const std::function<void(size_t, size_t)>& progress) {
-    unsigned parallel = std::max(1u, how.parallel);
-    TempDir dir;
-    dir.make();
-    std::vector<Worker> workers;
-    size_t next = 0, finished = 0;
+struct WorkerPool::Worker {
+    pid_t pid = -1;
+    int reply = -1;  // this end reads a Reply as each job is taken and as it ends
+    std::optional<size_t> job;
+    Clock::time_point started;
+};
 
+WorkerPool::WorkerPool(size_t count, ChildRun how, std::function<int(size_t, int)> job)
+    : count_(count), how_(how), job_(std::move(job)) {
+    how_.parallel = std::max(1u, how_.parallel);
+    dir_.make();
+    if (pipe2(queue_, O_CLOEXEC) != 0)
+        throw std::runtime_error(std::string("pipe: ") + strerror(errno));
+    fcntl(queue_[1], F_SETFL, fcntl(queue_[1], F_GETFL) | O_NONBLOCK);
+    // A broken pipe to a worker that died is seen at its reply's end, not as a signal.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &old_sigpipe_);
+    start_workers();
+}
+
+WorkerPool::~WorkerPool() {
+    close_queue();
+    ::close(queue_[0]);
+    // Workers left idle see the end of the queue and end.
+    for (Worker& w : workers_) {
+        ::close(w.reply);
+        while (waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    sigaction(SIGPIPE, &old_sigpipe_, nullptr);
+}
+
+void WorkerPool::close_queue() {
+    if (queue_[1] >= 0) ::close(queue_[1]);
+    queue_[1] = -1;
+}
+
+// Writes the indices in batches no larger than a pipe writes at once, so that none is
+// split, as far as the pipe holds them; the rest once workers have taken some.
+void WorkerPool::feed() {
+    while (queue_[1] >= 0 && queued_ < count_) {
+        uint64_t batch[512];
+        size_t n = std::min(count_ - queued_, std::size(batch));
+        for (size_t i = 0; i < n; ++i) batch[i] = queued_ + i;
+        ssize_t written = ::write(queue_[1], batch, n * sizeof batch[0]);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) break;
+        queued_ += static_cast<size_t>(written) / sizeof batch[0];
+    }
+    if (queued_ == count_) close_queue();
+}
+
+size_t WorkerPool::running() const {
+    size_t n = 0;
+    for (const Worker& w : workers_) n += w.job.has_value();
+    return n;
+}
+
+bool WorkerPool::start_worker() {
+    int reply[2];
+    if (pipe2(reply, O_CLOEXEC) != 0) return false;
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        // The other workers' pipes are theirs, and the queue's writing end is the
+        // parent's: a copy held here would keep the workers from seeing its end.
+        for (const Worker& w : workers_) ::close(w.reply);
+        if (queue_[1] >= 0) ::close(queue_[1]);
+        ::close(reply[0]);
+        be_worker(job_, dir_.path(), queue_[0], reply[1], how_.one_per_process);
+    }
+    ::close(reply[1]);
+    if (pid < 0) {
+        ::close(reply[0]);
+        return false;
+    }
+    workers_.push_back(Worker{pid, reply[0], std::nullopt, {}});
+    return true;
+}
+
+// Jobs no worker has taken: those not queued yet and those still in the queue.
+size_t WorkerPool::untaken() const {
+    int bytes = 0;
+    if (ioctl(queue_[0], FIONREAD, &bytes) != 0) bytes = 0;
+    return count_ - queued_ + static_cast<size_t>(bytes) / sizeof(uint64_t);
+}
+
+// Workers enough for the jobs nobody has taken yet, `parallel` at most.
+void WorkerPool::start_workers() {
+    for (;;) {
+        size_t idle = workers_.size() - running();
+        if (workers_.size() >= how_.parallel || untaken() <= idle) return;
+        if (start_worker()) continue;
+        if (workers_.empty()) throw std::runtime_error(std::string("fork: ") + strerror(errno));
+        return;  // try again when one has ended
+    }
+}
+
+void WorkerPool::run(const std::function<void(size_t, ChildOutcome)>& done,
+                     const std::function<void(size_t, size_t)>& progress) {
+    size_t finished = 0;
     auto finish = [&](Worker& w, int status, int signal) {
         size_t index = *w.job;
         w.job.reset();
@@ -179,122 +270,55 @@ void run_in_children(size_t count, ChildRun how, const std::function<int(size_t,
         outcome.status = status;
         outcome.signal = signal;
         outcome.wall_seconds = std::chrono::duration<double>(Clock::now() - w.started).count();
-        outcome.output = take_file(job_file(dir.path(), index, "out"));
-        outcome.results = take_file(job_file(dir.path(), index, "results"));
+        outcome.output = take_file(job_file(dir_.path(), index, "out"));
+        outcome.results = take_file(job_file(dir_.path(), index, "results"));
         ++finished;
         done(index, std::move(outcome));
+        if (progress) progress(finished, running());
     };
-    auto running = [&] {
-        size_t n = 0;
-        for (const Worker& w : workers) n += w.job.has_value();
-        return n;
-    };
-    // The next job to an idle worker; none left (or one job per process): it may end.
-    auto dispatch = [&](Worker& w) {
-        uint64_t index = next;
-        if (next < count && write_whole(w.command, &index, sizeof index)) {
-            w.job = next++;
-            w.started = Clock::now();
-            if (progress) progress(finished, running());
+    feed();
+    while (finished < count_) {
+        start_workers();
+        std::vector<pollfd> fds;
+        for (const Worker& w : workers_) fds.push_back({w.reply, POLLIN, 0});
+        if (::poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR) continue;
+            throw std::runtime_error(std::string("poll: ") + strerror(errno));
         }
-        if (w.command >= 0 && (next == count || how.one_per_process)) {
-            ::close(w.command);
-            w.command = -1;
-        }
-    };
-    auto start_worker = [&]() -> bool {
-        int command[2], reply[2];
-        if (pipe2(command, O_CLOEXEC) != 0) return false;
-        if (pipe2(reply, O_CLOEXEC) != 0) {
-            ::close(command[0]);
-            ::close(command[1]);
-            return false;
-        }
-        std::fflush(nullptr);
-        pid_t pid = fork();
-        if (pid == 0) {
-            // The other workers' pipes are theirs: a copy held here would keep a
-            // worker from seeing the end of its jobs.
-            for (const Worker& w : workers) {
-                if (w.command >= 0) ::close(w.command);
-                ::close(w.reply);
-            }
-            ::close(command[1]);
-            ::close(reply[0]);
-            be_worker(job, dir.path(), command[0], reply[1]);
-        }
-        ::close(command[0]);
-        ::close(reply[1]);
-        if (pid < 0) {
-            ::close(command[1]);
-            ::close(reply[0]);
-            return false;
-        }
-        workers.push_back(Worker{pid, command[1], reply[0], std::nullopt, {}});
-        dispatch(workers.back());
-        return true;
-    };
-
-    // A broken pipe to a worker that died is seen at its reply's end, not as a signal.
-    struct sigaction ignore {
-    }, old{};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGPIPE, &ignore, &old);
-    try {
-        while (finished < count) {
-            while (next < count && workers.size() < parallel) {
-                if (start_worker()) continue;
-                if (workers.empty())
-                    throw std::runtime_error(std::string("fork: ") + strerror(errno));
-                break;  // try again when one has ended
-            }
-            std::vector<pollfd> fds;
-            for (const Worker& w : workers) fds.push_back({w.reply, POLLIN, 0});
-            if (::poll(fds.data(), fds.size(), -1) < 0) {
-                if (errno == EINTR) continue;
-                throw std::runtime_error(std::string("poll: ") + strerror(errno));
-            }
-            for (size_t i = fds.size(); i-- > 0;) {
-                if (fds[i].revents == 0) continue;
-                Worker& w = workers[i];
-                Reply r{};
-                if (read_whole(w.reply, &r, sizeof r) && w.job == r.index) {
+        for (size_t i = fds.size(); i-- > 0;) {
+            if (fds[i].revents == 0) continue;
+            Worker& w = workers_[i];
+            Reply r{};
+            if (read_whole(w.reply, &r, sizeof r)) {
+                if (r.status == kTaken) {
+                    w.job = r.index;
+                    w.started = Clock::now();
+                    feed();
+                    if (progress) progress(finished, running());
+                } else if (w.job == r.index) {
                     finish(w, static_cast<int>(r.status), 0);
-                    dispatch(w);
-                    if (progress) progress(finished, running());
-                    continue;
                 }
-                // The worker has ended: after its last job, or in the middle of one.
-                int wstatus = 0;
-                while (waitpid(w.pid, &wstatus, 0) < 0 && errno == EINTR) {
-                }
-                ::close(w.reply);
-                if (w.command >= 0) ::close(w.command);
-                if (w.job) {
-                    finish(w, WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 0,
-                           WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0);
-                    if (progress) progress(finished, running());
-                }
-                workers.erase(workers.begin() + static_cast<long>(i));
+                continue;
             }
-        }
-    } catch (...) {
-        for (Worker& w : workers) {
-            if (w.command >= 0) ::close(w.command);
+            // The worker has ended: after its last job, or in the middle of one.
+            int wstatus = 0;
+            while (waitpid(w.pid, &wstatus, 0) < 0 && errno == EINTR) {
+            }
             ::close(w.reply);
-            waitpid(w.pid, nullptr, 0);
-        }
-        sigaction(SIGPIPE, &old, nullptr);
-        throw;
-    }
-    // Workers left idle see the end of their jobs and end.
-    for (Worker& w : workers) {
-        if (w.command >= 0) ::close(w.command);
-        ::close(w.reply);
-        while (waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
+            if (w.job) {
+                finish(w, WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 0,
+                       WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0);
+            }
+            workers_.erase(workers_.begin() + static_cast<long>(i));
         }
     }
-    sigaction(SIGPIPE, &old, nullptr);
+}
+
+void run_in_children(size_t count, ChildRun how, const std::function<int(size_t, int)>& job,
+                     const std::function<void(size_t, ChildOutcome)>& done,
+                     const std::function<void(size_t, size_t)>& progress) {
+    WorkerPool pool(count, how, job);
+    pool.run(done, progress);
 }
 
 }  // namespace hmi::sim

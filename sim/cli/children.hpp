@@ -2,10 +2,13 @@
 // only its own process, and the run goes on with the next.
 #pragma once
 
+#include <signal.h>
+
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace hmi::sim {
 
@@ -48,6 +51,43 @@ std::string read_tail(FILE* file, size_t limit);
 struct ChildRun {
     unsigned parallel = 1;         // processes at a time
     bool one_per_process = false;  // a fresh process for every job, not one per worker
+};
+
+// Worker processes forked from this one, `parallel` at a time, that run job(i, results_fd)
+// for i in 0..count-1, each one job after another (or one only) as it takes them from a
+// queue they share, so that none waits for this process between two jobs. The first are
+// forked as the pool is made and wait for run() to give out the jobs. Once run() has
+// returned they end by themselves, while the caller reports; ending the pool waits for
+// them.
+class WorkerPool {
+  public:
+    WorkerPool(size_t count, ChildRun how, std::function<int(size_t index, int results_fd)> job);
+    ~WorkerPool();
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    // Gives out the jobs and returns when all have ended; done() and progress() as
+    // run_in_children says.
+    void run(const std::function<void(size_t index, ChildOutcome outcome)>& done,
+             const std::function<void(size_t finished, size_t running)>& progress = {});
+
+  private:
+    struct Worker;
+    void close_queue();
+    void feed();
+    size_t running() const;
+    size_t untaken() const;
+    bool start_worker();
+    void start_workers();
+
+    size_t count_;
+    ChildRun how_;
+    std::function<int(size_t, int)> job_;
+    TempDir dir_;
+    int queue_[2] = {-1, -1};  // job indices: written here, read by every worker
+    size_t queued_ = 0;
+    std::vector<Worker> workers_;
+    struct sigaction old_sigpipe_ {};
 };
 
 // Runs job(i, results_fd) for i in 0..count-1 in worker processes forked from this one,

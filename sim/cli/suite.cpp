@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <numeric>
 #include <thread>
 
 #include "host/lines.hpp"
@@ -91,7 +92,7 @@ std::vector<std::string> collect_scenarios(const std::vector<std::string>& args,
 }
 
 int check_all(const std::vector<std::string>& scenarios, const std::vector<Setup>& setups,
-              const Options& options) {
+              const Options& options, std::vector<std::vector<ScenarioLine>>* checked) {
     Output output(OutputOptions{}, stdout);
     std::vector<std::optional<std::string>> texts;  // none: unreadable, or bad on a setup
     for (const std::string& path : scenarios) {
@@ -106,13 +107,15 @@ int check_all(const std::vector<std::string>& scenarios, const std::vector<Setup
     // library, and runs nothing.
     Options checking = options;
     checking.params_path.clear();  // a check reads no parameter file
+    if (checked != nullptr) checked->assign(scenarios.size(), {});
     for (const Setup& setup : setups) {
         Simulator sim(*setup.panel, setup.library, checking, std::ref(output));
         for (size_t i = 0; i < scenarios.size(); ++i) {
             if (!texts[i]) continue;  // a line bad on one setup is bad on the next as a rule
             int errors = 0;
-            check_scenario(*texts[i], scenarios[i], sim, &errors);
+            std::vector<ScenarioLine> lines = check_scenario(*texts[i], scenarios[i], sim, &errors);
             if (errors > 0) texts[i].reset();
+            if (checked != nullptr && &setup == &setups.front()) (*checked)[i] = std::move(lines);
         }
     }
     return static_cast<int>(std::count(texts.begin(), texts.end(), std::nullopt));
@@ -209,6 +212,17 @@ void write_result(int fd, const json& record) {
     }
 }
 
+// About what a scenario costs to run: its lines, and a tick for every 100 ms of panel
+// time its runs ask for.
+uint64_t expected_cost(const std::vector<ScenarioLine>& lines) {
+    uint64_t cost = lines.size();
+    for (const ScenarioLine& line : lines) {
+        if (const auto* run = std::get_if<Run>(&line.action)) cost += run->ms / 100;
+        if (const auto* until = std::get_if<RunUntil>(&line.action)) cost += until->max_ms / 100;
+    }
+    return cost;
+}
+
 constexpr size_t kMostFailuresKept = 50;       // failure lines kept per scenario
 constexpr size_t kMostTraceKept = 256 * 1024;  // bytes of a failed scenario's trace kept
 
@@ -260,6 +274,8 @@ class TestCommand {
     void print_progress(size_t finished, size_t running);
 
     std::vector<std::string> scenarios_;
+    std::vector<std::vector<ScenarioLine>> checked_;  // each scenario's lines, checked
+    std::vector<size_t> order_;                       // the order they run in: the costliest first
     Setup setup_;
     Options options_;
     std::string params_source_, params_dir_;
@@ -300,8 +316,8 @@ int TestCommand::child(size_t index, int results_fd) {
         });
         if (!coverage_file.empty()) coverage.attach(sim);
     };
-    ScenarioRun run =
-        run_scenario_file(path, *setup_.panel, setup_.library, options, std::ref(output), hooks);
+    ScenarioRun run = run_scenario_file(path, *setup_.panel, setup_.library, options,
+                                        std::ref(output), hooks, &checked_[index]);
     write_result(results_fd, {{"end",
                                {{"expectations", run.result.expectations},
                                 {"failures", run.result.failures},
@@ -410,7 +426,7 @@ int TestCommand::run(const SetupOptions& so) {
     if (!errors.empty()) return 2;
     setup_ = std::move(*setup);
     scenarios_ = shard_of(all, *slice);
-    if (check_all(scenarios_, {setup_}, options_) > 0) return 2;
+    if (check_all(scenarios_, {setup_}, options_, &checked_) > 0) return 2;
 
     TempDir params_dir;
     if (!params_source_.empty()) params_dir_ = params_dir.make();
@@ -420,10 +436,19 @@ int TestCommand::run(const SetupOptions& so) {
     at_terminal_ = !tap && isatty(STDOUT_FILENO);
     unsigned parallel = jobs > 0 ? jobs : std::max(1u, std::thread::hardware_concurrency());
     auto started = std::chrono::steady_clock::now();
-    run_in_children(
-        scenarios_.size(), {parallel, isolate}, [this](size_t i, int fd) { return child(i, fd); },
+    // The costliest first, so that no long one starts last while the other workers idle;
+    // the lines still come in the order given.
+    order_.resize(scenarios_.size());
+    std::iota(order_.begin(), order_.end(), 0);
+    std::vector<uint64_t> cost;
+    for (const std::vector<ScenarioLine>& lines : checked_) cost.push_back(expected_cost(lines));
+    std::stable_sort(order_.begin(), order_.end(),
+                     [&](size_t a, size_t b) { return cost[a] > cost[b]; });
+    WorkerPool workers(scenarios_.size(), {parallel, isolate},
+                       [this](size_t i, int fd) { return child(order_[i], fd); });
+    workers.run(
         [this](size_t i, ChildOutcome outcome) {
-            take(i, std::move(outcome));
+            take(order_[i], std::move(outcome));
             print_ready();
         },
         [this](size_t finished, size_t running) { print_progress(finished, running); });

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/cli/children.hpp"
+#include "sim/engine/scenario.hpp"
 #include "sim/engine/simulator.hpp"
 
 namespace hmi::sim {
@@ -43,9 +44,10 @@ std::vector<std::string> collect_scenarios(const std::vector<std::string>& args,
                                            std::vector<std::string>* errors);
 
 // Checks every line of every scenario against every setup, reporting each bad one; the
-// number of scenarios with bad lines.
+// number of scenarios with bad lines. *checked, when given, gets each scenario's lines as
+// the first setup checked them (run_scenario_file runs them without reading again).
 int check_all(const std::vector<std::string>& scenarios, const std::vector<Setup>& setups,
-              const Options& options);
+              const Options& options, std::vector<std::vector<ScenarioLine>>* checked = nullptr);
 
 class TestCommand;
 class DiffCommand;

@@ -81,7 +81,8 @@ std::optional<Action> make_set(Simulator& sim, const std::string& name, const st
         *error = "unknown tag " + quoted_excerpt(name) + did_you_mean(name, names);
         return std::nullopt;
     }
-    SetTag set{tag, std::vector<unsigned char>(host::width(tag->def->kind), 0), value};
+    SetTag set{static_cast<size_t>(tag - sim.host().tags().all().data()), tag->def->name,
+               std::vector<unsigned char>(host::width(tag->def->kind), 0), value};
     std::string input = value;
     if (tag->def->kind == host::Kind::Text) {
         input = host::utf8_to_gbk(value);
@@ -215,9 +216,7 @@ std::string windows_line(const std::string& start, const std::vector<WindowRef>&
 }
 
 struct Writer {
-    std::string operator()(const SetTag& a) const {
-        return "set " + a.tag->def->name + " " + a.written;
-    }
+    std::string operator()(const SetTag& a) const { return "set " + a.name + " " + a.written; }
     std::string operator()(const ShowWindow& a) const { return "show " + a.window.name; }
     std::string operator()(const HideWindow& a) const { return "hide " + a.window.name; }
     std::string operator()(const Touch&) const { return "touch"; }

@@ -33,7 +33,10 @@ struct WindowRef {
 
 struct SetTag {
     static constexpr const char* kCommand = "set";
-    host::Tag* tag = nullptr;
+    // The tag's place in the store, as every panel of the catalogue has it: a checked
+    // action runs on any fresh panel of the same setup.
+    size_t tag = 0;
+    std::string name;
     std::vector<unsigned char> value;
     std::string written;  // the value as a scenario writes it (a text in its quotes)
 };

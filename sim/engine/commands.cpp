@@ -572,7 +572,7 @@ Made parse_plot(Parser& p) {
 // ---- actions at work, by type ----
 
 bool run(const Runner& r, const SetTag& a) {
-    r.sim.set_tag(*a.tag, a.value.data());
+    r.sim.set_tag(r.sim.host().tags().all().at(a.tag), a.value.data());
     return true;
 }
 bool run(const Runner& r, const ShowWindow& a) {

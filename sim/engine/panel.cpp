@@ -68,6 +68,7 @@ Panel Panel::parse(const host::Catalogue& catalogue, std::string_view text,
                    const std::string& origin) {
     Panel panel;
     panel.catalogue = catalogue;
+    panel.tags = std::make_shared<const host::TagTable>(catalogue.tags);
     std::set<std::string> timer_keys;
     host::LineErrors errors(origin);
     host::for_each_line(text, errors, [&](int number, std::string_view line) -> std::string {

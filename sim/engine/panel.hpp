@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +31,8 @@ struct PanelTimer {
 
 struct Panel {
     host::Catalogue catalogue;
-    std::vector<PanelWindow> windows;  // in the order of the file
+    std::shared_ptr<const host::TagTable> tags;  // the catalogue's, that every panel shares
+    std::vector<PanelWindow> windows;            // in the order of the file
     std::vector<PanelTimer> timers;
     WidgetLabels labels;    // widgets.txt, when the panel has one
     std::string directory;  // the folder it was loaded from; empty for a parsed panel

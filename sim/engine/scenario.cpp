@@ -155,6 +155,12 @@ ScenarioResult run_scenario(std::string_view text, const std::string& origin, Si
                                                " bad line(s): nothing of the scenario was run")}});
         return result;
     }
+    return run_scenario(lines, origin, sim);
+}
+
+ScenarioResult run_scenario(const std::vector<ScenarioLine>& lines, const std::string& origin,
+                            Simulator& sim) {
+    ScenarioResult result;
     size_t unanswered = sim.unanswered();
     size_t failed_saves = sim.failed_saves();
     for (const ScenarioLine& line : lines) {

@@ -118,6 +118,9 @@ std::vector<ScenarioLine> check_scenario(std::string_view text, const std::strin
 
 // Checks every line, and runs the scenario only if all are good.
 ScenarioResult run_scenario(std::string_view text, const std::string& origin, Simulator& sim);
+// Runs lines that check_scenario has found good, on a panel of the same setup.
+ScenarioResult run_scenario(const std::vector<ScenarioLine>& lines, const std::string& origin,
+                            Simulator& sim);
 
 // "10s", "500ms", "1m30s", "2h": false if it is none.
 bool parse_duration(std::string_view text, uint64_t* ms);

@@ -44,7 +44,7 @@ Simulator::Simulator(const Panel& panel, std::shared_ptr<const Library> library,
       library_(std::move(library)),
       options_(std::move(options)),
       session_(std::make_unique<Session>()),
-      host_(panel.catalogue) {
+      host_(panel.tags) {
     if (sink) events_.subscribe(std::move(sink));
     start_time_ = options_.start_time ? *options_.start_time : catalogue_clock(panel_);
     for (const PanelWindow& def : panel_.windows) {

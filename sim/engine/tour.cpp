@@ -43,13 +43,14 @@ std::vector<std::string> tour_scenarios(const std::string& directory) {
 
 ScenarioRun run_scenario_file(const std::string& path, const Panel& panel,
                               const std::shared_ptr<const Library>& library, const Options& options,
-                              const Sink& sink, const ScenarioHooks& hooks) {
+                              const Sink& sink, const ScenarioHooks& hooks,
+                              const std::vector<ScenarioLine>* checked) {
     ScenarioRun run{path, {}, 0};
     Simulator sim(panel, library, options, sink);
     if (hooks.before) hooks.before(sim);
     std::string text;
     try {
-        text = read_file(path);
+        if (checked == nullptr) text = read_file(path);
     } catch (const std::exception& e) {
         sim.report(EventType::Error, {{key::message, Value::text(e.what())}});
         run.result.bad_lines = 1;
@@ -57,7 +58,8 @@ ScenarioRun run_scenario_file(const std::string& path, const Panel& panel,
     }
     sim.report(EventType::Scenario, {{key::file, Value::text(path)}});
     sim.start();
-    run.result = run_scenario(text, path, sim);
+    run.result =
+        checked != nullptr ? run_scenario(*checked, path, sim) : run_scenario(text, path, sim);
     run.simulated_ms = sim.now();
     if (hooks.after) hooks.after(sim);
     return run;

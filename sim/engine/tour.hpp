@@ -29,8 +29,11 @@ struct ScenarioHooks {
 };
 
 // Runs one scenario file on a new panel; a file that cannot be read counts as a bad line.
+// `checked`, when given, are the file's lines as check_scenario gave them on a panel of
+// this setup: the file is not read again.
 ScenarioRun run_scenario_file(const std::string& path, const Panel& panel,
                               const std::shared_ptr<const Library>& library, const Options& options,
-                              const Sink& sink, const ScenarioHooks& hooks = {});
+                              const Sink& sink, const ScenarioHooks& hooks = {},
+                              const std::vector<ScenarioLine>* checked = nullptr);
 
 }  // namespace hmi::sim
