@@ -16,6 +16,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "sim/engine/fd.hpp"
+
 namespace hmi::sim {
 
 std::string signal_name(int signal) {
@@ -75,30 +77,6 @@ struct Reply {
 };
 constexpr int64_t kTaken = INT64_MIN;
 
-bool read_whole(int fd, void* data, size_t size) {
-    auto* at = static_cast<char*>(data);
-    while (size > 0) {
-        ssize_t n = ::read(fd, at, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        at += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool write_whole(int fd, const void* data, size_t size) {
-    const auto* at = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = ::write(fd, at, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        at += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 std::string job_file(const std::string& dir, uint64_t index, const char* what) {
     return dir + "/" + std::to_string(index) + "." + what;
 }
@@ -111,9 +89,9 @@ std::string job_file(const std::string& dir, uint64_t index, const char* what) {
     std::setvbuf(stdout, nullptr, _IOFBF, 64 * 1024);
     keep_output_through_crashes();
     uint64_t index = 0;
-    while (read_whole(queue, &index, sizeof index)) {
+    while (read_fully(queue, &index, sizeof index)) {
         Reply taken{index, kTaken};
-        if (!write_whole(reply, &taken, sizeof taken)) break;
+        if (!write_fully(reply, &taken, sizeof taken)) break;
         int output = ::open(job_file(dir, index, "out").c_str(),
                             O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         int results = ::open(job_file(dir, index, "results").c_str(),
@@ -132,7 +110,7 @@ std::string job_file(const std::string& dir, uint64_t index, const char* what) {
         if (output >= 0) ::close(output);
         if (results >= 0) ::close(results);
         Reply r{index, status};
-        if (!write_whole(reply, &r, sizeof r) || only_one) break;
+        if (!write_fully(reply, &r, sizeof r) || only_one) break;
     }
     // _exit: the parent's state that the worker holds a copy of is not the worker's to
     // tear down. A build with coverage counts (the coverage preset) ends as a program
@@ -289,7 +267,7 @@ void WorkerPool::run(const std::function<void(size_t, ChildOutcome)>& done,
             if (fds[i].revents == 0) continue;
             Worker& w = workers_[i];
             Reply r{};
-            if (read_whole(w.reply, &r, sizeof r)) {
+            if (read_fully(w.reply, &r, sizeof r)) {
                 if (r.status == kTaken) {
                     w.job = r.index;
                     w.started = Clock::now();

@@ -20,6 +20,7 @@
 #include "sim/cli/junit.hpp"
 #include "sim/cli/output.hpp"
 #include "sim/engine/events.hpp"
+#include "sim/engine/fd.hpp"
 #include "sim/engine/session.hpp"
 #include "sim/engine/tour.hpp"
 
@@ -205,11 +206,7 @@ std::string wall_text(double s) {
 // One line of the results file a child writes, whole, even if it dies after it.
 void write_result(int fd, const json& record) {
     std::string line = record.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
-    for (size_t done = 0; done < line.size();) {
-        ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-        if (n <= 0) return;
-        done += static_cast<size_t>(n);
-    }
+    write_fully(fd, line.data(), line.size());
 }
 
 // About what a scenario costs to run: its lines, and a tick for every 100 ms of panel

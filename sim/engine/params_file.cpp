@@ -22,6 +22,8 @@
 #include <mutex>
 #include <string_view>
 
+#include "sim/engine/fd.hpp"
+
 namespace hmi::sim {
 
 namespace {
@@ -199,21 +201,6 @@ Read read_bounded(const std::string& path, std::string* text, std::string* fault
     return result;
 }
 
-bool write_all(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) {
-            errno = ENOSPC;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 bool all_digits(std::string_view s) {
     return !s.empty() && s.size() <= 10 &&
            std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -270,7 +257,8 @@ std::string replace_file(const std::string& dest, const std::string& text, const
             error = system_error("cannot set the mode of " + temp);
         }
     }
-    if (error.empty() && !write_all(fd, text)) error = system_error("cannot write " + temp);
+    if (error.empty() && !write_fully(fd, text.data(), text.size()))
+        error = system_error("cannot write " + temp);
     if (error.empty() && ::fsync(fd) != 0) error = system_error("cannot write " + temp);
     if (::close(fd) != 0 && error.empty()) error = system_error("cannot write " + temp);
     if (error.empty() && ::rename(temp.c_str(), dest.c_str()) != 0) {

@@ -11,6 +11,7 @@
 
 #include "host/event.hpp"
 #include "host/lines.hpp"
+#include "sim/engine/fd.hpp"
 
 namespace hmi::sim {
 namespace {
@@ -547,15 +548,7 @@ std::string write_plot_file(const std::string& path, const std::string& text) {
         if (fd < 0 && errno != EEXIST) return failed("cannot create " + temp, errno);
     }
     if (fd < 0) return failed("cannot create " + temp, EEXIST);
-    int error = 0;
-    for (size_t done = 0; done < text.size() && error == 0;) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            error = n < 0 ? errno : ENOSPC;
-        else
-            done += static_cast<size_t>(n);
-    }
+    int error = write_fully(fd, text.data(), text.size()) ? 0 : errno;
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
     if (error != 0) {
