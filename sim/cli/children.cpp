@@ -157,7 +157,6 @@ WorkerPool::WorkerPool(size_t count, ChildRun how, std::function<int(size_t, int
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &ignore, &old_sigpipe_);
-    start_workers();
 }
 
 WorkerPool::~WorkerPool() {

@@ -55,10 +55,9 @@ struct ChildRun {
 
 // Worker processes forked from this one, `parallel` at a time, that run job(i, results_fd)
 // for i in 0..count-1, each one job after another (or one only) as it takes them from a
-// queue they share, so that none waits for this process between two jobs. The first are
-// forked as the pool is made and wait for run() to give out the jobs. Once run() has
-// returned they end by themselves, while the caller reports; ending the pool waits for
-// them.
+// queue they share, so that none waits for this process between two jobs. run() forks
+// them and gives out the jobs; once it has returned they end by themselves while the
+// caller reports, and ending the pool waits for them.
 class WorkerPool {
   public:
     WorkerPool(size_t count, ChildRun how, std::function<int(size_t index, int results_fd)> job);
