@@ -27,6 +27,8 @@ const std::pair<const char*, const char*> kScenarios[] = {
     {"crash.sim", "run 1s\nclick main button1\nexpect main.count 1\n"},
     {"bad.sim", "run 1s\nclik main\n"},
     {"slideshow.sim", "run 12s\n"},
+    // Last in name order, so that the folder's shards stay as they are.
+    {"tag-set.sim", "set main.count 7\nexpect main.count 7\n"},
 };
 
 struct Outcome {
@@ -102,6 +104,12 @@ const Case kCases[] = {
       "3 scenario(s): 1 passed, 2 failed (2 crashed)"},
      "",
      ""},
+    {"lines the runner checked run on each worker's own panel",
+     "test -j 2 tag-set.sim pass.sim tag-set.sim",
+     0,
+     {"passed  tag-set.sim", "passed  pass.sim", "passed  tag-set.sim"},
+     "",
+     "FAILED"},
     {"setup options before the subcommand",
      kAborting + " test -j 2 crash.sim pass.sim",
      1,
