@@ -54,7 +54,7 @@ const Invocation kRuns[] = {
     {"start before 1970", "run 1s", "", "-q --start '1969-12-31 23:59:59' s.sim", "", 2, "--start"},
     {"start at the epoch", "expect tag system.CurDateTime 0", "",
      "-q --start '1970-01-01 00:00:00' s.sim", "", 0, ""},
-    {"run past the clock end", "clock 2105-12-31 23:59:00\\nrun 1000h", "", "-q s.sim", "", 1,
+    {"run past the clock end", "clock 2106-02-07 06:00:00\\nrun 1000h", "", "-q s.sim", "", 1,
      "the panel's clock ends"},
     {"damaged parameter file", "run 1s", "hmisim-params 1\\nend 0 crc32 0x0",
      "-q --params p.txt s.sim", "", 2, "the parameter file p.txt is damaged"},
