@@ -20,9 +20,10 @@ std::string float_text(float f) {
 }  // namespace
 
 std::string real_text(double d) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.10g", d);
-    return buffer;
+    char buffer[32];  // as printf's "%.10g" writes it
+    auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::general, 10);
+    return std::string(buffer, end);
 }
 
 struct tm clock_fields(int64_t seconds) {
@@ -388,13 +389,22 @@ bool failed(const Event& e) {
 }
 
 std::string format_time(uint64_t ms) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%02llu:%02llu:%02llu.%03llu",
-                  static_cast<unsigned long long>(ms / 3600000),
-                  static_cast<unsigned long long>(ms / 60000 % 60),
-                  static_cast<unsigned long long>(ms / 1000 % 60),
-                  static_cast<unsigned long long>(ms % 1000));
-    return buffer;
+    // Every line of the trace begins with one: written digit by digit, not by printf.
+    uint64_t hours = ms / 3600000;
+    std::string text = hours < 10 ? "0" + std::to_string(hours) : std::to_string(hours);
+    auto digit = [](uint64_t n) { return static_cast<char>('0' + n); };
+    uint64_t minutes = ms / 60000 % 60, seconds = ms / 1000 % 60, milli = ms % 1000;
+    const char rest[] = {':',
+                         digit(minutes / 10),
+                         digit(minutes % 10),
+                         ':',
+                         digit(seconds / 10),
+                         digit(seconds % 10),
+                         '.',
+                         digit(milli / 100),
+                         digit(milli / 10 % 10),
+                         digit(milli % 10)};
+    return text.append(rest, sizeof rest);
 }
 
 std::string format_line(const Event& e) {

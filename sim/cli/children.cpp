@@ -4,6 +4,8 @@
 #include <poll.h>
 #include <string.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -70,46 +72,43 @@ void keep_output_through_crashes() {
         sigaction(signal, &action, nullptr);
 }
 
-// What a worker says as it takes a job, and again when the job has ended.
+// What a worker says as it takes a job, and again when the job has ended: then with how
+// far its output and its results have come.
 struct Reply {
     uint64_t index;
     int64_t status;  // the job's value, or kTaken
+    uint64_t output_end, results_end;
 };
 constexpr int64_t kTaken = INT64_MIN;
 
-std::string job_file(const std::string& dir, uint64_t index, const char* what) {
-    return dir + "/" + std::to_string(index) + "." + what;
+uint64_t offset(int fd) {
+    off_t at = ::lseek(fd, 0, SEEK_CUR);
+    return at > 0 ? static_cast<uint64_t>(at) : 0;
 }
 
 // Takes jobs from the queue that all workers share and runs them one after another (or
 // only one), until the queue is empty and closed. A worker never waits for the parent
-// between two jobs.
-[[noreturn]] void be_worker(const std::function<int(size_t, int)>& job, const std::string& dir,
-                            int queue, int reply, bool only_one) {
+// between two jobs. Its jobs write one after another into the same two files, so that
+// none has a file to make.
+[[noreturn]] void be_worker(const std::function<int(size_t, int)>& job, int queue, int reply,
+                            int output, int results, bool only_one) {
+    dup2(output, STDOUT_FILENO);
+    dup2(output, STDERR_FILENO);
+    ::close(output);
     std::setvbuf(stdout, nullptr, _IOFBF, 64 * 1024);
     keep_output_through_crashes();
     uint64_t index = 0;
     while (read_fully(queue, &index, sizeof index)) {
-        Reply taken{index, kTaken};
+        Reply taken{index, kTaken, 0, 0};
         if (!write_fully(reply, &taken, sizeof taken)) break;
-        int output = ::open(job_file(dir, index, "out").c_str(),
-                            O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        int results = ::open(job_file(dir, index, "results").c_str(),
-                             O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         int status = 2;
-        if (output >= 0 && results >= 0) {
-            dup2(output, STDOUT_FILENO);
-            dup2(output, STDERR_FILENO);
-            try {
-                status = job(index, results);
-            } catch (const std::exception& e) {
-                std::fprintf(stderr, "hmisim: %s\n", e.what());
-            }
-            std::fflush(nullptr);
+        try {
+            status = job(index, results);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "hmisim: %s\n", e.what());
         }
-        if (output >= 0) ::close(output);
-        if (results >= 0) ::close(results);
-        Reply r{index, status};
+        std::fflush(nullptr);
+        Reply r{index, status, offset(STDOUT_FILENO), offset(results)};
         if (!write_fully(reply, &r, sizeof r) || only_one) break;
     }
     // _exit: the parent's state that the worker holds a copy of is not the worker's to
@@ -124,24 +123,81 @@ std::string job_file(const std::string& dir, uint64_t index, const char* what) {
 #endif
 }
 
-// A job's file, opened and unlinked; an empty temporary file if the job left none.
-TempFile take_file(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f != nullptr) {
-        ::unlink(path.c_str());
-        return TempFile(f);
+// A file in memory, of this process and the workers it forks.
+int memory_file(const char* name) {
+    int fd = memfd_create(name, MFD_CLOEXEC);
+    if (fd < 0) throw std::runtime_error(std::string("memfd_create: ") + strerror(errno));
+    return fd;
+}
+
+// Reading what one job wrote into its worker's file: the bytes from `begin` to `end`.
+struct Piece {
+    int fd;  // a copy of the worker's descriptor, closed with the stream
+    uint64_t begin, end, at;
+};
+
+ssize_t piece_read(void* cookie, char* buffer, size_t size) {
+    auto* p = static_cast<Piece*>(cookie);
+    size_t n = static_cast<size_t>(std::min<uint64_t>(size, p->end - p->at));
+    ssize_t got;
+    while ((got = ::pread(p->fd, buffer, n, static_cast<off_t>(p->at))) < 0 && errno == EINTR) {
     }
-    f = std::tmpfile();
-    if (f == nullptr)
-        throw std::runtime_error(std::string("no temporary file: ") + strerror(errno));
+    if (got > 0) p->at += static_cast<uint64_t>(got);
+    return got;
+}
+
+int piece_seek(void* cookie, off64_t* to, int whence) {
+    auto* p = static_cast<Piece*>(cookie);
+    int64_t base = whence == SEEK_SET   ? 0
+                   : whence == SEEK_CUR ? static_cast<int64_t>(p->at - p->begin)
+                                        : static_cast<int64_t>(p->end - p->begin);
+    int64_t at = base + *to;
+    if (at < 0 || at > static_cast<int64_t>(p->end - p->begin)) {
+        errno = EINVAL;
+        return -1;
+    }
+    p->at = p->begin + static_cast<uint64_t>(at);
+    *to = at;
+    return 0;
+}
+
+// A piece is read once: closing it gives its room in the file back, while the worker
+// goes on writing after it, so that a long run holds only what nobody has read yet.
+int piece_close(void* cookie) {
+    auto* p = static_cast<Piece*>(cookie);
+    if (p->end > p->begin) {
+        fallocate(p->fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(p->begin),
+                  static_cast<off_t>(p->end - p->begin));
+    }
+    ::close(p->fd);
+    delete p;
+    return 0;
+}
+
+TempFile open_piece(int fd, uint64_t begin, uint64_t end) {
+    int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) throw std::runtime_error(std::string("dup: ") + strerror(errno));
+    auto* piece = new Piece{copy, begin, std::max(begin, end), begin};
+    FILE* f = fopencookie(piece, "rb", {piece_read, nullptr, piece_seek, piece_close});
+    if (f == nullptr) {
+        piece_close(piece);
+        throw std::runtime_error(std::string("fopencookie: ") + strerror(errno));
+    }
     return TempFile(f);
+}
+
+uint64_t size_of(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
 }  // namespace
 
 struct WorkerPool::Worker {
     pid_t pid = -1;
-    int reply = -1;  // this end reads a Reply as each job is taken and as it ends
+    int reply = -1;                 // this end reads a Reply as each job is taken and as it ends
+    int output = -1, results = -1;  // the files its jobs write, one after another
+    uint64_t output_at = 0, results_at = 0;  // where the job it runs began writing
     std::optional<size_t> job;
     Clock::time_point started;
 };
@@ -149,7 +205,6 @@ struct WorkerPool::Worker {
 WorkerPool::WorkerPool(size_t count, ChildRun how, std::function<int(size_t, int)> job)
     : count_(count), how_(how), job_(std::move(job)) {
     how_.parallel = std::max(1u, how_.parallel);
-    dir_.make();
     if (pipe2(queue_, O_CLOEXEC) != 0)
         throw std::runtime_error(std::string("pipe: ") + strerror(errno));
     fcntl(queue_[1], F_SETFL, fcntl(queue_[1], F_GETFL) | O_NONBLOCK);
@@ -164,7 +219,7 @@ WorkerPool::~WorkerPool() {
     ::close(queue_[0]);
     // Workers left idle see the end of the queue and end.
     for (Worker& w : workers_) {
-        ::close(w.reply);
+        close_files(w);
         while (waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
         }
     }
@@ -197,25 +252,42 @@ size_t WorkerPool::running() const {
     return n;
 }
 
+void WorkerPool::close_files(Worker& w) {
+    for (int fd : {w.reply, w.output, w.results}) {
+        if (fd >= 0) ::close(fd);
+    }
+    w.reply = w.output = w.results = -1;
+}
+
 bool WorkerPool::start_worker() {
+    Worker w;
     int reply[2];
     if (pipe2(reply, O_CLOEXEC) != 0) return false;
-    std::fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        // The other workers' pipes are theirs, and the queue's writing end is the
-        // parent's: a copy held here would keep the workers from seeing its end.
-        for (const Worker& w : workers_) ::close(w.reply);
-        if (queue_[1] >= 0) ::close(queue_[1]);
-        ::close(reply[0]);
-        be_worker(job_, dir_.path(), queue_[0], reply[1], how_.one_per_process);
-    }
-    ::close(reply[1]);
-    if (pid < 0) {
-        ::close(reply[0]);
+    w.reply = reply[0];
+    try {
+        w.output = memory_file("hmisim-output");
+        w.results = memory_file("hmisim-results");
+    } catch (const std::exception&) {
+        ::close(reply[1]);
+        close_files(w);
         return false;
     }
-    workers_.push_back(Worker{pid, reply[0], std::nullopt, {}});
+    std::fflush(nullptr);
+    w.pid = fork();
+    if (w.pid == 0) {
+        // The other workers' pipes and files are theirs, and the queue's writing end is
+        // the parent's: a copy held here would keep the workers from seeing its end.
+        for (Worker& other : workers_) close_files(other);
+        if (queue_[1] >= 0) ::close(queue_[1]);
+        ::close(reply[0]);
+        be_worker(job_, queue_[0], reply[1], w.output, w.results, how_.one_per_process);
+    }
+    ::close(reply[1]);
+    if (w.pid < 0) {
+        close_files(w);
+        return false;
+    }
+    workers_.push_back(w);
     return true;
 }
 
@@ -240,15 +312,18 @@ void WorkerPool::start_workers() {
 void WorkerPool::run(const std::function<void(size_t, ChildOutcome)>& done,
                      const std::function<void(size_t, size_t)>& progress) {
     size_t finished = 0;
-    auto finish = [&](Worker& w, int status, int signal) {
+    auto finish = [&](Worker& w, int status, int signal, uint64_t output_end,
+                      uint64_t results_end) {
         size_t index = *w.job;
         w.job.reset();
         ChildOutcome outcome;
         outcome.status = status;
         outcome.signal = signal;
         outcome.wall_seconds = std::chrono::duration<double>(Clock::now() - w.started).count();
-        outcome.output = take_file(job_file(dir_.path(), index, "out"));
-        outcome.results = take_file(job_file(dir_.path(), index, "results"));
+        outcome.output = open_piece(w.output, w.output_at, output_end);
+        outcome.results = open_piece(w.results, w.results_at, results_end);
+        w.output_at = output_end;
+        w.results_at = results_end;
         ++finished;
         done(index, std::move(outcome));
         if (progress) progress(finished, running());
@@ -273,7 +348,7 @@ void WorkerPool::run(const std::function<void(size_t, ChildOutcome)>& done,
                     feed();
                     if (progress) progress(finished, running());
                 } else if (w.job == r.index) {
-                    finish(w, static_cast<int>(r.status), 0);
+                    finish(w, static_cast<int>(r.status), 0, r.output_end, r.results_end);
                 }
                 continue;
             }
@@ -281,11 +356,13 @@ void WorkerPool::run(const std::function<void(size_t, ChildOutcome)>& done,
             int wstatus = 0;
             while (waitpid(w.pid, &wstatus, 0) < 0 && errno == EINTR) {
             }
-            ::close(w.reply);
             if (w.job) {
+                // Ended in the middle of the job: what it wrote goes to the end of its files.
                 finish(w, WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 0,
-                       WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0);
+                       WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0, size_of(w.output),
+                       size_of(w.results));
             }
+            close_files(w);
             workers_.erase(workers_.begin() + static_cast<long>(i));
         }
     }

@@ -32,7 +32,7 @@ class TempDir {
 };
 
 // How a job ended and what it left: its output (standard output and error together)
-// and its results, each a file rewound to its start.
+// and its results, each read from its start. Closing them gives back the room they took.
 struct ChildOutcome {
     int status = 0;  // the job's value, or the exit status of a process that ended in it
     int signal = 0;  // the signal that ended the process during the job, or 0
@@ -72,6 +72,7 @@ class WorkerPool {
 
   private:
     struct Worker;
+    void close_files(Worker& w);
     void close_queue();
     void feed();
     size_t running() const;
@@ -82,7 +83,6 @@ class WorkerPool {
     size_t count_;
     ChildRun how_;
     std::function<int(size_t, int)> job_;
-    TempDir dir_;
     int queue_[2] = {-1, -1};  // job indices: written here, read by every worker
     size_t queued_ = 0;
     std::vector<Worker> workers_;
@@ -91,7 +91,8 @@ class WorkerPool {
 
 // Runs job(i, results_fd) for i in 0..count-1 in worker processes forked from this one,
 // `parallel` at a time, each running jobs one after another. A job's standard output
-// (fully buffered, and flushed if the process crashes) and error go to a file of its own.
+// (fully buffered, and flushed if the process crashes) and error are kept apart from
+// those of the other jobs.
 // A worker that dies ends only the job it was running, which is reported with the
 // signal, and a new worker takes the jobs left. done(i, outcome) is called as each job
 // ends (not in order); progress(finished, running) after each start and end.

@@ -17,14 +17,15 @@ void Output::operator()(const Event& event) {
     filter_.pass(event, [this](const Event& e) {
         if (!wanted(e)) return;
         std::string line = options_.json ? sim::json_line(e) : sim::trace_line(e);
+        line += '\n';
         if (options_.buffered) {
-            std::fprintf(out_, "%s\n", line.c_str());
+            std::fwrite(line.data(), 1, line.size(), out_);
             return;
         }
         // Failures go to standard error in the readable trace; JSON stays one stream.
         FILE* to = !options_.json && is_failure(e) && out_ == stdout ? stderr : out_;
         std::fflush(out_);
-        std::fprintf(to, "%s\n", line.c_str());
+        std::fwrite(line.data(), 1, line.size(), to);
         std::fflush(to);
     });
 }
