@@ -52,8 +52,8 @@ TEST_P(WorkerPoolJobs, EndOnceEachWithWhatTheyWroteOrTheSignal) {
         },
         [&](size_t index, ChildOutcome outcome) {
             ++ended.at(index);
-            all_as_expected &= read_tail(outcome.output.get(), 1024) ==
-                               "job " + std::to_string(index) + "\n";
+            all_as_expected &=
+                read_tail(outcome.output.get(), 1024) == "job " + std::to_string(index) + "\n";
             std::string results = read_tail(outcome.results.get(), 1024);
             if (c.crashing.count(index) > 0) {
                 all_as_expected &= outcome.signal == SIGABRT && results.empty();
