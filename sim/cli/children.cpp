@@ -81,8 +81,9 @@ struct Reply {
 };
 constexpr int64_t kTaken = INT64_MIN;
 
+// The 64-bit calls throughout, so that a 32-bit build reads past 2 GiB of a long run too.
 uint64_t offset(int fd) {
-    off_t at = ::lseek(fd, 0, SEEK_CUR);
+    off64_t at = ::lseek64(fd, 0, SEEK_CUR);
     return at > 0 ? static_cast<uint64_t>(at) : 0;
 }
 
@@ -140,7 +141,7 @@ ssize_t piece_read(void* cookie, char* buffer, size_t size) {
     auto* p = static_cast<Piece*>(cookie);
     size_t n = static_cast<size_t>(std::min<uint64_t>(size, p->end - p->at));
     ssize_t got;
-    while ((got = ::pread(p->fd, buffer, n, static_cast<off_t>(p->at))) < 0 && errno == EINTR) {
+    while ((got = ::pread64(p->fd, buffer, n, static_cast<off64_t>(p->at))) < 0 && errno == EINTR) {
     }
     if (got > 0) p->at += static_cast<uint64_t>(got);
     return got;
@@ -166,8 +167,8 @@ int piece_seek(void* cookie, off64_t* to, int whence) {
 int piece_close(void* cookie) {
     auto* p = static_cast<Piece*>(cookie);
     if (p->end > p->begin) {
-        fallocate(p->fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(p->begin),
-                  static_cast<off_t>(p->end - p->begin));
+        fallocate64(p->fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
+                    static_cast<off64_t>(p->begin), static_cast<off64_t>(p->end - p->begin));
     }
     ::close(p->fd);
     delete p;
@@ -187,8 +188,8 @@ TempFile open_piece(int fd, uint64_t begin, uint64_t end) {
 }
 
 uint64_t size_of(int fd) {
-    struct stat st {};
-    return ::fstat(fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    struct stat64 st {};
+    return ::fstat64(fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
 }  // namespace
