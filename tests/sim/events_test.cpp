@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <thread>
@@ -41,6 +42,27 @@ TEST(EventModel, ValuesKeepTheirTypeInJsonAndInTheReadableTrace) {
         c.value.append_json(json);
         EXPECT_EQ(json, c.json) << c.what;
         EXPECT_EQ(c.value.readable(true), c.readable) << c.what;
+    }
+}
+
+// Every trace line begins with a time, and every real number goes through real_text: both
+// are written by hand, and must read as printf would write them.
+TEST(EventModel, TimesAndRealsReadAsPrintfWritesThem) {
+    const std::pair<uint64_t, const char*> times[] = {
+        {0, "00:00:00.000"},
+        {59999, "00:00:59.999"},
+        {3600000 - 1, "00:59:59.999"},
+        {9 * 3600000 + 7, "09:00:00.007"},
+        {1000ull * 3600000 + 61001, "1000:01:01.001"},
+        {4294967295ull * 1000 + 999, "1193046:28:15.999"},
+    };
+    for (const auto& [ms, text] : times) EXPECT_EQ(host::format_time(ms), text) << ms;
+    for (double d : {0.0, -0.0, 0.1, 13.9, -2.5, 1.0 / 3, 1e20, 123456789012.0, 1e-7, 6.02214076e23,
+                     std::numeric_limits<double>::infinity(), std::numeric_limits<double>::max(),
+                     std::numeric_limits<double>::denorm_min()}) {
+        char printed[64];
+        std::snprintf(printed, sizeof printed, "%.10g", d);
+        EXPECT_EQ(host::real_text(d), printed);
     }
 }
 
