@@ -5,10 +5,13 @@
 #include "sim/cli/children.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <map>
 #include <ostream>
 #include <set>
 #include <string>
@@ -76,6 +79,43 @@ TEST_P(WorkerPoolJobs, EndOnceEachWithWhatTheyWroteOrTheSignal) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, WorkerPoolJobs, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The workers write every job after the last into files in memory; what the runner has
+// read is given back, so that a long run holds only what it has not read yet, however
+// much it writes in all.
+TEST(WorkerPool, HoldsOnlyWhatIsNotReadYet) {
+    constexpr uint64_t kBytes = 16 * 1024;  // a job's output, in whole pages
+    uint64_t read = 0;                      // the outputs of the jobs before this one
+    bool bounded = true;
+    run_in_children(
+        300, {1, false},
+        [](size_t, int) {
+            std::fwrite(std::string(kBytes, 'x').data(), 1, kBytes, stdout);
+            return 0;
+        },
+        [&](size_t, ChildOutcome) {
+            // The worker's output file (the worker's descriptor and the piece's name the same
+            // file): what it holds against all that was written.
+            std::map<ino_t, struct stat> files;
+            for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+                std::error_code ec;
+                struct stat st {};
+                if (std::filesystem::read_symlink(fd.path(), ec).string().find("hmisim-output") !=
+                        std::string::npos &&
+                    ::stat(fd.path().c_str(), &st) == 0)
+                    files[st.st_ino] = st;
+            }
+            uint64_t written = 0, held = 0;
+            for (const auto& [ino, st] : files) {
+                written += uint64_t(st.st_size);
+                held += uint64_t(st.st_blocks) * 512;
+            }
+            bounded &= held <= written - read + 4 * kBytes;
+            read += kBytes;
+        });
+    EXPECT_TRUE(bounded) << "what was read is still held";
+    EXPECT_EQ(read, 300 * kBytes);
+}
 
 }  // namespace
 }  // namespace hmi::sim::test
