@@ -11,7 +11,6 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <ostream>
 #include <set>
 #include <string>
@@ -94,27 +93,20 @@ TEST(WorkerPool, HoldsOnlyWhatIsNotReadYet) {
             return 0;
         },
         [&](size_t, ChildOutcome) {
-            // The worker's output file (the worker's descriptor and the piece's name the same
-            // file): what it holds against all that was written.
-            std::map<ino_t, struct stat> files;
+            // The worker's output file, by any descriptor that names it: what it holds
+            // against all that was written.
+            struct stat file {};
             for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
                 std::error_code ec;
-                struct stat st {};
                 if (std::filesystem::read_symlink(fd.path(), ec).string().find("hmisim-output") !=
-                        std::string::npos &&
-                    ::stat(fd.path().c_str(), &st) == 0)
-                    files[st.st_ino] = st;
+                    std::string::npos)
+                    ::stat(fd.path().c_str(), &file);
             }
-            uint64_t written = 0, held = 0;
-            for (const auto& [ino, st] : files) {
-                written += uint64_t(st.st_size);
-                held += uint64_t(st.st_blocks) * 512;
-            }
-            bounded &= held <= written - read + 4 * kBytes;
+            uint64_t written = uint64_t(file.st_size), held = uint64_t(file.st_blocks) * 512;
+            bounded &= written > read && held <= written - read + 4 * kBytes;
             read += kBytes;
         });
     EXPECT_TRUE(bounded) << "what was read is still held";
-    EXPECT_EQ(read, 300 * kBytes);
 }
 
 }  // namespace
